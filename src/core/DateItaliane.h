@@ -1,0 +1,27 @@
+#pragma once
+// Conversions between the stored forms of dates (ISO 8601 local time text,
+// "YYYY-MM-DD HH:MM:SS" and "YYYY-MM-DD") and the Italian forms the operator
+// reads and types ("dd/mm/yyyy", "hh.mm.ss"). All conversions live here.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <optional>
+
+namespace sorvela::date {
+
+QString perDatabase(const QDateTime& t);   // "2026-03-02 10:05:07"
+QString perDatabase(const QDate& d);       // "2026-03-02"
+std::optional<QDateTime> daDatabaseOra(const QString& testo);
+std::optional<QDate> daDatabaseData(const QString& testo); // also accepts a date-time text
+
+QString mostra(const QDate& d);            // "02/03/2026"
+QString mostra(const QDateTime& t);        // "02/03/2026 10.05.07"
+QString mostraOra(const QTime& t);         // "10.05.07"
+
+// Reads a date as the operator types it: day/month/year with "/", "-" or "."
+// between the parts, one or two digits for day and month, two or four for the
+// year (two-digit years are 1930..2029). Empty result when it is not a date.
+std::optional<QDate> leggiData(const QString& testo);
+
+} // namespace sorvela::date

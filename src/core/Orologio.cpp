@@ -1,0 +1,10 @@
+#include "core/Orologio.h"
+
+namespace sorvela {
+
+QDateTime Orologio::adesso() const
+{
+    return QDateTime::currentDateTime();
+}
+
+} // namespace sorvela

@@ -1,0 +1,22 @@
+#include "platform/Contesto.h"
+
+#include <QTimer>
+
+namespace sorvela {
+
+TickSospeso::TickSospeso(Contesto& c)
+    : m_timer(c.Timer1)
+{
+    if (m_timer) {
+        m_eraAttivo = m_timer->isActive();
+        m_timer->stop();
+    }
+}
+
+TickSospeso::~TickSospeso()
+{
+    if (m_timer && m_eraAttivo)
+        m_timer->start();
+}
+
+} // namespace sorvela

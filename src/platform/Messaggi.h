@@ -1,0 +1,70 @@
+#pragma once
+// The one way the console talks to the operator in a box. Windows and logic
+// receive a Messaggi& and never build a QMessageBox themselves, so tests can
+// script the operator's answers and read every text that was shown.
+
+#include <QList>
+#include <QString>
+#include <deque>
+
+class QWidget;
+
+namespace sorvela {
+
+enum class Icona { Nessuna, Avviso, Informazione, Domanda, Errore };
+enum class Pulsanti { Ok, SiNo, SiNoAnnulla, OkAnnulla };
+enum class Risposta { Ok, Si, No, Annulla };
+
+inline const QString TitoloApplicazione = QStringLiteral("Sorvela");
+
+class Messaggi {
+public:
+    virtual ~Messaggi() = default;
+    // A box with an OK button. An empty title becomes "Sorvela".
+    virtual void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) = 0;
+    // A question; the answer is one of the buttons offered.
+    virtual Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
+                            const QString& titolo = {}) = 0;
+};
+
+// Real boxes, application-modal, on top of the main window.
+class MessaggiQt : public Messaggi {
+public:
+    explicit MessaggiQt(QWidget* genitore = nullptr) : m_genitore(genitore) {}
+    void setGenitore(QWidget* g) { m_genitore = g; }
+    void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) override;
+    Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
+                    const QString& titolo = {}) override;
+
+private:
+    QWidget* m_genitore;
+};
+
+// The operator as a script: records every box and answers questions from a
+// queue (or with a default when the queue is empty).
+class MessaggiRegistrati : public Messaggi {
+public:
+    struct Voce {
+        Icona icona;
+        QString titolo;
+        QString testo;
+        bool domanda;
+    };
+
+    void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) override;
+    Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
+                    const QString& titolo = {}) override;
+
+    void rispondi(Risposta r) { m_risposte.push_back(r); }
+    void setRispostaPredefinita(Risposta r) { m_predefinita = r; }
+    const QList<Voce>& voci() const { return m_voci; }
+    QStringList testi() const;
+    void svuota() { m_voci.clear(); }
+
+private:
+    QList<Voce> m_voci;
+    std::deque<Risposta> m_risposte;
+    Risposta m_predefinita = Risposta::No;
+};
+
+} // namespace sorvela

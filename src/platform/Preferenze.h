@@ -1,0 +1,43 @@
+#pragma once
+// The settings facade: every key the console keeps in its per-user settings
+// file, with the defaults in one place. INI file "Sorvela/Sorvela.ini" under
+// $XDG_CONFIG_HOME (tests and the demo point that at a folder of their own).
+
+#include <QString>
+#include <memory>
+
+class QSettings;
+
+namespace sorvela {
+
+struct GeometriaSalvata {
+    QString XPos, YPos, WiPos, HePos; // raw texts; empty when missing
+};
+
+class Preferenze {
+public:
+    Preferenze();                                // the user's settings file
+    explicit Preferenze(const QString& fileIni); // an explicit file (tests)
+    ~Preferenze();
+
+    QString percorso() const;
+
+    // "Impostazioni"/"NumPort": the raw text, empty when missing.
+    QString numPort() const;
+    void setNumPort(int numero);
+
+    // The device behind "COM"+n: "Porte"/"COM<n>", else /dev/ttyS<n-1>.
+    QString dispositivoPorta(int numero) const;
+    void setDispositivoPorta(int numero, const QString& dispositivo);
+
+    GeometriaSalvata geometria(const QString& sezione) const;
+    void salvaGeometria(const QString& sezione, int x, int y, int larghezza, int altezza);
+
+    QString leggi(const QString& sezione, const QString& chiave) const;
+    void scrivi(const QString& sezione, const QString& chiave, const QString& valore);
+
+private:
+    std::unique_ptr<QSettings> m_s;
+};
+
+} // namespace sorvela
