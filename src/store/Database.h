@@ -1,0 +1,117 @@
+#pragma once
+// The console's only door to its SQLite file.
+//
+// Rules every caller relies on:
+// - Thread: the console has one user-interface thread and the store is used
+//   from it alone. Nothing here locks; a Database and its record sets must
+//   never cross threads.
+// - Ownership: a RecordSet is a value owned by whoever opened it. It keeps no
+//   more than a weak tie to its Database: closing the Database (compaction,
+//   exit) closes every record set still open, and any later use of such a set
+//   throws ErroreDatabase instead of touching a dead handle.
+// - Errors: every failure (SQLite or misuse of a record set) throws
+//   ErroreDatabase, carrying the SQLite message and code. Nothing here shows
+//   anything to the operator; the caller decides what to say.
+// - Transactions: a failed statement inside a transaction is undone by SQLite
+//   on its own, but the transaction stays open; the caller rolls it back
+//   (Transazione does so when it goes out of scope unconfirmed). If SQLite
+//   had to abandon the whole transaction itself (disk full, I/O error), the
+//   rollback is a harmless no-op.
+// - Values are always bound, never spliced into SQL text. QDate is stored as
+//   "YYYY-MM-DD", QDateTime as "YYYY-MM-DD HH:MM:SS" (local time), bool as
+//   0/1, a null QVariant as NULL. Reading gives back QDate / QDateTime / bool
+//   for columns declared DATE / DATETIME / BOOLEAN, and a null QVariant for
+//   NULL.
+
+#include "store/RecordSet.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <memory>
+#include <stdexcept>
+
+struct sqlite3;
+
+namespace sorvela::store {
+
+class ErroreDatabase : public std::runtime_error {
+public:
+    ErroreDatabase(const QString& messaggio, int codice);
+    // SQLite result code (extended when SQLite gave one).
+    int codice() const { return m_codice; }
+    QString messaggio() const;
+
+private:
+    int m_codice;
+};
+
+namespace detail { struct Connessione; }
+
+class Database {
+public:
+    // Opens an existing Sorvela database. Never creates a file: a missing
+    // file, a file that is not SQLite, or a SQLite file without the Sorvela
+    // tables all throw. Sets WAL journal, foreign keys and a busy timeout.
+    static std::unique_ptr<Database> apri(const QString& percorso);
+
+    // Creates a new database file with the schema (and the demo catalog and
+    // subscribers when demo is true). Refuses an existing file. On failure no
+    // half-built file is left behind.
+    static void crea(const QString& percorso, bool demo);
+
+    // Writes a compacted copy of a closed database into a new file
+    // (VACUUM INTO). Refuses an existing destination.
+    static void compatta(const QString& origine, const QString& destinazione);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    QString percorso() const;
+    bool aperto() const;
+    // Closes the handle and every record set still open on it. Idempotent.
+    void chiudi();
+    // The raw handle, for the rare caller that needs SQLite directly.
+    sqlite3* handle();
+
+    // Opens a record set on a table name, a view (saved query) name or a
+    // SELECT text with "?" placeholders bound from parametri in order.
+    // Names may be written with or without brackets. See RecordSet.h for
+    // which sets can be written.
+    RecordSet apriRecordSet(const QString& sorgente, const QVariantList& parametri = {});
+
+    // Runs one statement (no trailing second statement is accepted).
+    void esegui(const QString& sql, const QVariantList& parametri = {});
+    // First column of the first row; a null QVariant when there is no row.
+    QVariant valore(const QString& sql, const QVariantList& parametri = {});
+    // Rows changed by the last statement that wrote to a table.
+    int righeModificate() const;
+
+    void inizia();    // BEGIN IMMEDIATE; throws if one is already open
+    void conferma();  // COMMIT
+    void annulla();   // ROLLBACK; no-op when no transaction is open
+    bool inTransazione() const;
+
+private:
+    explicit Database(std::shared_ptr<detail::Connessione> c);
+    std::shared_ptr<detail::Connessione> m_conn;
+};
+
+// Rolls back on scope exit unless conferma() was called: a routine that
+// writes several rows either writes all of them or none.
+class Transazione {
+public:
+    explicit Transazione(Database& db);
+    ~Transazione();
+    Transazione(const Transazione&) = delete;
+    Transazione& operator=(const Transazione&) = delete;
+    void conferma();
+
+private:
+    Database& m_db;
+    bool m_chiusa = false;
+};
+
+} // namespace sorvela::store
