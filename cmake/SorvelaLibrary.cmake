@@ -32,3 +32,17 @@ function(sorvela_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name}")
 endfunction()
+
+# sorvela_test_cartella(LIBS ...)
+# Every tst_*.cpp of the current folder becomes one test executable linking
+# LIBS, so several people can add tests to one folder without editing here.
+# Extra sources shared by the folder's tests: *_aiuto.cpp (linked into each).
+function(sorvela_test_cartella)
+  cmake_parse_arguments(T "" "TIMEOUT" "LIBS" ${ARGN})
+  file(GLOB _tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+  file(GLOB _aiuti CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_aiuto.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*_aiuto.h)
+  foreach(t ${_tests})
+    get_filename_component(n ${t} NAME_WE)
+    sorvela_test(${n} SOURCES ${t} ${_aiuti} LIBS ${T_LIBS} TIMEOUT ${T_TIMEOUT})
+  endforeach()
+endfunction()
