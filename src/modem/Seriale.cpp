@@ -1,0 +1,325 @@
+#include "modem/Seriale.h"
+
+#include "core/Orologio.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "platform/Preferenze.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace sorvela::modem {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+enum class Apertura { Aperta, NonValida, NonDisponibile, AltroErrore };
+
+QString testoNonValida(int porta)
+{
+    return QStringLiteral("COM%1 non è una porta valida.").arg(porta);
+}
+
+QString testoNonDisponibile(int porta)
+{
+    return QStringLiteral("La porta COM%1 non è disponibile.").arg(porta);
+}
+
+QString testoNonRilevato(int porta)
+{
+    return QStringLiteral("Telefono non rilevato alla porta COM%1").arg(porta);
+}
+
+bool risposta(const QString& testo)
+{
+    return testo.contains(QLatin1String("OK")) || testo.contains(QLatin1String("ERROR"));
+}
+
+QTime oraDelGiorno(const Contesto& c)
+{
+    return (c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime()).time();
+}
+
+// The line, created on first use when the main window has not made one yet.
+// A device that disappears while open (a USB adapter pulled out, the handset's
+// cable) makes QSerialPort report ResourceError for ever after; closing the
+// line then lets the tick see a closed line and the next open start afresh,
+// instead of polling a dead descriptor.
+QSerialPort* linea(Contesto& c)
+{
+    if (!c.MSComm1)
+        c.MSComm1 = new QSerialPort(QCoreApplication::instance());
+    QSerialPort* p = c.MSComm1;
+    if (!p->property("sorvela.sorvegliata").toBool()) {
+        p->setProperty("sorvela.sorvegliata", true);
+        QObject::connect(p, &QSerialPort::errorOccurred, p, [p](QSerialPort::SerialPortError e) {
+            if (e == QSerialPort::ResourceError && p->isOpen())
+                p->close();
+        });
+    }
+    return p;
+}
+
+QString dispositivo(const Contesto& c, int porta)
+{
+    if (c.preferenze)
+        return c.preferenze->dispositivoPorta(porta);
+    return QStringLiteral("/dev/ttyS%1").arg(porta - 1);
+}
+
+// Another program may hold the line with TIOCEXCL only, without a lock file.
+// An ordinary user's open then fails with EBUSY, but the superuser's open
+// succeeds regardless, and two programs would share the handset's replies.
+// Asking the terminal whether it is in exclusive use covers that case.
+bool inUsoEsclusivo(const QString& percorso)
+{
+#ifdef TIOCGEXCL
+    const int fd = ::open(QFile::encodeName(percorso).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false; // QSerialPort will meet and report the same error
+    int esclusivo = 0;
+    const bool tenuto = ::ioctl(fd, TIOCGEXCL, &esclusivo) == 0 && esclusivo != 0;
+    ::close(fd);
+    return tenuto;
+#else
+    Q_UNUSED(percorso);
+    return false;
+#endif
+}
+
+// Closes the line if open and opens it on `porta` with the handset's settings.
+Apertura apriLinea(Contesto& c, int porta)
+{
+    QSerialPort* p = linea(c);
+    if (p->isOpen())
+        p->close();
+    p->clearError();
+
+    // Symlinks such as /dev/serial/by-id/... are followed so that the lock
+    // file QSerialPort takes is named after the real device, the name other
+    // programs (minicom, ModemManager, a second console) lock it by.
+    const QFileInfo info(dispositivo(c, porta));
+    const QString percorso = info.canonicalFilePath();
+    if (percorso.isEmpty())
+        return Apertura::NonValida;
+    if (inUsoEsclusivo(percorso))
+        return Apertura::NonDisponibile;
+
+    p->setPortName(percorso);
+    p->setBaudRate(QSerialPort::Baud19200);
+    p->setDataBits(QSerialPort::Data8);
+    p->setParity(QSerialPort::NoParity);
+    p->setStopBits(QSerialPort::OneStop);
+    p->setFlowControl(QSerialPort::NoFlowControl);
+    // Unlimited: a listing that arrives while nobody reads must not be cut.
+    p->setReadBufferSize(0);
+    if (!p->open(QIODevice::ReadWrite)) {
+        const auto errore = p->error();
+        p->clearError();
+        switch (errore) {
+        case QSerialPort::DeviceNotFoundError:
+        case QSerialPort::UnsupportedOperationError: // exists, but is not a serial line
+        case QSerialPort::ResourceError:              // a ttyS node with no UART behind it
+            return Apertura::NonValida;
+        case QSerialPort::PermissionError:            // lock file, TIOCEXCL or access rights
+            return Apertura::NonDisponibile;
+        default:
+            return Apertura::AltroErrore;
+        }
+    }
+    // A pseudo-terminal has no modem lines: the handset's cable wants DTR and
+    // RTS raised, a simulated handset does without, so a refusal is no error.
+    p->setDataTerminalReady(true);
+    p->setRequestToSend(true);
+    p->clearError();
+    return Apertura::Aperta;
+}
+
+// Runs the window system until `completo` holds for what the line delivered,
+// the limit passes, the line closes or (when asked) AnnullaAttesa is set.
+// Sleeps in between: woken by the port's readyRead, by a timer at the limit and,
+// for the cancel flag, every time the window system has handled its events.
+QString raccogli(Contesto& c, std::chrono::milliseconds durata,
+                 const std::function<bool(const QString&)>& completo, bool guardaAnnulla)
+{
+    const QDeadlineTimer scadenza(durata, Qt::PreciseTimer);
+    const QPointer<QSerialPort> p = c.MSComm1;
+    QString ricevuto;
+
+    auto leggi = [&] {
+        if (p && p->isOpen())
+            ricevuto += QString::fromLatin1(p->readAll());
+    };
+    auto finita = [&] {
+        return completo(ricevuto) || scadenza.hasExpired() || (guardaAnnulla && c.AnnullaAttesa)
+            || !p || !p->isOpen();
+    };
+
+    leggi();
+    if (finita())
+        return ricevuto;
+
+    QEventLoop ciclo;
+    QTimer sveglia;
+    sveglia.setSingleShot(true);
+    sveglia.setTimerType(Qt::PreciseTimer);
+    auto passo = [&] {
+        leggi();
+        if (finita()) {
+            ciclo.quit();
+        } else if (!sveglia.isActive()) {
+            // The timer may fire a fraction of a millisecond early.
+            sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
+        }
+    };
+    QObject::connect(&sveglia, &QTimer::timeout, &ciclo, passo);
+    QObject::connect(p.data(), &QIODevice::readyRead, &ciclo, passo);
+    QObject::connect(p.data(), &QIODevice::aboutToClose, &ciclo, [&] {
+        leggi();
+        ciclo.quit();
+    });
+    QObject::connect(p.data(), &QObject::destroyed, &ciclo, &QEventLoop::quit);
+    if (guardaAnnulla) {
+        if (auto* d = QAbstractEventDispatcher::instance())
+            QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, &ciclo, passo);
+    }
+    sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
+    ciclo.exec();
+    return ricevuto;
+}
+
+} // namespace
+
+std::chrono::milliseconds DurataAttesa(const QTime& ora, int secondi)
+{
+    const int ms = ora.isValid() ? ora.msec() : 0;
+    const auto arrotondamento = ms >= 500 ? std::chrono::milliseconds(1000 - ms) : -std::chrono::milliseconds(ms);
+    return std::chrono::seconds(secondi) + arrotondamento;
+}
+
+int ApriPorta(Contesto& c)
+{
+    switch (apriLinea(c, c.NumeroPorta)) {
+    case Apertura::Aperta:
+        return 0;
+    case Apertura::NonValida:
+        c.messaggi->avvisa(Icona::Avviso, testoNonValida(c.NumeroPorta));
+        break;
+    case Apertura::NonDisponibile:
+        c.messaggi->avvisa(Icona::Avviso, testoNonDisponibile(c.NumeroPorta));
+        break;
+    case Apertura::AltroErrore:
+        break;
+    }
+    return 1;
+}
+
+QString ProvaPorta(Contesto& c, int porta)
+{
+    switch (apriLinea(c, porta)) {
+    case Apertura::Aperta:
+        break;
+    case Apertura::NonValida:
+        return testoNonValida(porta);
+    case Apertura::NonDisponibile:
+        return testoNonDisponibile(porta);
+    case Apertura::AltroErrore:
+        return {};
+    }
+    InviaComando(c, ComandoIndicazioni);
+    const QString r = raccogli(c, DurataAttesa(oraDelGiorno(c), 4), risposta, false);
+    if (r.contains(QLatin1String("OK")))
+        return QStringLiteral("TELEFONO RILEVATO ALLA PORTA COM%1").arg(porta);
+    return testoNonRilevato(porta);
+}
+
+void VerificaPorte(Contesto& c)
+{
+    const TickSospeso tick(c);
+    QString testo;
+    for (int porta = 1; porta <= 6; ++porta)
+        testo += ProvaPorta(c, porta) + QStringLiteral("\r\n");
+    c.messaggi->avvisa(Icona::Nessuna, testo);
+}
+
+void SvuotaIngresso(Contesto& c)
+{
+    QSerialPort* p = c.MSComm1;
+    if (!p || !p->isOpen())
+        return;
+    p->readAll();
+    // What the driver holds but Qt has not fetched yet goes too.
+    p->clear(QSerialPort::Input);
+}
+
+void InviaComando(Contesto& c, const QString& comando)
+{
+    SvuotaIngresso(c);
+    QSerialPort* p = c.MSComm1;
+    if (!p || !p->isOpen())
+        return; // the waits that follow find the line closed and end at once
+    p->write(comando.toLatin1());
+    // Out now, not at the next pass of the event loop: a command must not sit
+    // in Qt's buffer behind a discard or ahead of the next command.
+    p->flush();
+}
+
+QString AttendiRisposta(Contesto& c, int secondi)
+{
+    const QString r = raccogli(c, DurataAttesa(oraDelGiorno(c), secondi), risposta, false);
+    if (!r.contains(QLatin1String("OK")))
+        c.messaggi->avvisa(Icona::Avviso, QStringLiteral("Controlla il telefono."));
+    return r;
+}
+
+void AttendiTesto(Contesto& c, const QString& atteso, int secondi)
+{
+    c.AnnullaAttesa = false;
+    raccogli(c, DurataAttesa(oraDelGiorno(c), secondi),
+             [&atteso](const QString& r) { return r.contains(atteso); }, true);
+}
+
+void DisattivaEco(Contesto& c)
+{
+    InviaComando(c, QStringLiteral("ATE0\r"));
+    AttendiRisposta(c, 8);
+}
+
+int InizializzaModem(Contesto& c)
+{
+    if (const int r = ApriPorta(c); r != 0)
+        return r;
+    InviaComando(c, ComandoIndicazioni);
+    if (AttendiRisposta(c, 4).contains(QLatin1String("OK")))
+        return 0;
+    c.messaggi->avvisa(Icona::Avviso, testoNonRilevato(c.NumeroPorta));
+    return 1;
+}
+
+void CaricaMessaggi(Contesto& c, const std::function<void()>& letturaMessaggi)
+{
+    // The tick is suspended before the line is reopened, not after: a tick
+    // running inside InizializzaModem's wait would read and throw away the
+    // handset's "OK" and make a working handset look missing.
+    const TickSospeso tick(c);
+    if (InizializzaModem(c) != 0)
+        return;
+    DisattivaEco(c);
+    if (letturaMessaggi)
+        letturaMessaggi();
+}
+
+} // namespace sorvela::modem
