@@ -1,10 +1,11 @@
 #include "core/Numeri.h"
 
-#include <QByteArray>
-
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <locale.h>
 #include <string>
 
 namespace sorvela {
@@ -92,8 +93,11 @@ double ValoreNumerico(const QString& testo)
     const auto [dove, errore] = std::from_chars(inizio, fine, valore);
     Q_UNUSED(dove);
     if (errore == std::errc::result_out_of_range) {
-        // Overflow gives an infinity here, underflow 0.
-        valore = QByteArray::fromRawData(numero.data(), qsizetype(numero.size())).toDouble();
+        // from_chars leaves the value alone when out of range; strtod tells
+        // overflow (an infinity) from underflow (0 or a tiny number). The C
+        // locale keeps "." the decimal point whatever the operator's locale.
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(nullptr));
+        valore = strtod_l(numero.c_str(), nullptr, c);
         if (std::isinf(valore))
             valore = std::copysign(std::numeric_limits<double>::max(), valore);
     } else if (errore != std::errc()) {
