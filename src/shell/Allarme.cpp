@@ -1,0 +1,88 @@
+#include "shell/Allarme.h"
+
+#include <QApplication>
+#include <QAudioDevice>
+#include <QDir>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QSoundEffect>
+#include <QTemporaryFile>
+#include <QUrl>
+#include <QtEndian>
+#include <cmath>
+
+namespace sorvela {
+
+Allarme::Allarme(QObject* genitore)
+    : QObject(genitore)
+{
+}
+
+Allarme::~Allarme() = default;
+
+QByteArray Allarme::beepIncorporato()
+{
+    constexpr int frequenza = 22050;
+    constexpr double durata = 0.18; // each tone
+    QByteArray campioni;
+    for (double tono : {1320.0, 990.0}) {
+        const int n = static_cast<int>(frequenza * durata);
+        for (int i = 0; i < n; ++i) {
+            // A short fade in and out avoids clicks at the edges.
+            const double inviluppo = std::min({1.0, i / 300.0, (n - i) / 300.0});
+            const auto v = static_cast<qint16>(9000 * inviluppo * std::sin(2 * M_PI * tono * i / frequenza));
+            char b[2];
+            qToLittleEndian(v, b);
+            campioni.append(b, 2);
+        }
+    }
+    QByteArray wav;
+    auto u32 = [&wav](quint32 v) { char b[4]; qToLittleEndian(v, b); wav.append(b, 4); };
+    auto u16 = [&wav](quint16 v) { char b[2]; qToLittleEndian(v, b); wav.append(b, 2); };
+    wav.append("RIFF");
+    u32(36 + campioni.size());
+    wav.append("WAVEfmt ");
+    u32(16);
+    u16(1);                 // PCM
+    u16(1);                 // mono
+    u32(frequenza);
+    u32(frequenza * 2);     // bytes per second
+    u16(2);                 // block align
+    u16(16);                // bits per sample
+    wav.append("data");
+    u32(campioni.size());
+    wav.append(campioni);
+    return wav;
+}
+
+void Allarme::prepara(const QString& cartellaDati)
+{
+    QString file = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
+    if (!QFileInfo::exists(file)) {
+        m_temporaneo = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("sorvela-XXXXXX.wav")));
+        if (m_temporaneo->open()) {
+            m_temporaneo->write(beepIncorporato());
+            m_temporaneo->flush();
+            file = m_temporaneo->fileName();
+        } else {
+            file.clear();
+        }
+    }
+    m_sorgente = file;
+    if (file.isEmpty() || QMediaDevices::audioOutputs().isEmpty())
+        return;
+    m_effetto = new QSoundEffect(this);
+    m_effetto->setSource(QUrl::fromLocalFile(file));
+}
+
+void Allarme::suona()
+{
+    ++m_volte;
+    if (m_effetto && m_effetto->status() != QSoundEffect::Error) {
+        m_effetto->play();
+        return;
+    }
+    QApplication::beep();
+}
+
+} // namespace sorvela

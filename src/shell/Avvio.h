@@ -1,0 +1,24 @@
+#pragma once
+// Command line and the checks made before the console opens its window.
+
+#include <QString>
+
+namespace sorvela {
+
+struct OpzioniAvvio {
+    QString cartellaDati;
+    bool esci = false;       // --help or a bad argument: nothing more to do
+    int codiceUscita = 0;
+};
+
+// sorvela [--data-dir DIR]; the default data folder is $XDG_DATA_HOME/Sorvela.
+OpzioniAvvio leggiOpzioni(int argc, char* argv[]);
+QString cartellaDatiPredefinita();
+
+// Empty when the database file is there; otherwise the operator's message,
+// naming the file and the command that creates it.
+QString problemaDatabase(const QString& cartellaDati);
+
+bool displayDisponibile();
+
+} // namespace sorvela

@@ -1,0 +1,200 @@
+#include "shell/MDIForm1.h"
+
+#include "platform/Messaggi.h"
+#include "platform/Twips.h"
+#include "shell/Allarme.h"
+#include "shell/Immagini.h"
+#include "shell/InCorso.h"
+#include "shell/StrisciaStato.h"
+#include "shell/frmInfo.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace sorvela {
+
+MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
+    : QMainWindow(genitore)
+    , m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(QStringLiteral("Sorvela"));
+    setWindowIcon(immagini::icona(64));
+
+    auto* centro = new QWidget(this);
+    auto* v = new QVBoxLayout(centro);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    m_area = new QMdiArea(centro);
+    m_area->setObjectName(QStringLiteral("AreaMDI"));
+    m_area->setBackground(QColor(0x80, 0x80, 0x80));
+    v->addWidget(m_area, 1);
+    m_striscia = new StrisciaStato(centro);
+    v->addWidget(m_striscia);
+    setCentralWidget(centro);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer3 = new QTimer(this);
+    m_timer3->setObjectName(QStringLiteral("Timer3"));
+    m_timer3->setInterval(10000);
+    connect(m_timer3, &QTimer::timeout, this, &QWidget::close);
+    m_ctx.Timer1 = m_timer1;
+
+    m_allarme = new Allarme(this);
+    m_inCorso = new InCorso(m_ctx, this);
+    m_ctx.InCorso = m_inCorso;
+
+    creaMenu();
+    resize(twips::inPixel(12000), twips::inPixel(8400));
+}
+
+MDIForm1::~MDIForm1()
+{
+    if (m_ctx.InCorso == m_inCorso)
+        m_ctx.InCorso = nullptr;
+    if (m_ctx.Timer1 == m_timer1)
+        m_ctx.Timer1 = nullptr;
+}
+
+void MDIForm1::creaMenu()
+{
+    auto azione = [this](QMenu* menu, const char* nome, const QString& testo, bool visibile = true,
+                         bool abilitata = true) {
+        QAction* a = menu->addAction(testo);
+        a->setObjectName(QString::fromLatin1(nome));
+        a->setVisible(visibile);
+        a->setEnabled(abilitata);
+        return a;
+    };
+    auto separatore = [](QMenu* menu, const char* nome, bool visibile = true) {
+        QAction* a = menu->addSeparator();
+        a->setObjectName(QString::fromLatin1(nome));
+        a->setVisible(visibile);
+        return a;
+    };
+
+    QMenuBar* barra = menuBar();
+
+    QMenu* eventi = barra->addMenu(QStringLiteral("Gestione &Eventi"));
+    eventi->setObjectName(QStringLiteral("mnuCodaEventi"));
+    connect(azione(eventi, "mnuVisualCoda", QStringLiteral("Visualizza eventi nuovi")), &QAction::triggered,
+            this, &MDIForm1::mnuVisualCoda);
+    connect(azione(eventi, "mnuCaricaMessaggi", QStringLiteral("Carica messaggi")), &QAction::triggered, this,
+            &MDIForm1::mnuCaricaMessaggi);
+    separatore(eventi, "Line3");
+    connect(azione(eventi, "mnuFine", QStringLiteral("Esci")), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* utenti = barra->addMenu(QStringLiteral("Gestione &Utenti"));
+    utenti->setObjectName(QStringLiteral("mnuGestioneCentrale"));
+    connect(azione(utenti, "mnuAnagraficaUtenti", QStringLiteral("Informazioni Utenti")), &QAction::triggered,
+            this, &MDIForm1::mnuAnagraficaUtenti);
+    // The items below exist but are never shown to the operator.
+    azione(utenti, "mnuStorico", QStringLiteral("Archivio Storico"), false, false);
+    separatore(utenti, "Line1", false);
+    azione(utenti, "mnuPeriferiche", QStringLiteral("Periferiche"), false, false);
+    azione(utenti, "mnuAnagraficaOperatori", QStringLiteral("Anagrafica Operatori"), false);
+    azione(utenti, "mnuContatti", QStringLiteral("Contatti Generali"), false);
+    azione(utenti, "mnuProcedure", QStringLiteral("Modelli Procedure"), false);
+    separatore(utenti, "Line2", false);
+    azione(utenti, "mnuUtilizzo", QStringLiteral("Funzionamento"), false);
+    azione(utenti, "mnuCambioTurno", QStringLiteral("&Inizio Turno"), false);
+
+    QMenu* fase = barra->addMenu(QStringLiteral("PopProcedure"));
+    fase->setObjectName(QStringLiteral("mnuFase"));
+    fase->menuAction()->setObjectName(QStringLiteral("mnuFase"));
+    fase->menuAction()->setVisible(false);
+    azione(fase, "mnuInserisci", QStringLiteral("Inserisci Fase"));
+    separatore(fase, "Line4");
+    azione(fase, "mnucancella", QStringLiteral("Cancella Fase"));
+
+    QMenu* database = barra->addMenu(QStringLiteral("&Database"));
+    database->setObjectName(QStringLiteral("mnuDatabase"));
+    connect(azione(database, "mnuCompatta", QStringLiteral("Compatta database")), &QAction::triggered, this,
+            &MDIForm1::mnuCompatta);
+    connect(azione(database, "mnuCancEventi", QStringLiteral("Ripulisci")), &QAction::triggered, this,
+            &MDIForm1::mnuCancEventi);
+
+    QMenu* impostazioni = barra->addMenu(QStringLiteral("&Impostazioni"));
+    impostazioni->setObjectName(QStringLiteral("mnuImpostazioni"));
+    connect(azione(impostazioni, "mnuComPort", QStringLiteral("Configurazione")), &QAction::triggered, this,
+            &MDIForm1::mnuComPort);
+
+    QAction* info = barra->addAction(QStringLiteral("Informazioni"));
+    info->setObjectName(QStringLiteral("mnuInformazioni"));
+    connect(info, &QAction::triggered, this, &MDIForm1::mnuInformazioni);
+}
+
+void MDIForm1::Monitor()
+{
+    m_striscia->Monitor(twips::larghezzaSchermo());
+}
+
+void MDIForm1::avvia()
+{
+    Monitor();
+    m_timer1->setInterval(1000);
+    m_allarme->prepara(m_ctx.cartellaDati);
+    avviaLinea();
+    m_timer1->start();
+}
+
+QWidget* MDIForm1::finestra(const QString& nome) const
+{
+    for (QMdiSubWindow* s : m_area->subWindowList()) {
+        if (s->widget() && s->widget()->objectName() == nome)
+            return s->widget();
+    }
+    return nullptr;
+}
+
+QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget*()>& crea)
+{
+    if (QWidget* aperta = finestra(nome)) {
+        QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(aperta->parentWidget());
+        if (sub && !sub->close())
+            return sub;
+    }
+    QWidget* w = crea();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    QMdiSubWindow* sub = m_area->addSubWindow(w);
+    sub->setWindowIcon(windowIcon());
+    w->show();
+    sub->show();
+    return sub;
+}
+
+void MDIForm1::mnuInformazioni()
+{
+    auto* f = new frmInfo(this);
+    f->show();
+    f->raise();
+}
+
+void MDIForm1::closeEvent(QCloseEvent* e)
+{
+    // The main window never refuses by itself: it shows the hourglass and
+    // arms the retry, then lets each child window decide.
+    setCursor(Qt::WaitCursor);
+    m_timer3->start();
+    m_area->closeAllSubWindows();
+    if (!m_area->subWindowList().isEmpty()) {
+        e->ignore();
+        return;
+    }
+    m_timer3->stop();
+    m_timer1->stop();
+    chiudiLinea();
+    if (m_ctx.db)
+        m_ctx.db->chiudi();
+    e->accept();
+    QApplication::quit();
+}
+
+} // namespace sorvela

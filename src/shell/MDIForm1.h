@@ -1,0 +1,84 @@
+#pragma once
+// The main window: menus, the MDI area for the operator windows, the status
+// strip, the one-second tick timer and the close sequence. It is the only
+// place that knows every window; windows meet through the routines it calls.
+
+#include "platform/Contesto.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QTimer;
+
+namespace sorvela {
+
+namespace store { class Database; }
+class Allarme;
+class InCorso;
+class StrisciaStato;
+class Tick;
+
+class MDIForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MDIForm1(Contesto& ctx, QWidget* genitore = nullptr);
+    ~MDIForm1() override;
+
+    // Start-up after the database is open: lays out the status strip,
+    // prepares the alert, reads the port number and opens the serial line.
+    // Sends nothing to the handset. The tick starts one interval later.
+    void avvia();
+
+    // The main window keeps the database handle for the whole run (the
+    // compaction closes and reopens it) and publishes it in the context.
+    void adottaDatabase(std::unique_ptr<store::Database> db);
+
+    void Monitor();
+
+    Contesto& contesto() { return m_ctx; }
+    QMdiArea* area() const { return m_area; }
+    StrisciaStato* striscia() const { return m_striscia; }
+    Allarme* allarme() const { return m_allarme; }
+    InCorso* inCorso() const { return m_inCorso; }
+    Tick* tick() const { return m_tick; }
+    QTimer* Timer1() const { return m_timer1; }
+    QTimer* Timer3() const { return m_timer3; }
+
+    // Menu commands.
+    void mnuVisualCoda();
+    void mnuCaricaMessaggi();
+    void mnuAnagraficaUtenti();
+    void mnuComPort();
+    void mnuInformazioni();
+    void mnuCompatta();
+    void mnuCancEventi();
+
+    // Opens an operator window as an MDI child; an open one is closed first
+    // (its own closing logic may refuse, and then the open one stays).
+    QMdiSubWindow* riapri(const QString& nome, const std::function<QWidget*()>& crea);
+    QWidget* finestra(const QString& nome) const;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void creaMenu();
+    void avviaLinea();
+    void chiudiLinea();
+
+    Contesto& m_ctx;
+    QMdiArea* m_area;
+    StrisciaStato* m_striscia;
+    QTimer* m_timer1;
+    QTimer* m_timer3;
+    Allarme* m_allarme;
+    InCorso* m_inCorso;
+    Tick* m_tick = nullptr;
+    std::unique_ptr<store::Database> m_db;
+};
+
+} // namespace sorvela

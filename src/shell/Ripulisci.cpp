@@ -1,0 +1,93 @@
+#include "shell/Ripulisci.h"
+
+#include "core/DateItaliane.h"
+#include "core/Orologio.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "shell/Pulizia.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace sorvela {
+
+Ripulisci::Ripulisci(Contesto& ctx, QWidget* genitore)
+    : QWidget(genitore, Qt::Window | Qt::WindowStaysOnTopHint)
+    , m_ctx(ctx)
+{
+    setObjectName(QStringLiteral("Ripulisci"));
+    setWindowTitle(QStringLiteral("Ripulisci database"));
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto* g = new QGridLayout(this);
+    auto* l1 = new QLabel(QStringLiteral("Cancella tutti gli eventi dal"), this);
+    l1->setObjectName(QStringLiteral("Label1"));
+    m_dal = new QLineEdit(this);
+    m_dal->setObjectName(QStringLiteral("txtFromDate"));
+    auto* l2 = new QLabel(QStringLiteral("al"), this);
+    l2->setObjectName(QStringLiteral("Label2"));
+    m_al = new QLineEdit(this);
+    m_al->setObjectName(QStringLiteral("txtToDate"));
+    const int larghezzaData = m_dal->fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16;
+    m_dal->setFixedWidth(larghezzaData);
+    m_al->setFixedWidth(larghezzaData);
+    m_dal->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
+    m_al->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
+    g->addWidget(l1, 0, 0);
+    g->addWidget(m_dal, 0, 1);
+    g->addWidget(l2, 0, 2);
+    g->addWidget(m_al, 0, 3);
+    auto* pulsanti = new QHBoxLayout;
+    pulsanti->addStretch();
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    auto* annulla = new QPushButton(QStringLiteral("Annulla"), this);
+    annulla->setObjectName(QStringLiteral("cmdAnnulla"));
+    pulsanti->addWidget(ok);
+    pulsanti->addWidget(annulla);
+    g->addLayout(pulsanti, 1, 0, 1, 4);
+    connect(ok, &QPushButton::clicked, this, &Ripulisci::cmdOK);
+    connect(annulla, &QPushButton::clicked, this, &QWidget::close);
+
+    // By default everything up to two days ago goes; yesterday and today stay.
+    m_dal->clear();
+    m_al->setText(date::mostra(m_ctx.orologio->oggi().addDays(-2)));
+}
+
+void Ripulisci::cmdOK()
+{
+    const pulizia::Intervallo intervallo{date::leggiData(m_dal->text()), date::leggiData(m_al->text())};
+    try {
+        const qint64 n = pulizia::contaEventi(*m_ctx.db, intervallo);
+        if (n == 0) {
+            m_ctx.messaggi->avvisa(Icona::Avviso, QStringLiteral("Nessun evento da cancellare."));
+        } else {
+            const Risposta r = m_ctx.messaggi->chiedi(
+                Icona::Domanda,
+                QStringLiteral("Eventi che saranno cancellati: %1\r\nProcedere con l'eliminazione?").arg(n),
+                Pulsanti::SiNo);
+            if (r == Risposta::Si) {
+                QApplication::setOverrideCursor(Qt::WaitCursor);
+                pulizia::cancellaEventi(*m_ctx.db, intervallo);
+                QApplication::restoreOverrideCursor();
+                m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Cancellazione eseguita."));
+            } else {
+                m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Cancellazione annullata."));
+            }
+        }
+    } catch (const store::ErroreDatabase& e) {
+        if (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+        m_ctx.messaggi->avvisa(Icona::Errore,
+                               QStringLiteral("Cancellazione non eseguita, nessun evento è stato eliminato.\n%1")
+                                   .arg(QString::fromUtf8(e.what())));
+    }
+    close();
+}
+
+} // namespace sorvela

@@ -1,0 +1,92 @@
+#include "shell/StrisciaStato.h"
+
+#include "platform/Twips.h"
+#include "shell/Immagini.h"
+
+#include <QLabel>
+#include <QPainter>
+
+namespace sorvela {
+
+PannelloTesto::PannelloTesto(QWidget* genitore)
+    : QFrame(genitore)
+{
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+}
+
+void PannelloTesto::stampa(const QString& testo, int xTwips, const QString& campione)
+{
+    m_testo = testo;
+    m_x = xTwips;
+    m_campione = campione.isEmpty() ? testo : campione;
+    update();
+}
+
+void PannelloTesto::pulisci()
+{
+    m_testo.clear();
+    update();
+}
+
+void PannelloTesto::paintEvent(QPaintEvent* e)
+{
+    QFrame::paintEvent(e);
+    if (m_testo.isEmpty())
+        return;
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const QRect interno = contentsRect();
+    // Vertical position: half the inner height less half the sample's height.
+    const int y = interno.top() + interno.height() / 2 - fm.boundingRect(m_campione).height() / 2;
+    p.drawText(QPoint(interno.left() + twips::inPixel(m_x), y + fm.ascent()), m_testo);
+}
+
+StrisciaStato::StrisciaStato(QWidget* genitore)
+    : QFrame(genitore)
+{
+    setObjectName(QStringLiteral("Picture2(0)"));
+    setFrameShape(QFrame::NoFrame);
+    // Left, top, width, height in twips, as designed.
+    m_geo[1] = QRect(0, 0, 3015, 555);
+    m_geo[2] = QRect(3000, 0, 2115, 285);
+    m_geo[5] = QRect(3000, 285, 2115, 270);
+    m_geo[3] = QRect(5100, 0, 1095, 285);
+    m_geo[6] = QRect(5100, 285, 1095, 270);
+    m_geo[7] = QRect(6720, 0, 1710, 555);
+    m_geo[4] = QRect(9480, 0, 1095, 555);
+    for (int i = 1; i <= 6; ++i) {
+        m_pannelli[i] = new PannelloTesto(this);
+        m_pannelli[i]->setObjectName(QStringLiteral("Picture2(%1)").arg(i));
+    }
+    m_immagine = new QLabel(this);
+    m_immagine->setObjectName(QStringLiteral("Image1"));
+    m_immagine->setAlignment(Qt::AlignCenter);
+    m_immagine->setPixmap(immagini::marchio(twips::inPixel(1710), twips::inPixel(555)));
+    setFixedHeight(twips::inPixel(Altezza));
+    applica();
+}
+
+void StrisciaStato::Monitor(int larghezzaSchermo)
+{
+    const int larga = larghezzaSchermo - m_geo[1].width() - m_geo[2].width() - m_geo[4].width() - 15
+                      - m_geo[7].width();
+    m_geo[3].setWidth(larga);
+    m_geo[6].setWidth(larga);
+    m_geo[7].moveLeft(m_geo[3].left() + m_geo[3].width());
+    m_geo[4].moveLeft(m_geo[7].left() + m_geo[7].width());
+    applica();
+}
+
+void StrisciaStato::applica()
+{
+    auto px = [](const QRect& r) {
+        return QRect(twips::inPixel(r.x()), twips::inPixel(r.y()), twips::inPixel(r.width()),
+                     twips::inPixel(r.height()));
+    };
+    for (int i = 1; i <= 6; ++i)
+        m_pannelli[i]->setGeometry(px(m_geo[i]));
+    m_immagine->setGeometry(px(m_geo[7]));
+}
+
+} // namespace sorvela

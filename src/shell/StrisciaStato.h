@@ -1,0 +1,58 @@
+#pragma once
+// The status strip at the bottom of the main window: panels `Picture2`(1..6)
+// and the picture `Image1`, placed in twips. Panel 1 shows the count of new
+// events, panel 4 the clock; the others are spacers that `Monitor` stretches
+// to the screen's width.
+
+#include <QFrame>
+#include <QRect>
+#include <array>
+
+class QLabel;
+
+namespace sorvela {
+
+class PannelloTesto : public QFrame {
+    Q_OBJECT
+public:
+    explicit PannelloTesto(QWidget* genitore = nullptr);
+    // Clears the panel and prints `testo` at x twips from the left, centred
+    // vertically on the height of `campione` in the panel's font.
+    void stampa(const QString& testo, int xTwips, const QString& campione = {});
+    void pulisci();
+    QString testo() const { return m_testo; }
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QString m_testo;
+    QString m_campione;
+    int m_x = 0;
+};
+
+class StrisciaStato : public QFrame {
+    Q_OBJECT
+public:
+    explicit StrisciaStato(QWidget* genitore = nullptr);
+
+    static constexpr int Altezza = 570;
+
+    // Recomputes the widths of panels 3 and 6 and moves the picture and the
+    // clock panel for a screen `larghezzaSchermo` twips wide.
+    void Monitor(int larghezzaSchermo);
+
+    // Designed geometry in twips: index 1..6 are the panels, 7 is `Image1`.
+    QRect geometriaTwips(int indice) const { return m_geo.at(indice); }
+    PannelloTesto* pannello(int indice) const { return m_pannelli.at(indice); }
+    QLabel* immagine() const { return m_immagine; }
+
+private:
+    void applica();
+
+    std::array<QRect, 8> m_geo;
+    std::array<PannelloTesto*, 7> m_pannelli{};
+    QLabel* m_immagine;
+};
+
+} // namespace sorvela

@@ -1,0 +1,64 @@
+// The console: sorvela [--data-dir DIR]
+
+#include "core/Orologio.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "platform/Preferenze.h"
+#include "shell/Avvio.h"
+#include "shell/MDIForm1.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <cstdio>
+
+using namespace sorvela;
+
+int main(int argc, char* argv[])
+{
+    const OpzioniAvvio opzioni = leggiOpzioni(argc, argv);
+    if (opzioni.esci)
+        return opzioni.codiceUscita;
+
+    // The database is checked before any window exists, so a machine without
+    // a display still gets the message on standard error.
+    const QString problema = problemaDatabase(opzioni.cartellaDati);
+    if (!problema.isEmpty()) {
+        std::fprintf(stderr, "sorvela: %s\n", problema.toLocal8Bit().constData());
+        if (displayDisponibile()) {
+            QApplication app(argc, argv);
+            MessaggiQt box;
+            box.avvisa(Icona::Errore, problema);
+        }
+        return 2;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Sorvela"));
+    QApplication::setOrganizationName(QStringLiteral("Sorvela"));
+
+    Orologio orologio;
+    Preferenze preferenze;
+    MessaggiQt messaggi;
+    Contesto ctx;
+    ctx.orologio = &orologio;
+    ctx.preferenze = &preferenze;
+    ctx.messaggi = &messaggi;
+    ctx.cartellaDati = opzioni.cartellaDati;
+
+    std::unique_ptr<store::Database> db;
+    try {
+        db = store::Database::apri(ctx.percorsoDatabase());
+    } catch (const store::ErroreDatabase& e) {
+        const QString testo = QStringLiteral("Impossibile aprire il database %1: %2")
+                                  .arg(ctx.percorsoDatabase(), QString::fromUtf8(e.what()));
+        std::fprintf(stderr, "sorvela: %s\n", testo.toLocal8Bit().constData());
+        messaggi.avvisa(Icona::Errore, testo);
+        return 2;
+    }
+    MDIForm1 finestra(ctx);
+    finestra.adottaDatabase(std::move(db));
+    messaggi.setGenitore(&finestra);
+    finestra.avvia();
+    finestra.showMaximized();
+    return app.exec();
+}
