@@ -1,0 +1,189 @@
+-- Sorvela database: every table and saved query the console reads or writes.
+-- The console never creates or alters anything here at run time; this file is
+-- run once by `sorvela-db init` on a new, empty file.
+--
+-- Declared types drive what the store hands back: DATE and DATETIME hold ISO
+-- text ("YYYY-MM-DD" / "YYYY-MM-DD HH:MM:SS", local time) and are read as
+-- dates, BOOLEAN holds 0/1 and is read as yes/no.
+
+-- One row per subscriber, that is per installed unit: the subscriber code is
+-- the unit's code, so it is the key.
+CREATE TABLE DatiUtente (
+    [Codice periferica]     TEXT NOT NULL PRIMARY KEY,
+    [Monitoraggio]          BOOLEAN NOT NULL DEFAULT 0,
+    [Tipo utente]           BOOLEAN NOT NULL DEFAULT 0,
+    [Ragione sociale]       TEXT,
+    [Nome]                  TEXT,
+    [Indirizzo]             TEXT,
+    [Città]                 TEXT,
+    [Provincia]             TEXT,
+    [Cap]                   TEXT,
+    [Note]                  TEXT,
+    [Modello]               TEXT,
+    [Periodo]               REAL NOT NULL DEFAULT 0,
+    [Telefono PSTN]         TEXT,
+    [Telefono GSM dati]     TEXT,
+    [Telefono ISDN]         TEXT,
+    [Telefono GSM fonia]    TEXT,
+    [Installazione]         DATE,
+    [Installatore]          TEXT,
+    [Telefono installatore] TEXT,
+    [Scadenza carta]        DATE,
+    [Scadenza segnalata]    BOOLEAN NOT NULL DEFAULT 0,
+    [Ultima interrogazione] DATETIME
+);
+-- Every incoming SMS looks its sender up by this number.
+CREATE INDEX [DatiUtente GSM fonia] ON DatiUtente ([Telefono GSM fonia]);
+-- The expiry pass only looks at units with a SIM expiry date not yet signalled.
+CREATE INDEX [DatiUtente Scadenza carta] ON DatiUtente ([Scadenza carta])
+    WHERE [Scadenza carta] IS NOT NULL AND [Scadenza segnalata] = 0;
+-- The polling pass only looks at monitored units.
+CREATE INDEX [DatiUtente Monitoraggio] ON DatiUtente ([Monitoraggio]);
+-- The picker sorts by either name.
+CREATE INDEX [DatiUtente Ragione sociale] ON DatiUtente ([Ragione sociale] COLLATE NOCASE);
+CREATE INDEX [DatiUtente Nome] ON DatiUtente ([Nome] COLLATE NOCASE);
+
+-- AUTOINCREMENT: an event's ID is never handed out again after a clean-up, so
+-- the queue can never mistake a new event for an old one.
+CREATE TABLE ArchivioEventi (
+    [ID]                  INTEGER PRIMARY KEY AUTOINCREMENT,
+    [Codice periferica]   TEXT,
+    [Data e ora]          DATETIME,
+    [Testo messaggio]     TEXT,
+    [Archiviato]          BOOLEAN NOT NULL DEFAULT 0,
+    [Tipo evento]         TEXT,
+    [Descrizione evento]  TEXT,
+    -- The event's day, derived rather than written: the archive window reads
+    -- the first event's Data as the archive's first date.
+    [Data]                DATE GENERATED ALWAYS AS (substr([Data e ora], 1, 10)) VIRTUAL
+);
+-- The queue is read every second: the few unarchived events must be reached
+-- without touching the archive (the rowid inside the index keeps them in ID
+-- order).
+CREATE INDEX [ArchivioEventi Archiviato] ON ArchivioEventi ([Archiviato]);
+-- A subscriber's history, newest first, optionally within a date range.
+CREATE INDEX [ArchivioEventi Codice] ON ArchivioEventi ([Codice periferica], [Data e ora]);
+-- Clean-up by date range and the archive's first date.
+CREATE INDEX [ArchivioEventi Data e ora] ON ArchivioEventi ([Data e ora]);
+
+-- No key: a unit may have more than one pending row and an answer settles
+-- only one of them.
+CREATE TABLE InterrogazioniPendenti (
+    [Codice periferica] TEXT,
+    [Data e ora]        DATETIME,
+    [Tentativi]         INTEGER
+);
+CREATE INDEX [InterrogazioniPendenti Codice] ON InterrogazioniPendenti ([Codice periferica]);
+
+-- A serial number may have been given twice by mistake; the subscriber window
+-- finds the second one, so no uniqueness here.
+CREATE TABLE Matricole (
+    [Matricola]         TEXT,
+    [Codice periferica] TEXT
+);
+CREATE INDEX [Matricole Matricola] ON Matricole ([Matricola]);
+CREATE INDEX [Matricole Codice] ON Matricole ([Codice periferica]);
+
+-- IDPeriferica is the type's list position. As the rowid it is assigned as
+-- the next free position when a row is added without one (a type typed in the
+-- subscriber window), so the new type shows in the lists.
+CREATE TABLE TipoPeriferica (
+    [IDPeriferica]   INTEGER PRIMARY KEY,
+    [PerifericaTipo] TEXT NOT NULL UNIQUE,
+    [DesPeriferica]  TEXT,
+    [Protocollo]     INTEGER NOT NULL DEFAULT 0,
+    [Predefinita]    BOOLEAN NOT NULL DEFAULT 0,
+    [Tabella]        TEXT
+);
+
+CREATE TABLE TipoProtocolli (
+    [IDProtocollo] INTEGER PRIMARY KEY,
+    [Protocollo]   TEXT
+);
+
+CREATE TABLE Telefoni_Utenti (
+    [CodPer]       TEXT,
+    [Contatto]     TEXT,
+    [Num_Tel]      TEXT,
+    [Des_Telefoni] TEXT
+);
+CREATE INDEX [Telefoni_Utenti CodPer] ON Telefoni_Utenti ([CodPer]);
+
+-- Saved queries.
+
+-- The events still waiting for the operator, with the subscriber's name. A
+-- left join: an alarm whose subscriber has been deleted must still reach the
+-- queue rather than vanish unseen.
+CREATE VIEW [Coda Query] AS
+SELECT e.[ID]                 AS [ID],
+       e.[Codice periferica]  AS [Codice periferica],
+       u.[Tipo utente]        AS [Tipo utente],
+       u.[Ragione sociale]    AS [Ragione sociale],
+       u.[Nome]               AS [Nome],
+       e.[Descrizione evento] AS [Descrizione evento],
+       e.[Data e ora]         AS [Data e ora],
+       e.[Tipo evento]        AS [Tipo evento],
+       e.[Archiviato]         AS [Archiviato]
+FROM ArchivioEventi AS e
+LEFT JOIN DatiUtente AS u ON u.[Codice periferica] = e.[Codice periferica]
+WHERE e.[Archiviato] = 0
+ORDER BY e.[ID];
+
+-- Archiving from the queue writes the event itself.
+CREATE TRIGGER [Coda Query Archiviato] INSTEAD OF UPDATE OF [Archiviato] ON [Coda Query]
+BEGIN
+    UPDATE ArchivioEventi SET [Archiviato] = NEW.[Archiviato] WHERE [ID] = OLD.[ID];
+END;
+
+-- Every event exactly once (the subscriber is unique per code), with the
+-- subscriber's names beside it.
+CREATE VIEW [DatiUtente Query] AS
+SELECT e.[ID]                 AS [ID],
+       e.[Codice periferica]  AS [Codice periferica],
+       e.[Data e ora]         AS [Data e ora],
+       e.[Testo messaggio]    AS [Testo messaggio],
+       e.[Tipo evento]        AS [Tipo evento],
+       e.[Descrizione evento] AS [Descrizione evento],
+       e.[Archiviato]         AS [Archiviato],
+       u.[Tipo utente]        AS [Tipo utente],
+       u.[Ragione sociale]    AS [Ragione sociale],
+       u.[Nome]               AS [Nome]
+FROM ArchivioEventi AS e
+LEFT JOIN DatiUtente AS u ON u.[Codice periferica] = e.[Codice periferica];
+
+-- Every type may be the default one.
+CREATE VIEW F_PeriferichePredefinite AS
+SELECT [IDPeriferica], [PerifericaTipo], [Predefinita]
+FROM TipoPeriferica;
+
+CREATE TRIGGER [F_PeriferichePredefinite Predefinita]
+INSTEAD OF UPDATE OF [Predefinita] ON F_PeriferichePredefinite
+BEGIN
+    UPDATE TipoPeriferica SET [Predefinita] = NEW.[Predefinita]
+    WHERE [IDPeriferica] = OLD.[IDPeriferica];
+END;
+
+-- The picker's six orders, all with the same columns so its grid keeps its
+-- headings whatever the order: code, company name, person's name. The code breaks ties so equal names keep a stable order.
+CREATE VIEW F_CodiceC AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Codice periferica];
+CREATE VIEW F_CodiceD AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Codice periferica] DESC;
+CREATE VIEW F_Rag_SocC AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Ragione sociale] COLLATE NOCASE, [Codice periferica];
+CREATE VIEW F_Rag_SocD AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Ragione sociale] COLLATE NOCASE DESC, [Codice periferica] DESC;
+CREATE VIEW F_NomeC AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Nome] COLLATE NOCASE, [Codice periferica];
+CREATE VIEW F_NomeD AS
+SELECT [Codice periferica], [Ragione sociale], [Nome] FROM DatiUtente
+ORDER BY [Nome] COLLATE NOCASE DESC, [Codice periferica] DESC;
+
+-- The archive window only asks whether a code exists.
+CREATE VIEW Dati_Utente AS
+SELECT * FROM DatiUtente;

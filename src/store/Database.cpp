@@ -1,0 +1,379 @@
+#include "store/Database.h"
+#include "store/Interno.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+
+// The schema and the demo data are compiled in, so creating a database does
+// not depend on where the sources are.
+static void caricaRisorseStore()
+{
+    Q_INIT_RESOURCE(store);
+}
+
+namespace sorvela::store {
+
+using namespace detail;
+
+namespace {
+
+// A writer that waits on another connection gives up after this long rather
+// than failing at the first collision.
+constexpr int kAttesaOccupatoMs = 5000;
+
+QString leggiRisorsa(const QString& nome)
+{
+    caricaRisorseStore();
+    QFile f(nome);
+    if (!f.open(QIODevice::ReadOnly))
+        throw ErroreDatabase(QStringLiteral("Risorsa interna mancante: %1").arg(nome), SQLITE_INTERNAL);
+    return QString::fromUtf8(f.readAll());
+}
+
+sqlite3* apriHandle(const QString& percorso, int flags)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(percorso).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close_v2(db);
+        throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: %2").arg(percorso, msg), rc);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kAttesaOccupatoMs);
+    return db;
+}
+
+void rimuoviFile(const QString& percorso)
+{
+    for (const char* suffisso : {"", "-wal", "-shm", "-journal"})
+        QFile::remove(percorso + QLatin1String(suffisso));
+}
+
+} // namespace
+
+namespace detail {
+
+sqlite3* Connessione::handleAperto() const
+{
+    if (!db)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    return db;
+}
+
+void Connessione::chiudi()
+{
+    // Statements must go before the handle; a set outliving the handle then
+    // reports itself closed instead of stepping a dead statement.
+    const auto copia = aperti;
+    for (StatoRecordSet* s : copia)
+        s->rilascia();
+    aperti.clear();
+    if (db) {
+        sqlite3_close_v2(db);
+        db = nullptr;
+    }
+}
+
+Connessione::~Connessione()
+{
+    chiudi();
+}
+
+} // namespace detail
+
+Database::Database(std::shared_ptr<Connessione> c)
+    : m_conn(std::move(c))
+{
+}
+
+Database::~Database()
+{
+    chiudi();
+}
+
+std::unique_ptr<Database> Database::apri(const QString& percorso)
+{
+    if (!QFileInfo(percorso).isFile())
+        throw ErroreDatabase(QStringLiteral("Il file del database %1 non esiste").arg(percorso), SQLITE_CANTOPEN);
+
+    auto conn = std::make_shared<Connessione>();
+    conn->percorso = percorso;
+    conn->db = apriHandle(percorso, SQLITE_OPEN_READWRITE);
+    // Not every file that SQLite opens is a database, and not every database
+    // is ours: check before the first routine trips over a missing table.
+    eseguiScript(conn->db, QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA foreign_keys = ON;"),
+                 QStringLiteral("apertura di %1").arg(percorso));
+    Istruzione verifica(conn->db, QStringLiteral(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('DatiUtente', 'ArchivioEventi')"));
+    verifica.passo();
+    if (sqlite3_column_int(verifica.get(), 0) != 2)
+        throw ErroreDatabase(QStringLiteral("Il file %1 non è un database Sorvela").arg(percorso), SQLITE_NOTADB);
+    return std::unique_ptr<Database>(new Database(std::move(conn)));
+}
+
+void Database::crea(const QString& percorso, bool demo)
+{
+    if (QFileInfo::exists(percorso))
+        throw ErroreDatabase(QStringLiteral("Il file %1 esiste già e non viene sovrascritto").arg(percorso),
+                             SQLITE_CANTOPEN);
+    const QString schema = leggiRisorsa(QStringLiteral(":/sorvela/schema.sql"));
+    const QString datiDemo = demo ? leggiRisorsa(QStringLiteral(":/sorvela/demo.sql")) : QString();
+    QDir().mkpath(QFileInfo(percorso).absolutePath());
+
+    sqlite3* db = apriHandle(percorso, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    try {
+        eseguiScript(db, QStringLiteral("PRAGMA journal_mode = WAL;"), QStringLiteral("creazione"));
+        eseguiScript(db, QStringLiteral("BEGIN;"), QStringLiteral("creazione"));
+        eseguiScript(db, schema, QStringLiteral("schema"));
+        if (demo)
+            eseguiScript(db, datiDemo, QStringLiteral("dati dimostrativi"));
+        eseguiScript(db, QStringLiteral("COMMIT;"), QStringLiteral("creazione"));
+    } catch (...) {
+        sqlite3_close_v2(db);
+        rimuoviFile(percorso);
+        throw;
+    }
+    sqlite3_close_v2(db);
+}
+
+void Database::compatta(const QString& origine, const QString& destinazione)
+{
+    if (!QFileInfo(origine).isFile())
+        throw ErroreDatabase(QStringLiteral("Il file del database %1 non esiste").arg(origine), SQLITE_CANTOPEN);
+    if (QFileInfo::exists(destinazione))
+        throw ErroreDatabase(QStringLiteral("Il file %1 esiste già e non viene sovrascritto").arg(destinazione),
+                             SQLITE_CANTOPEN);
+    sqlite3* db = apriHandle(origine, SQLITE_OPEN_READWRITE);
+    try {
+        Istruzione vacuum(db, QStringLiteral("VACUUM INTO ?"));
+        vacuum.lega({QDir::toNativeSeparators(destinazione)});
+        vacuum.eseguiTutto();
+    } catch (...) {
+        sqlite3_close_v2(db);
+        rimuoviFile(destinazione);
+        throw;
+    }
+    sqlite3_close_v2(db);
+}
+
+QString Database::percorso() const
+{
+    return m_conn ? m_conn->percorso : QString();
+}
+
+bool Database::aperto() const
+{
+    return m_conn && m_conn->db;
+}
+
+void Database::chiudi()
+{
+    if (m_conn)
+        m_conn->chiudi();
+}
+
+sqlite3* Database::handle()
+{
+    return m_conn ? m_conn->db : nullptr;
+}
+
+RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& parametri)
+{
+    if (!m_conn)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    sqlite3* db = m_conn->handleAperto();
+    auto s = std::make_unique<StatoRecordSet>();
+    s->conn = m_conn;
+
+    // What the source names: a table, a view, or a SELECT over either.
+    auto tipoOggetto = [db](const QString& nome, QString& nomeVero) -> QString {
+        Istruzione q(db, QStringLiteral(
+            "SELECT type, name FROM sqlite_master WHERE name = ? COLLATE NOCASE AND type IN ('table', 'view')"));
+        q.lega({nome});
+        if (!q.passo())
+            return QString();
+        nomeVero = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 1)));
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q.get(), 0)));
+    };
+    auto senzaQuote = [](QString n) {
+        n = n.trimmed();
+        if (n.size() >= 2 && ((n.startsWith(QLatin1Char('[')) && n.endsWith(QLatin1Char(']')))
+                              || (n.startsWith(QLatin1Char('"')) && n.endsWith(QLatin1Char('"')))))
+            n = n.mid(1, n.size() - 2);
+        return n;
+    };
+
+    static const QRegularExpression eSelect(QStringLiteral("^\\s*(SELECT|WITH|VALUES)\\b"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    // "SELECT * FROM name [WHERE …] [ORDER BY …]": the one shape of SELECT
+    // whose rows can be written back, because they are one object's rows.
+    static const QRegularExpression tuttoDa(
+        QStringLiteral("^\\s*SELECT\\s+\\*\\s+FROM\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|[\\w]+)"
+                       "(\\s*;?\\s*$|\\s+(WHERE|ORDER|LIMIT)\\b.*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+
+    QString tipo;
+    QString nomeVero;
+    if (eSelect.match(sorgente).hasMatch()) {
+        s->sql = sorgente;
+        const auto m = tuttoDa.match(sorgente);
+        if (m.hasMatch()) {
+            tipo = tipoOggetto(senzaQuote(m.captured(1)), nomeVero);
+            if (tipo == QLatin1String("table")) {
+                // The rowid rides along in front, unseen by callers, so that
+                // the rows can be written back even without a key column.
+                s->sql = QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1%2")
+                             .arg(m.captured(1), m.captured(2));
+            }
+        }
+    } else {
+        tipo = tipoOggetto(senzaQuote(sorgente), nomeVero);
+        if (tipo.isEmpty())
+            throw ErroreDatabase(QStringLiteral("Tabella o query \"%1\" inesistente").arg(senzaQuote(sorgente)),
+                                 SQLITE_ERROR);
+        s->sql = tipo == QLatin1String("table")
+                     ? QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1").arg(quota(nomeVero))
+                     : QStringLiteral("SELECT * FROM %1").arg(quota(nomeVero));
+    }
+    s->parametri = parametri;
+    if (tipo == QLatin1String("table")) {
+        s->bersaglio = StatoRecordSet::Bersaglio::Tabella;
+        s->nomeBersaglio = nomeVero;
+        s->primaColonna = 1;
+        s->espressioneChiave = QStringLiteral("\"rowid ·\"");
+    } else if (tipo == QLatin1String("view")) {
+        s->bersaglio = StatoRecordSet::Bersaglio::Vista;
+        s->nomeBersaglio = nomeVero;
+    }
+
+    Istruzione st(db, s->sql);
+    st.lega(parametri);
+    sqlite3_stmt* p = st.get();
+    const int n = sqlite3_column_count(p);
+    for (int i = s->primaColonna; i < n; ++i) {
+        const QString nome = QString::fromUtf8(sqlite3_column_name(p, i));
+        const int visibile = i - s->primaColonna;
+        s->nomi << nome;
+        s->tipi << tipoDichiarato(sqlite3_column_decltype(p, i));
+        s->indice.insert(nome.toCaseFolded(), visibile);
+
+        // A column that shows a base table's single-column primary key
+        // identifies the row: it keys finds, and writes through a view.
+        if (s->primaColonna == 0 && s->colonnaChiave < 0) {
+            const char* tabella = sqlite3_column_table_name(p, i);
+            const char* origine = sqlite3_column_origin_name(p, i);
+            int chiavePrimaria = 0;
+            if (tabella && origine
+                && sqlite3_table_column_metadata(db, sqlite3_column_database_name(p, i), tabella, origine,
+                                                 nullptr, nullptr, nullptr, &chiavePrimaria, nullptr) == SQLITE_OK
+                && chiavePrimaria) {
+                Istruzione conta(db, QStringLiteral("SELECT count(*) FROM pragma_table_info(?) WHERE pk > 0"));
+                conta.lega({QString::fromUtf8(tabella)});
+                conta.passo();
+                if (sqlite3_column_int(conta.get(), 0) == 1) {
+                    s->colonnaChiave = visibile;
+                    s->espressioneChiave = quota(nome);
+                }
+            }
+        }
+    }
+    // Only the rows of one view can be written by key; a join in a SELECT
+    // text keeps its key for finds but stays read-only.
+    if (s->bersaglio == StatoRecordSet::Bersaglio::Vista && s->colonnaChiave < 0)
+        s->bersaglio = StatoRecordSet::Bersaglio::Nessuno;
+
+    s->st = st.rilascia();
+    m_conn->aperti.push_back(s.get());
+    s->assestaAvanti();
+    return RecordSet(std::move(s));
+}
+
+void Database::esegui(const QString& sql, const QVariantList& parametri)
+{
+    if (!m_conn)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    Istruzione st(m_conn->handleAperto(), sql);
+    st.lega(parametri);
+    st.eseguiTutto();
+}
+
+QVariant Database::valore(const QString& sql, const QVariantList& parametri)
+{
+    if (!m_conn)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    Istruzione st(m_conn->handleAperto(), sql);
+    st.lega(parametri);
+    if (!st.passo())
+        return QVariant();
+    return leggi(st.get(), 0, tipoDichiarato(sqlite3_column_decltype(st.get(), 0)));
+}
+
+int Database::righeModificate() const
+{
+    return aperto() ? sqlite3_changes(m_conn->db) : 0;
+}
+
+void Database::inizia()
+{
+    if (!m_conn)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    sqlite3* db = m_conn->handleAperto();
+    if (!sqlite3_get_autocommit(db))
+        lanciaUso(QStringLiteral("una transazione è già aperta"));
+    // IMMEDIATE takes the write lock now, so a busy file fails here and not
+    // halfway through the writes.
+    eseguiScript(db, QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("inizio transazione"));
+}
+
+void Database::conferma()
+{
+    if (!m_conn)
+        lanciaUso(QStringLiteral("il database è chiuso"));
+    sqlite3* db = m_conn->handleAperto();
+    if (sqlite3_get_autocommit(db))
+        lanciaUso(QStringLiteral("nessuna transazione da confermare"));
+    eseguiScript(db, QStringLiteral("COMMIT"), QStringLiteral("conferma transazione"));
+}
+
+void Database::annulla()
+{
+    if (!aperto() || sqlite3_get_autocommit(m_conn->db))
+        return;
+    eseguiScript(m_conn->db, QStringLiteral("ROLLBACK"), QStringLiteral("annullamento transazione"));
+}
+
+bool Database::inTransazione() const
+{
+    return aperto() && !sqlite3_get_autocommit(m_conn->db);
+}
+
+Transazione::Transazione(Database& db)
+    : m_db(db)
+{
+    m_db.inizia();
+}
+
+Transazione::~Transazione()
+{
+    if (m_chiusa)
+        return;
+    try {
+        m_db.annulla();
+    } catch (const ErroreDatabase&) {
+        // Nothing sensible to do in a destructor; SQLite rolls back an
+        // abandoned transaction when the handle closes.
+    }
+}
+
+void Transazione::conferma()
+{
+    m_db.conferma();
+    m_chiusa = true;
+}
+
+} // namespace sorvela::store

@@ -1,0 +1,241 @@
+#include "store/Interno.h"
+
+#include "core/DateItaliane.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QTime>
+
+namespace sorvela::store {
+
+ErroreDatabase::ErroreDatabase(const QString& messaggio, int codice)
+    : std::runtime_error(messaggio.toStdString())
+    , m_codice(codice)
+{
+}
+
+QString ErroreDatabase::messaggio() const
+{
+    return QString::fromUtf8(what());
+}
+
+} // namespace sorvela::store
+
+namespace sorvela::store::detail {
+
+void lancia(sqlite3* db, int rc, const QString& contesto)
+{
+    // The connection's message describes the last failure on it; without a
+    // connection only the code is known.
+    const int codice = db ? sqlite3_extended_errcode(db) : rc;
+    const QString dettaglio = db ? QString::fromUtf8(sqlite3_errmsg(db))
+                                 : QString::fromUtf8(sqlite3_errstr(rc));
+    throw ErroreDatabase(QStringLiteral("Errore del database (%1): %2").arg(contesto, dettaglio),
+                         codice ? codice : rc);
+}
+
+void lanciaUso(const QString& messaggio)
+{
+    throw ErroreDatabase(QStringLiteral("Errore del database: %1").arg(messaggio), SQLITE_MISUSE);
+}
+
+QString quota(const QString& nome)
+{
+    QString q = nome;
+    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
+}
+
+Tipo tipoDichiarato(const char* dichiarato)
+{
+    if (!dichiarato)
+        return Tipo::Generico;
+    const QByteArray t = QByteArray(dichiarato).trimmed().toUpper();
+    if (t == "DATE")
+        return Tipo::Data;
+    if (t == "DATETIME")
+        return Tipo::DataOra;
+    if (t == "BOOLEAN")
+        return Tipo::SiNo;
+    return Tipo::Generico;
+}
+
+QVariant perDatabase(const QVariant& v)
+{
+    if (!v.isValid() || v.isNull())
+        return QVariant();
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return QVariant(qlonglong(v.toBool() ? 1 : 0));
+    case QMetaType::QDate:
+        return date::perDatabase(v.toDate());
+    case QMetaType::QDateTime:
+        return date::perDatabase(v.toDateTime());
+    case QMetaType::QTime:
+        return v.toTime().toString(QStringLiteral("HH:mm:ss"));
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+        return QVariant(v.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return QVariant(v.toDouble());
+    case QMetaType::QByteArray:
+        return v;
+    default:
+        return v.toString();
+    }
+}
+
+QVariant comeLetto(const QVariant& valoreDb, Tipo tipo)
+{
+    if (valoreDb.isNull())
+        return QVariant();
+    switch (tipo) {
+    case Tipo::Data:
+        if (valoreDb.typeId() == QMetaType::QString) {
+            if (auto d = date::daDatabaseData(valoreDb.toString()))
+                return *d;
+        }
+        return valoreDb;
+    case Tipo::DataOra:
+        if (valoreDb.typeId() == QMetaType::QString) {
+            if (auto t = date::daDatabaseOra(valoreDb.toString()))
+                return *t;
+        }
+        return valoreDb;
+    case Tipo::SiNo:
+        if (valoreDb.typeId() == QMetaType::LongLong || valoreDb.typeId() == QMetaType::Double)
+            return valoreDb.toDouble() != 0.0;
+        return valoreDb;
+    case Tipo::Generico:
+        break;
+    }
+    return valoreDb;
+}
+
+QVariant leggi(sqlite3_stmt* st, int colonna, Tipo tipo)
+{
+    QVariant grezzo;
+    switch (sqlite3_column_type(st, colonna)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER:
+        grezzo = qlonglong(sqlite3_column_int64(st, colonna));
+        break;
+    case SQLITE_FLOAT:
+        grezzo = sqlite3_column_double(st, colonna);
+        break;
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(st, colonna));
+        grezzo = QByteArray(p, sqlite3_column_bytes(st, colonna));
+        break;
+    }
+    default: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, colonna));
+        grezzo = QString::fromUtf8(p, sqlite3_column_bytes(st, colonna));
+        break;
+    }
+    }
+    return comeLetto(grezzo, tipo);
+}
+
+Istruzione::Istruzione(sqlite3* db, const QString& sql)
+    : m_db(db)
+{
+    const QByteArray testo = sql.toUtf8();
+    const char* resto = nullptr;
+    const int rc = sqlite3_prepare_v2(db, testo.constData(), int(testo.size()), &m_st, &resto);
+    if (rc != SQLITE_OK)
+        lancia(db, rc, QStringLiteral("preparazione di \"%1\"").arg(sql.simplified()));
+    if (!m_st)
+        lanciaUso(QStringLiteral("istruzione vuota"));
+    // A second statement after the first would run unseen: refuse it.
+    if (resto && !QByteArray(resto).trimmed().isEmpty() && QByteArray(resto).trimmed() != ";") {
+        sqlite3_finalize(m_st);
+        m_st = nullptr;
+        lanciaUso(QStringLiteral("una sola istruzione alla volta: \"%1\"").arg(sql.simplified()));
+    }
+}
+
+Istruzione::~Istruzione()
+{
+    if (m_st)
+        sqlite3_finalize(m_st);
+}
+
+sqlite3_stmt* Istruzione::rilascia()
+{
+    sqlite3_stmt* s = m_st;
+    m_st = nullptr;
+    return s;
+}
+
+void Istruzione::lega(const QVariantList& valori, int primo, bool verifica)
+{
+    const int posti = sqlite3_bind_parameter_count(m_st);
+    if (verifica && posti != primo - 1 + valori.size())
+        lanciaUso(QStringLiteral("%1 valori per %2 parametri in \"%3\"")
+                      .arg(valori.size()).arg(posti - primo + 1)
+                      .arg(QString::fromUtf8(sqlite3_sql(m_st)).simplified()));
+    for (int i = 0; i < valori.size(); ++i) {
+        const int n = primo + i;
+        const QVariant v = perDatabase(valori.at(i));
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(m_st, n);
+        } else if (v.typeId() == QMetaType::LongLong) {
+            rc = sqlite3_bind_int64(m_st, n, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double) {
+            rc = sqlite3_bind_double(m_st, n, v.toDouble());
+        } else if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob64(m_st, n, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+        } else {
+            // An empty text stays an empty text: never let it become NULL.
+            const QByteArray t = v.toString().toUtf8();
+            rc = sqlite3_bind_text64(m_st, n, t.isEmpty() ? "" : t.constData(),
+                                     sqlite3_uint64(t.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+        }
+        if (rc != SQLITE_OK)
+            lancia(m_db, rc, QStringLiteral("parametro %1").arg(n));
+    }
+}
+
+bool Istruzione::passo()
+{
+    const int rc = sqlite3_step(m_st);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    lancia(m_db, rc, QString::fromUtf8(sqlite3_sql(m_st)).simplified());
+}
+
+void Istruzione::eseguiTutto()
+{
+    while (passo()) {
+    }
+}
+
+void eseguiScript(sqlite3* db, const QString& sql, const QString& contesto)
+{
+    char* errore = nullptr;
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &errore);
+    if (rc != SQLITE_OK) {
+        const QString msg = errore ? QString::fromUtf8(errore) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_free(errore);
+        throw ErroreDatabase(QStringLiteral("Errore del database (%1): %2").arg(contesto, msg),
+                             sqlite3_extended_errcode(db));
+    }
+}
+
+} // namespace sorvela::store::detail

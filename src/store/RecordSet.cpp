@@ -1,0 +1,404 @@
+#include "store/RecordSet.h"
+#include "store/Interno.h"
+
+#include <algorithm>
+
+namespace sorvela::store {
+
+using namespace detail;
+
+namespace detail {
+
+StatoRecordSet::~StatoRecordSet()
+{
+    rilascia();
+}
+
+void StatoRecordSet::rilascia()
+{
+    if (st) {
+        sqlite3_finalize(st);
+        st = nullptr;
+    }
+    if (conn) {
+        auto& v = conn->aperti;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+        conn.reset();
+    }
+}
+
+sqlite3* StatoRecordSet::db() const
+{
+    return conn ? conn->db : nullptr;
+}
+
+bool StatoRecordSet::leggiAltra()
+{
+    if (!st)
+        return false;
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE) {
+        // Every row is in hand: let go of the statement and its read lock.
+        sqlite3_finalize(st);
+        st = nullptr;
+        return false;
+    }
+    if (rc != SQLITE_ROW) {
+        const QString sqlTesto = QString::fromUtf8(sqlite3_sql(st)).simplified();
+        sqlite3_finalize(st);
+        st = nullptr;
+        lancia(db(), rc, sqlTesto);
+    }
+    Riga r;
+    const int n = int(nomi.size());
+    r.valori.reserve(n);
+    for (int i = 0; i < n; ++i)
+        r.valori << leggi(st, i + primaColonna, tipi.at(i));
+    if (primaColonna == 1)
+        r.chiave = qlonglong(sqlite3_column_int64(st, 0));
+    else if (colonnaChiave >= 0)
+        r.chiave = leggi(st, colonnaChiave, Tipo::Generico);
+    righe.push_back(std::move(r));
+    return true;
+}
+
+void StatoRecordSet::assestaAvanti()
+{
+    for (;;) {
+        if (pos < int(righe.size())) {
+            if (!righe[pos].cancellata)
+                return;
+            ++pos;
+        } else if (!leggiAltra()) {
+            return;
+        }
+    }
+}
+
+int StatoRecordSet::colonna(const QString& nome) const
+{
+    QString n = nome.trimmed();
+    if (n.size() >= 2 && n.startsWith(QLatin1Char('[')) && n.endsWith(QLatin1Char(']')))
+        n = n.mid(1, n.size() - 2);
+    const auto it = indice.constFind(n.toCaseFolded());
+    if (it == indice.constEnd())
+        throw ErroreDatabase(QStringLiteral("Errore del database: campo \"%1\" inesistente").arg(nome),
+                             SQLITE_ERROR);
+    return *it;
+}
+
+const Riga& StatoRecordSet::corrente() const
+{
+    if (pos >= int(righe.size()))
+        throw ErroreDatabase(QStringLiteral("Errore del database: nessun record corrente"), SQLITE_NOTFOUND);
+    if (righe[pos].cancellata)
+        throw ErroreDatabase(QStringLiteral("Errore del database: il record corrente è stato cancellato"),
+                             SQLITE_NOTFOUND);
+    return righe[pos];
+}
+
+} // namespace detail
+
+namespace {
+
+void verifica(const std::unique_ptr<StatoRecordSet>& d)
+{
+    if (!d || !d->db())
+        lanciaUso(QStringLiteral("il record set è chiuso"));
+}
+
+void verificaScrivibile(const StatoRecordSet& s)
+{
+    if (s.bersaglio == StatoRecordSet::Bersaglio::Nessuno)
+        lanciaUso(QStringLiteral("il record set è di sola lettura"));
+}
+
+void lasciaModifica(StatoRecordSet& s)
+{
+    s.modo = StatoRecordSet::Modo::Nessuno;
+    s.pendenti.clear();
+    s.ordinePendenti.clear();
+}
+
+// Decides, row by row, whether a criterion holds.
+class Criterio {
+public:
+    Criterio(StatoRecordSet& s, const QString& criterio, const QVariantList& parametri)
+    {
+        sqlite3* db = s.db();
+        if (!s.espressioneChiave.isEmpty()) {
+            // The rows have a key: let SQLite find the matching keys (with
+            // its indexes), then the walk only compares keys.
+            Istruzione q(db, QStringLiteral("SELECT %1 FROM (%2) WHERE (%3)")
+                                 .arg(s.espressioneChiave, s.sql, criterio));
+            q.lega(s.parametri + parametri);
+            while (q.passo())
+                m_chiavi.insert(leggi(q.get(), 0, Tipo::Generico).toString());
+            m_conChiavi = true;
+            return;
+        }
+        // No key: evaluate the criterion against each row's own values.
+        QStringList colonne;
+        for (int i = 0; i < s.nomi.size(); ++i)
+            colonne << QStringLiteral(":v%1 AS %2").arg(i).arg(quota(s.nomi.at(i)));
+        m_valuta = std::make_unique<Istruzione>(
+            db, QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END FROM (SELECT %2)")
+                    .arg(criterio, colonne.join(QStringLiteral(", "))));
+        m_valuta->lega(parametri, 1, false);
+        m_primoValore = sqlite3_bind_parameter_index(m_valuta->get(), ":v0");
+        if (sqlite3_bind_parameter_count(m_valuta->get()) != parametri.size() + s.nomi.size())
+            lanciaUso(QStringLiteral("%1 valori per i parametri del criterio \"%2\"")
+                          .arg(parametri.size()).arg(criterio));
+    }
+
+    bool nessuno() const { return m_conChiavi && m_chiavi.isEmpty(); }
+
+    bool vale(const Riga& r)
+    {
+        if (m_conChiavi)
+            return m_chiavi.contains(r.chiave.toString());
+        sqlite3_reset(m_valuta->get());
+        m_valuta->lega(r.valori, m_primoValore, false);
+        return m_valuta->passo() && sqlite3_column_int(m_valuta->get(), 0) == 1;
+    }
+
+private:
+    bool m_conChiavi = false;
+    QSet<QString> m_chiavi;
+    std::unique_ptr<Istruzione> m_valuta;
+    int m_primoValore = 0;
+};
+
+bool trova(StatoRecordSet& s, int inizio, const QString& criterio, const QVariantList& parametri)
+{
+    lasciaModifica(s);
+    Criterio c(s, criterio, parametri);
+    if (!c.nessuno()) {
+        for (int i = inizio; i < int(s.righe.size()) || s.leggiAltra(); ++i) {
+            if (!s.righe[i].cancellata && c.vale(s.righe[i])) {
+                s.pos = i;
+                s.noMatch = false;
+                return true;
+            }
+        }
+    }
+    s.noMatch = true;
+    return false;
+}
+
+QString colonneQuotate(const StatoRecordSet& s, const QString& suffisso)
+{
+    QStringList parti;
+    for (int i : s.ordinePendenti)
+        parti << quota(s.nomi.at(i)) + suffisso;
+    return parti.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+RecordSet::RecordSet() = default;
+RecordSet::RecordSet(std::unique_ptr<StatoRecordSet> s)
+    : d(std::move(s))
+{
+}
+RecordSet::RecordSet(RecordSet&&) noexcept = default;
+RecordSet& RecordSet::operator=(RecordSet&&) noexcept = default;
+RecordSet::~RecordSet() = default;
+
+bool RecordSet::aperto() const
+{
+    return d && d->db();
+}
+
+bool RecordSet::eof() const
+{
+    return !aperto() || d->pos >= int(d->righe.size());
+}
+
+int RecordSet::recordCount() const
+{
+    return aperto() ? int(d->righe.size()) - d->cancellate : 0;
+}
+
+void RecordSet::moveFirst()
+{
+    verifica(d);
+    lasciaModifica(*d);
+    d->pos = 0;
+    d->assestaAvanti();
+}
+
+void RecordSet::moveNext()
+{
+    verifica(d);
+    lasciaModifica(*d);
+    if (d->pos < int(d->righe.size()))
+        ++d->pos;
+    d->assestaAvanti();
+}
+
+void RecordSet::moveLast()
+{
+    verifica(d);
+    lasciaModifica(*d);
+    while (d->leggiAltra()) {
+    }
+    int i = int(d->righe.size()) - 1;
+    while (i >= 0 && d->righe[i].cancellata)
+        --i;
+    d->pos = i >= 0 ? i : int(d->righe.size());
+}
+
+bool RecordSet::findFirst(const QString& criterio, const QVariantList& parametri)
+{
+    verifica(d);
+    return trova(*d, 0, criterio, parametri);
+}
+
+bool RecordSet::findNext(const QString& criterio, const QVariantList& parametri)
+{
+    verifica(d);
+    return trova(*d, std::min(d->pos + 1, int(d->righe.size())), criterio, parametri);
+}
+
+bool RecordSet::noMatch() const
+{
+    return d && d->noMatch;
+}
+
+QVariant RecordSet::campo(const QString& nome) const
+{
+    verifica(d);
+    return campo(d->colonna(nome));
+}
+
+QVariant RecordSet::campo(int indice) const
+{
+    verifica(d);
+    if (indice < 0 || indice >= d->nomi.size())
+        throw ErroreDatabase(QStringLiteral("Errore del database: campo %1 inesistente").arg(indice), SQLITE_RANGE);
+    if (d->modo != StatoRecordSet::Modo::Nessuno && d->pendenti.contains(indice))
+        return comeLetto(perDatabase(d->pendenti.value(indice)), d->tipi.at(indice));
+    if (d->modo == StatoRecordSet::Modo::Nuovo)
+        return QVariant();
+    return d->corrente().valori.at(indice);
+}
+
+QStringList RecordSet::nomiCampi() const
+{
+    return d ? d->nomi : QStringList();
+}
+
+int RecordSet::numeroCampi() const
+{
+    return d ? int(d->nomi.size()) : 0;
+}
+
+void RecordSet::addNew()
+{
+    verifica(d);
+    verificaScrivibile(*d);
+    lasciaModifica(*d);
+    d->modo = StatoRecordSet::Modo::Nuovo;
+}
+
+void RecordSet::edit()
+{
+    verifica(d);
+    verificaScrivibile(*d);
+    d->corrente();
+    lasciaModifica(*d);
+    d->modo = StatoRecordSet::Modo::Modifica;
+}
+
+void RecordSet::setCampo(const QString& nome, const QVariant& valore)
+{
+    verifica(d);
+    if (d->modo == StatoRecordSet::Modo::Nessuno)
+        lanciaUso(QStringLiteral("setCampo senza addNew o edit"));
+    const int i = d->colonna(nome);
+    if (!d->pendenti.contains(i))
+        d->ordinePendenti << i;
+    d->pendenti.insert(i, valore);
+}
+
+void RecordSet::update()
+{
+    verifica(d);
+    StatoRecordSet& s = *d;
+    sqlite3* db = s.db();
+    QVariantList valori;
+    for (int i : s.ordinePendenti)
+        valori << s.pendenti.value(i);
+
+    if (s.modo == StatoRecordSet::Modo::Nuovo) {
+        const QString sql = s.ordinePendenti.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()),
+                       QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        Istruzione st(db, sql);
+        st.lega(valori);
+        st.eseguiTutto();
+        s.ultimoId = sqlite3_last_insert_rowid(db);
+        lasciaModifica(s);
+        return;
+    }
+    if (s.modo != StatoRecordSet::Modo::Modifica)
+        lanciaUso(QStringLiteral("update senza addNew o edit"));
+    if (s.ordinePendenti.isEmpty()) {
+        lasciaModifica(s);
+        return;
+    }
+    const Riga& r = s.corrente();
+    const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
+    const QString chiave = tabella ? QStringLiteral("rowid") : quota(s.nomi.at(s.colonnaChiave));
+    Istruzione st(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
+                          .arg(quota(s.nomeBersaglio), colonneQuotate(s, QStringLiteral(" = ?")), chiave));
+    st.lega(valori + QVariantList{r.chiave});
+    st.eseguiTutto();
+    // Changes made by a view's trigger are not counted, so only a table can
+    // tell that the row had gone.
+    if (tabella && sqlite3_changes(db) == 0)
+        throw ErroreDatabase(QStringLiteral("Errore del database: il record non esiste più"), SQLITE_NOTFOUND);
+    Riga& scritta = s.righe[s.pos];
+    for (int i : s.ordinePendenti)
+        scritta.valori[i] = comeLetto(perDatabase(s.pendenti.value(i)), s.tipi.at(i));
+    lasciaModifica(s);
+}
+
+void RecordSet::cancelUpdate()
+{
+    if (d)
+        lasciaModifica(*d);
+}
+
+qint64 RecordSet::ultimoId() const
+{
+    return d ? d->ultimoId : 0;
+}
+
+void RecordSet::cancellaCorrente()
+{
+    verifica(d);
+    StatoRecordSet& s = *d;
+    verificaScrivibile(s);
+    const Riga& r = s.corrente();
+    lasciaModifica(s);
+    const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
+    const QString chiave = tabella ? QStringLiteral("rowid") : quota(s.nomi.at(s.colonnaChiave));
+    Istruzione st(s.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quota(s.nomeBersaglio), chiave));
+    st.lega({r.chiave});
+    st.eseguiTutto();
+    if (tabella && sqlite3_changes(s.db()) == 0)
+        throw ErroreDatabase(QStringLiteral("Errore del database: il record non esiste più"), SQLITE_NOTFOUND);
+    s.righe[s.pos].cancellata = true;
+    ++s.cancellate;
+}
+
+void RecordSet::chiudi()
+{
+    d.reset();
+}
+
+} // namespace sorvela::store
