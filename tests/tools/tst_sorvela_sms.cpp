@@ -37,9 +37,9 @@ QJsonObject json(const Esito& e) { return QJsonDocument::fromJson(e.uscita).obje
 
 void TestSorvelaSms::codificaPoiDecodificaRestituisceIlMessaggio()
 {
-    const QString testo = "ALLARME INGRESSO 3: porta/finestra 100%";
+    const QString testo = "-- ALLARME INGRESSO 3: porta/finestra 100%";
     for (const auto& [mittente, stat] : {std::pair{QString("+391234567890"), QString("1")}, {"3331234567", "0"}, {"+39", "2"}}) {
-        const Esito codifica = esegui({"encode", "--from", mittente, "--stat", stat, testo});
+        const Esito codifica = esegui({"encode", "--from", mittente, "--stat", stat, "--", testo});
         QCOMPARE(codifica.codice, 0);
         QVERIFY(codifica.uscita.startsWith("\r\n+CMGR: " + stat.toLatin1() + ",,"));
         const QJsonObject letto = json(esegui({"decode"}, codifica.uscita));

@@ -29,7 +29,7 @@ const char kUso[] =
     "      Reads TEXT as a unit's report and prints {\"credit\", \"creditAmount\",\n"
     "      \"network\", \"sim\", \"software\", \"battery\", \"signal\", \"type\",\n"
     "      \"description\"} as one JSON object.\n"
-    "  sorvela-sms encode --from NUMBER [--stat N] TEXT\n"
+    "  sorvela-sms encode --from NUMBER [--stat N] [--] TEXT\n"
     "      Prints the whole reply to AT+CMGR a handset would send for an SMS from\n"
     "      NUMBER (\"+\" and digits for an international number, 1 to 20 digits)\n"
     "      with TEXT (1 to 160 ASCII characters) packed in 7 bits; N is the\n"
@@ -150,9 +150,14 @@ int codifica(const QStringList& argomenti)
     QString mittente;
     int stat = 0;
     QStringList testi;
+    bool opzioni = true;
     for (qsizetype i = 0; i < argomenti.size(); ++i) {
         const QString& a = argomenti[i];
-        if (a == u"--from" || a == u"--stat") {
+        if (!opzioni) {
+            testi << a;
+        } else if (a == u"--") {
+            opzioni = false; // a text may itself begin with "--"
+        } else if (a == u"--from" || a == u"--stat") {
             if (i + 1 >= argomenti.size())
                 return errore(a + QStringLiteral(" needs a value"));
             const QString valore = argomenti[++i];

@@ -73,6 +73,12 @@ void TestRobustezza::centomilaRisposteETestiCasuali()
         QVERIFY(std::all_of(testo.begin(), testo.end(), [](QChar c) { return c.unicode() < 128; }));
         QVERIFY(pdu::TogliNul(testo).size() <= testo.size());
         QVERIFY(pdu::NumeroNazionale(mittente).size() <= mittente.size());
+        QVERIFY(pdu::DecodificaSettetti(r).size() <= r.size() * 4 / 7 + 1);
+        const QString codificato = pdu::CodificaDeliver(r.left(30), r, QDateTime());
+        // Service centre 8 octets, first octet and address at most 13, identifiers,
+        // time stamp and length 10, user data 140.
+        QVERIFY(codificato.size() <= 2 * (8 + 13 + 10 + 140));
+        QVERIFY(std::all_of(codificato.begin(), codificato.end(), [](QChar c) { return isxdigit(c.unicode()); }));
         for (const QString& t : {r, testo}) {
             const grammar::Rapporto rapporto = grammar::LeggiRapporto(t);
             QVERIFY(std::isfinite(rapporto.importoCredito));
