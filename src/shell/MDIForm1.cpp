@@ -194,7 +194,7 @@ void MDIForm1::closeEvent(QCloseEvent* e)
     if (m_ctx.db)
         m_ctx.db->chiudi();
     e->accept();
-    QApplication::quit();
+    emit terminata();
 }
 
 } // namespace sorvela

@@ -62,6 +62,10 @@ public:
     QMdiSubWindow* riapri(const QString& nome, const std::function<QWidget*()>& crea);
     QWidget* finestra(const QString& nome) const;
 
+signals:
+    // The close went ahead: the database is closed and the program ends.
+    void terminata();
+
 protected:
     void closeEvent(QCloseEvent* e) override;
 

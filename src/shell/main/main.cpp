@@ -35,6 +35,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvela"));
     QApplication::setOrganizationName(QStringLiteral("Sorvela"));
+    // Only the main window's close ends the program, never the last box.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     Orologio orologio;
     Preferenze preferenze;
@@ -58,6 +60,7 @@ int main(int argc, char* argv[])
     MDIForm1 finestra(ctx);
     finestra.adottaDatabase(std::move(db));
     messaggi.setGenitore(&finestra);
+    QObject::connect(&finestra, &MDIForm1::terminata, &app, &QApplication::quit, Qt::QueuedConnection);
     finestra.avvia();
     finestra.showMaximized();
     return app.exec();
