@@ -1,0 +1,378 @@
+#include "Telefono.h"
+
+#include "modem/pdu/CodificaPdu.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace sorvela::sim {
+
+namespace {
+
+// Octets of the PDU after the service centre address, as +CMGL and +CMGR
+// report them.
+int lunghezzaTpdu(const QString& pdu)
+{
+    bool ok = false;
+    const int sca = pdu.left(2).toInt(&ok, 16);
+    return ok ? int(pdu.size() / 2) - 1 - sca : 0;
+}
+
+QString visibile(const QByteArray& b)
+{
+    QString s = QString::fromLatin1(b);
+    s.replace(QLatin1String("\r"), QLatin1String("\\r"));
+    s.replace(QLatin1String("\n"), QLatin1String("\\n"));
+    return s;
+}
+
+// A number: optional "+", then digits.
+bool numeroValido(const QString& n)
+{
+    static const QRegularExpression re(QStringLiteral("^\\+?[0-9]{1,20}$"));
+    return re.match(n).hasMatch();
+}
+
+bool intero(const QString& t, int* valore)
+{
+    bool ok = false;
+    *valore = t.toInt(&ok);
+    return ok;
+}
+
+} // namespace
+
+QString numeroNormalizzato(const QString& numero)
+{
+    QString n;
+    for (QChar ch : numero)
+        if (ch.isDigit() || (ch == u'+' && n.isEmpty()))
+            n += ch;
+    if (n.startsWith(QLatin1String("+39")))
+        return n.mid(3);
+    if (n.startsWith(QLatin1String("0039")))
+        return n.mid(4);
+    return n;
+}
+
+Telefono::Telefono(Linea& linea, int primoIndice, int capacita, QObject* genitore)
+    : QObject(genitore)
+    , m_linea(linea)
+    , m_primo(primoIndice)
+    , m_capacita(capacita)
+{
+}
+
+void Telefono::ricevi(const QByteArray& dati)
+{
+    if (m_guasto == Guasto::Staccato || m_guasto == Guasto::Muto)
+        return;
+    // A real handset echoes each character as it arrives, before it has seen
+    // the end of the command.
+    if (m_eco)
+        m_linea.scrivi(dati);
+    for (char ch : dati) {
+        if (ch == '\r') {
+            const QString riga = QString::fromLatin1(m_riga).trimmed();
+            m_riga.clear();
+            eseguiAt(riga);
+        } else if (ch != '\n' && m_riga.size() < 512) {
+            m_riga += ch;
+        }
+    }
+}
+
+void Telefono::rispondi(QByteArray r)
+{
+    if (m_guasto == Guasto::Tronca) {
+        // The reply stops half-way and its final result never comes.
+        for (const char* fine : {"\r\nOK\r\n", "\r\nERROR\r\n"}) {
+            if (r.endsWith(fine)) {
+                r.chop(qsizetype(qstrlen(fine)));
+                break;
+            }
+        }
+        r.truncate(r.size() / 2);
+    }
+    if (m_traccia)
+        std::fprintf(stderr, "> %s\n", qPrintable(visibile(r)));
+    if (!r.isEmpty())
+        m_linea.scrivi(r);
+}
+
+void Telefono::eseguiAt(const QString& riga)
+{
+    if (riga.isEmpty())
+        return;
+    if (m_traccia)
+        std::fprintf(stderr, "< %s\n", qPrintable(riga));
+    m_storia << riga;
+    const QString c = riga.toUpper();
+    // Whatever does not begin with AT is line noise to a handset.
+    if (!c.startsWith(QLatin1String("AT")))
+        return;
+    if (m_guasto == Guasto::Errore)
+        return errore();
+
+    const QString corpo = c.mid(2);
+    auto parametro = [&](const QString& prefisso, int* valore) {
+        return corpo.startsWith(prefisso) && intero(corpo.mid(prefisso.size()).section(u',', 0, 0), valore);
+    };
+    int n = 0;
+
+    if (corpo.isEmpty()) {
+        ok();
+    } else if (corpo == QLatin1String("E0") || corpo == QLatin1String("E1") || corpo == QLatin1String("E")) {
+        m_eco = corpo == QLatin1String("E1");
+        ok();
+    } else if (corpo == QLatin1String("Z")) {
+        m_eco = true;
+        m_chiamata = 0;
+        ok();
+    } else if (corpo == QLatin1String("I")) {
+        rispondi("\r\nSorvela simulated handset\r\n\r\nOK\r\n");
+    } else if (corpo == QLatin1String("H") || corpo == QLatin1String("H0")) {
+        m_chiamata = 0;
+        ok();
+    } else if (corpo.startsWith(u'D')) {
+        componi(riga.mid(3).trimmed());
+    } else if (corpo.startsWith(QLatin1String("+CNMI="))) {
+        const QStringList p = corpo.mid(6).split(u',');
+        int mt = 0;
+        if (p.size() >= 2 && intero(p[1], &mt))
+            m_indicazioni = mt != 0;
+        ok();
+    } else if (corpo == QLatin1String("+CNMI?")) {
+        rispondi(QStringLiteral("\r\n+CNMI: 1,%1,0,0,1\r\n\r\nOK\r\n").arg(m_indicazioni ? 1 : 0).toLatin1());
+    } else if (corpo == QLatin1String("+CMGF=0")) {
+        ok();
+    } else if (corpo == QLatin1String("+CMGF?")) {
+        rispondi("\r\n+CMGF: 0\r\n\r\nOK\r\n");
+    } else if (corpo == QLatin1String("+CMGL")) {
+        elenca(0);
+    } else if (parametro(QStringLiteral("+CMGL="), &n) && n >= 0 && n <= 4) {
+        elenca(n);
+    } else if (parametro(QStringLiteral("+CMGR="), &n)) {
+        leggi(n);
+    } else if (parametro(QStringLiteral("+CMGD="), &n)) {
+        cancella(n);
+    } else if (corpo == QLatin1String("+CPMS?")) {
+        const int u = int(m_memoria.size());
+        rispondi(QStringLiteral("\r\n+CPMS: \"SM\",%1,%2,\"SM\",%1,%2,\"SM\",%1,%2\r\n\r\nOK\r\n")
+                     .arg(u).arg(m_capacita).toLatin1());
+    } else if (corpo == QLatin1String("+CSQ")) {
+        rispondi("\r\n+CSQ: 20,99\r\n\r\nOK\r\n");
+    } else {
+        errore();
+    }
+}
+
+void Telefono::elenca(int stat)
+{
+    QByteArray r = "\r\n";
+    for (auto it = m_memoria.begin(); it != m_memoria.end(); ++it) {
+        Sms& s = it.value();
+        if (stat != 4 && s.stat != stat)
+            continue;
+        r += QStringLiteral("+CMGL: %1,%2,,%3\r\n%4\r\n")
+                 .arg(it.key()).arg(s.stat).arg(lunghezzaTpdu(s.pdu)).arg(s.pdu).toLatin1();
+        // Listing an unread message is reading it.
+        if (s.stat == 0)
+            s.stat = 1;
+    }
+    if (r == "\r\n")
+        r.clear();
+    rispondi(r + "\r\nOK\r\n");
+}
+
+void Telefono::leggi(int indice)
+{
+    auto it = m_memoria.find(indice);
+    if (it == m_memoria.end())
+        return rispondi("\r\n+CMS ERROR: 321\r\n");
+    rispondi(pdu::RispostaCmgr(it->stat, it->pdu).toLatin1());
+    it->stat = 1;
+}
+
+void Telefono::cancella(int indice)
+{
+    if (!m_memoria.contains(indice) && !inMemoria(indice))
+        return rispondi("\r\n+CMS ERROR: 321\r\n");
+    m_memoria.remove(indice);
+    ok();
+}
+
+void Telefono::componi(const QString& testo)
+{
+    const bool voce = testo.endsWith(u';');
+    const QString numero = voce ? testo.chopped(1).trimmed() : testo;
+    if (numero.isEmpty() || !numeroValido(numero.simplified().remove(u' ')))
+        return errore();
+    if (!voce) // a data call to a voice number
+        return rispondi("\r\nNO CARRIER\r\n");
+
+    const int id = ++m_ultimaChiamata;
+    m_chiamata = id;
+    ok();
+    QTimer::singleShot(m_ritardoNoCarrier, this, [this, id] {
+        if (m_chiamata != id)
+            return; // hung up by the console first
+        m_chiamata = 0;
+        if (m_guasto == Guasto::Nessuno || m_guasto == Guasto::Tronca)
+            m_linea.scrivi("\r\nNO CARRIER\r\n");
+    });
+    const auto u = m_unita.constFind(numeroNormalizzato(numero));
+    if (u != m_unita.cend()) {
+        const Unita unita = *u;
+        QTimer::singleShot(unita.ritardo, this, [this, unita] { arrivaSms(unita.mittente, unita.testo); });
+    }
+}
+
+int Telefono::deposita(int stat, const QString& mittente, const QString& testo, int indice)
+{
+    if (indice < 0) {
+        for (int i = m_primo; i < m_primo + m_capacita; ++i) {
+            if (!m_memoria.contains(i)) {
+                indice = i;
+                break;
+            }
+        }
+        if (indice < 0)
+            return -1;
+    }
+    Sms s;
+    s.stat = stat;
+    s.mittente = mittente;
+    s.testo = testo;
+    s.pdu = pdu::CodificaDeliver(mittente, testo, QDateTime::currentDateTime());
+    m_memoria.insert(indice, s);
+    return indice;
+}
+
+int Telefono::arrivaSms(const QString& mittente, const QString& testo)
+{
+    const int i = deposita(0, mittente, testo);
+    if (i >= 0 && m_indicazioni && m_guasto != Guasto::Muto && m_guasto != Guasto::Staccato)
+        m_linea.scrivi(QStringLiteral("\r\n+CMTI: \"SM\",%1\r\n").arg(i).toLatin1());
+    return i;
+}
+
+QStringList Telefono::esegui(const QString& rigaIntera)
+{
+    const QString riga = rigaIntera.trimmed();
+    if (riga.isEmpty() || riga.startsWith(u'#'))
+        return {};
+    const QString verbo = riga.section(u' ', 0, 0, QString::SectionSkipEmpty).toLower();
+    const QStringList a = riga.split(u' ', Qt::SkipEmptyParts).mid(1);
+    // The text after the first `salta` words, with its own spacing.
+    auto coda = [&](int salta) { return riga.section(u' ', salta + 1, -1, QString::SectionSkipEmpty); };
+    auto sbaglio = [](const QString& m) { return QStringList{QStringLiteral("error: ") + m}; };
+    int n = 0;
+
+    if (verbo == QLatin1String("sms") || verbo == QLatin1String("store")) {
+        if (a.size() < 1 || !numeroValido(a[0]))
+            return sbaglio(QStringLiteral("usage: %1 NUMBER TEXT").arg(verbo));
+        const int i = verbo == QLatin1String("sms") ? arrivaSms(a[0], coda(1)) : deposita(0, a[0], coda(1));
+        if (i < 0)
+            return sbaglio(QStringLiteral("store full"));
+        return {QStringLiteral("ok %1").arg(i)};
+    }
+    if (verbo == QLatin1String("put")) {
+        int stat = 0;
+        if (a.size() < 3 || !intero(a[0], &n) || n < 0 || !intero(a[1], &stat) || stat < 0 || stat > 3
+            || !numeroValido(a[2]))
+            return sbaglio(QStringLiteral("usage: put INDEX STAT NUMBER TEXT"));
+        deposita(stat, a[2], coda(3), n);
+        return {QStringLiteral("ok %1").arg(n)};
+    }
+    if (verbo == QLatin1String("unit")) {
+        if (a.size() == 2 && a[1] == QLatin1String("none")) {
+            m_unita.remove(numeroNormalizzato(a[0]));
+            return {QStringLiteral("ok")};
+        }
+        if (a.size() < 3 || !numeroValido(a[0]) || !intero(a[1], &n) || n < 0)
+            return sbaglio(QStringLiteral("usage: unit NUMBER DELAY_MS TEXT | unit NUMBER none"));
+        m_unita.insert(numeroNormalizzato(a[0]), Unita{n, coda(2), a[0]});
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("fault")) {
+        static const QMap<QString, Guasto> nomi{{QStringLiteral("none"), Guasto::Nessuno},
+                                                {QStringLiteral("silent"), Guasto::Muto},
+                                                {QStringLiteral("error"), Guasto::Errore},
+                                                {QStringLiteral("truncate"), Guasto::Tronca},
+                                                {QStringLiteral("unplug"), Guasto::Staccato}};
+        if (a.size() != 1 || !nomi.contains(a[0]))
+            return sbaglio(QStringLiteral("usage: fault silent|error|truncate|unplug|none"));
+        const Guasto nuovo = nomi.value(a[0]);
+        const Guasto vecchio = m_guasto;
+        m_riga.clear();
+        if (nuovo == Guasto::Staccato && vecchio != Guasto::Staccato) {
+            m_guasto = nuovo;
+            m_linea.stacca();
+            return {QStringLiteral("ok")};
+        }
+        if (vecchio == Guasto::Staccato && nuovo != Guasto::Staccato) {
+            QString errore;
+            const QString percorso = m_linea.riattacca(&errore);
+            if (percorso.isEmpty())
+                return sbaglio(errore);
+            m_guasto = nuovo;
+            return {QStringLiteral("ok ") + percorso};
+        }
+        m_guasto = nuovo;
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("pace")) {
+        if (a.size() != 1 || (a[0] != QLatin1String("on") && a[0] != QLatin1String("off")))
+            return sbaglio(QStringLiteral("usage: pace on|off"));
+        m_linea.ritmo(a[0] == QLatin1String("on"));
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("echo")) {
+        if (a.size() != 1 || (a[0] != QLatin1String("on") && a[0] != QLatin1String("off")))
+            return sbaglio(QStringLiteral("usage: echo on|off"));
+        m_eco = a[0] == QLatin1String("on");
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("delay-nocarrier")) {
+        if (a.size() != 1 || !intero(a[0], &n) || n < 0)
+            return sbaglio(QStringLiteral("usage: delay-nocarrier MS"));
+        m_ritardoNoCarrier = n;
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("hold")) {
+        if (a.size() != 1)
+            return sbaglio(QStringLiteral("usage: hold qt|excl|off"));
+        QString errore;
+        if (!m_linea.trattieni(a[0], &errore))
+            return sbaglio(errore);
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("clear")) {
+        m_memoria.clear();
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("list")) {
+        QStringList r;
+        for (auto it = m_memoria.cbegin(); it != m_memoria.cend(); ++it)
+            r << QStringLiteral("%1 %2 %3 %4").arg(it.key()).arg(it->stat).arg(it->mittente, it->testo);
+        r << QStringLiteral("ok %1").arg(m_memoria.size());
+        return r;
+    }
+    if (verbo == QLatin1String("history")) {
+        QStringList r = m_storia;
+        m_storia.clear();
+        r << QStringLiteral("ok %1").arg(r.size());
+        return r;
+    }
+    if (verbo == QLatin1String("quit")) {
+        emit fine();
+        return {QStringLiteral("ok")};
+    }
+    return sbaglio(QStringLiteral("unknown command: ") + verbo);
+}
+
+} // namespace sorvela::sim

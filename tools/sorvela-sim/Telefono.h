@@ -1,0 +1,92 @@
+#pragma once
+// The simulated GSM handset: what it answers to AT commands in PDU mode, its
+// message store, its calls, the units that answer calls by SMS, and the faults
+// it can be told to show. It knows nothing of the pseudo-terminal: bytes from
+// the line come in through ricevi(), everything that touches the line goes
+// through the Linea the program gives it.
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace sorvela::sim {
+
+enum class Guasto { Nessuno, Muto, Errore, Tronca, Staccato };
+
+class Linea {
+public:
+    virtual ~Linea() = default;
+    virtual void scrivi(const QByteArray& dati) = 0;
+    virtual void stacca() = 0;                           // close the line
+    virtual QString riattacca(QString* errore) = 0;      // a new line; its path
+    virtual void ritmo(bool attivo) = 0;                 // pacing at the line rate
+    virtual bool trattieni(const QString& modo, QString* errore) = 0; // qt|excl|off
+};
+
+class Telefono : public QObject {
+    Q_OBJECT
+public:
+    struct Sms {
+        int stat = 0; // 0 received unread, 1 received read
+        QString mittente;
+        QString testo;
+        QString pdu;
+    };
+
+    Telefono(Linea& linea, int primoIndice, int capacita, QObject* genitore = nullptr);
+
+    // Bytes the console wrote to the line.
+    void ricevi(const QByteArray& dati);
+
+    // One line of the control language; returns the lines to print, the last
+    // one always "ok ..." or "error: ...".
+    QStringList esegui(const QString& riga);
+
+    Guasto guasto() const { return m_guasto; }
+    void setRitardoNoCarrier(int ms) { m_ritardoNoCarrier = ms; }
+    void setTraccia(bool t) { m_traccia = t; }
+
+signals:
+    void fine();
+
+private:
+    void eseguiAt(const QString& riga);
+    void rispondi(QByteArray r);
+    void ok() { rispondi("\r\nOK\r\n"); }
+    void errore() { rispondi("\r\nERROR\r\n"); }
+    void elenca(int stat);
+    void leggi(int indice);
+    void cancella(int indice);
+    void componi(const QString& numero);
+    int deposita(int stat, const QString& mittente, const QString& testo, int indice = -1);
+    int arrivaSms(const QString& mittente, const QString& testo);
+    bool inMemoria(int indice) const { return indice >= m_primo && indice < m_primo + m_capacita; }
+
+    struct Unita {
+        int ritardo = 0;
+        QString testo;
+        QString mittente;
+    };
+
+    Linea& m_linea;
+    int m_primo;
+    int m_capacita;
+    QMap<int, Sms> m_memoria;
+    QMap<QString, Unita> m_unita; // by the number as dialled, normalised
+    QStringList m_storia;
+    QByteArray m_riga;
+    bool m_eco = true;
+    bool m_traccia = false;
+    bool m_indicazioni = true;
+    Guasto m_guasto = Guasto::Nessuno;
+    int m_ritardoNoCarrier = 3000;
+    int m_chiamata = 0; // id of the call in progress, 0 when none
+    int m_ultimaChiamata = 0;
+};
+
+// "+39 335-123" and "0039335123" are the same number as "335123".
+QString numeroNormalizzato(const QString& numero);
+
+} // namespace sorvela::sim
