@@ -54,10 +54,11 @@ QTime oraDelGiorno(const Contesto& c)
 }
 
 // The line, created on first use when the main window has not made one yet.
-// A device that disappears while open (a USB adapter pulled out, the handset's
-// cable) makes QSerialPort report ResourceError for ever after; closing the
-// line then lets the tick see a closed line and the next open start afresh,
-// instead of polling a dead descriptor.
+// A device that goes away while open (a USB adapter pulled out, the far end of
+// a pseudo-terminal closed) reads as end of file or EIO for ever after:
+// QSerialPort reports ReadError or ResourceError and, for end of file, keeps
+// waking up to read nothing, spinning the CPU. Closing the line stops that,
+// lets the tick see a closed line, and the next open starts afresh.
 QSerialPort* linea(Contesto& c)
 {
     if (!c.MSComm1)
@@ -66,7 +67,7 @@ QSerialPort* linea(Contesto& c)
     if (!p->property("sorvela.sorvegliata").toBool()) {
         p->setProperty("sorvela.sorvegliata", true);
         QObject::connect(p, &QSerialPort::errorOccurred, p, [p](QSerialPort::SerialPortError e) {
-            if (e == QSerialPort::ResourceError && p->isOpen())
+            if ((e == QSerialPort::ResourceError || e == QSerialPort::ReadError) && p->isOpen())
                 p->close();
         });
     }
