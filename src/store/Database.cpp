@@ -208,7 +208,7 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
         return n;
     };
 
-    static const QRegularExpression eSelect(QStringLiteral("^\\s*(SELECT|WITH|VALUES)\\b"),
+    static const QRegularExpression eSelect(QStringLiteral("^\\s*(SELECT|WITH|VALUES|EXPLAIN|PRAGMA)\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     // "SELECT * FROM name [WHERE …] [ORDER BY …]": the one shape of SELECT
     // whose rows can be written back, because they are one object's rows.

@@ -1,0 +1,102 @@
+// sorvela-db as an installer runs it.
+
+#include "store/Database.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace sorvela::store;
+
+namespace {
+
+struct Esito {
+    int codice;
+    QString uscita;
+    QString errori;
+};
+
+Esito esegui(const QStringList& argomenti, const QString& xdgData = QString())
+{
+    QProcess p;
+    if (!xdgData.isEmpty()) {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), xdgData);
+        p.setProcessEnvironment(env);
+    }
+    p.start(QStringLiteral(SORVELA_DB), argomenti);
+    p.waitForFinished(30000);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray contenuto(const QString& file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSorvelaDb : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initCreaERifiutaDiSovrascrivere()
+    {
+        QTemporaryDir dir;
+        const QString cartella = dir.filePath(QStringLiteral("dati nuovi"));
+        const QString file = cartella + QStringLiteral("/Sorvela.db");
+
+        const Esito primo = esegui({QStringLiteral("init"), QStringLiteral("--data-dir"), cartella});
+        QCOMPARE(primo.codice, 0);
+        QCOMPARE(Database::apri(file)->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 0);
+
+        const QByteArray prima = contenuto(file);
+        const Esito secondo = esegui({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--data-dir"), cartella});
+        QVERIFY(secondo.codice != 0);
+        QVERIFY(secondo.errori.contains(file));
+        QCOMPARE(secondo.errori.trimmed().count(QLatin1Char('\n')), 0);
+        QCOMPARE(contenuto(file), prima);
+    }
+
+    void demoNellaCartellaDatiPredefinita()
+    {
+        QTemporaryDir xdg;
+        const Esito e = esegui({QStringLiteral("init"), QStringLiteral("--demo")}, xdg.path());
+        QCOMPARE(e.codice, 0);
+        auto db = Database::apri(xdg.filePath(QStringLiteral("Sorvela/Sorvela.db")));
+        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+    }
+
+    void argomentiSbagliati_data()
+    {
+        QTest::addColumn<QStringList>("argomenti");
+        QTest::newRow("nessun comando") << QStringList();
+        QTest::newRow("comando sconosciuto") << QStringList{QStringLiteral("drop")};
+        QTest::newRow("opzione sconosciuta") << QStringList{QStringLiteral("init"), QStringLiteral("--forza")};
+        QTest::newRow("cartella senza valore") << QStringList{QStringLiteral("init"), QStringLiteral("--data-dir")};
+    }
+
+    void argomentiSbagliati()
+    {
+        QFETCH(QStringList, argomenti);
+        QTemporaryDir xdg;
+        const Esito e = esegui(argomenti, xdg.path());
+        QVERIFY(e.codice > 0);
+        QCOMPARE(e.errori.trimmed().count(QLatin1Char('\n')), 0);
+        QVERIFY(!QFile::exists(xdg.filePath(QStringLiteral("Sorvela/Sorvela.db"))));
+    }
+
+    void aiuto()
+    {
+        const Esito e = esegui({QStringLiteral("--help")});
+        QCOMPARE(e.codice, 0);
+        QVERIFY(e.uscita.contains(QLatin1String("--data-dir")));
+        QVERIFY(e.uscita.contains(QLatin1String("--demo")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSorvelaDb)
+#include "tst_sorvela_db.moc"

@@ -1,0 +1,302 @@
+// Record sets and transactions on a real database file, the way the
+// console's routines use them.
+
+#include "store/Database.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace sorvela::store;
+
+class TestRecordSet : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_prove = 0;
+    QString m_file;
+    std::unique_ptr<Database> m_db;
+
+    QByteArray contenutoFile()
+    {
+        QFile f(m_file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("%1-%2.db").arg(QTest::currentTestFunction()).arg(++m_prove));
+        Database::crea(m_file, true);
+        m_db = Database::apri(m_file);
+    }
+    void cleanup() { m_db.reset(); }
+
+    void trovaPrimoESuccessivo_data()
+    {
+        QTest::addColumn<QString>("sorgente");
+        QTest::newRow("tabella") << "Matricole";
+        QTest::newRow("select su tabella") << "SELECT * FROM [Matricole] WHERE Matricola <> ''";
+        // No key column: the criterion is judged row by row.
+        QTest::newRow("select senza chiave") << "SELECT Matricola, [Codice periferica] || '' AS [Codice periferica] FROM Matricole";
+    }
+
+    void trovaPrimoESuccessivo()
+    {
+        QFETCH(QString, sorgente);
+        // A serial number given twice by mistake: the second one must be found.
+        m_db->esegui(QStringLiteral("INSERT INTO Matricole VALUES ('777777', '000103'), ('777777', '000105')"));
+        auto rs = m_db->apriRecordSet(sorgente);
+        const QString primoCodice = rs.campo(QStringLiteral("Codice periferica")).toString();
+
+        QVERIFY(!rs.findFirst(QStringLiteral("Matricola = ?"), {QStringLiteral("000000")}));
+        QVERIFY(rs.noMatch());
+        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), primoCodice);
+
+        QVERIFY(rs.findFirst(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
+        QVERIFY(!rs.noMatch());
+        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000103"));
+        QVERIFY(rs.findNext(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
+        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000105"));
+        QVERIFY(!rs.findNext(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
+        QVERIFY(rs.noMatch());
+        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000105"));
+
+        // Back to the first with another criterion; moving on goes in set order.
+        QVERIFY(rs.findFirst(QStringLiteral("[Codice periferica] = ? AND Matricola LIKE ?"),
+                             {QStringLiteral("000101"), QStringLiteral("24%")}));
+        QCOMPARE(rs.campo(QStringLiteral("Matricola")).toString(), QStringLiteral("240017"));
+        rs.moveNext();
+        QCOMPARE(rs.campo(QStringLiteral("Matricola")).toString(), QStringLiteral("230452"));
+    }
+
+    void nullRestaDistintoDalTestoVuoto()
+    {
+        auto rs = m_db->apriRecordSet(QStringLiteral("SELECT * FROM DatiUtente WHERE [Codice periferica] = ?"),
+                                      {QStringLiteral("000103")});
+        QVERIFY(rs.campo(QStringLiteral("Scadenza carta")).isNull());
+        QVERIFY(!rs.campo(QStringLiteral("Ragione sociale")).isNull());
+        QCOMPARE(rs.campo(QStringLiteral("Ragione sociale")).toString(), QString());
+
+        rs.edit();
+        rs.setCampo(QStringLiteral("Nome"), QVariant());
+        rs.setCampo(QStringLiteral("Note"), QString());
+        rs.setCampo(QStringLiteral("Scadenza carta"), QDate(2027, 1, 31));
+        rs.update();
+        QVERIFY(rs.campo(QStringLiteral("Nome")).isNull());
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT Nome IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 1);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT Note IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 0);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Scadenza carta] FROM DatiUtente WHERE [Codice periferica] = '000103'")),
+                 QVariant(QDate(2027, 1, 31)));
+        QVERIFY(m_db->valore(QStringLiteral("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = 'nessuno'")).isNull());
+    }
+
+    void aggiungiModificaCancella()
+    {
+        const QDateTime adesso(QDate(2026, 3, 2), QTime(10, 5, 7));
+        auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
+        ev.addNew();
+        ev.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));
+        ev.setCampo(QStringLiteral("Data e ora"), adesso);
+        ev.setCampo(QStringLiteral("Testo messaggio"), QStringLiteral("ALLARME INGRESSO 3"));
+        ev.setCampo(QStringLiteral("Tipo evento"), QStringLiteral("Allarme"));
+        ev.update();
+        const qint64 id = ev.ultimoId();
+        QVERIFY(id > 0);
+        // Stored as the text every other reader sorts and compares.
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Data e ora] || '|' || Archiviato FROM ArchivioEventi WHERE ID = ?"), {id}).toString(),
+                 QStringLiteral("2026-03-02 10:05:07|0"));
+
+        auto rs = m_db->apriRecordSet(QStringLiteral("SELECT * FROM ArchivioEventi WHERE [Codice periferica] = ? ORDER BY ID"),
+                                      {QStringLiteral("000101")});
+        QVERIFY(rs.findFirst(QStringLiteral("ID = ?"), {id}));
+        QCOMPARE(rs.campo(QStringLiteral("Data e ora")).toDateTime(), adesso);
+        QCOMPARE(rs.campo(QStringLiteral("Archiviato")), QVariant(false));
+        rs.edit();
+        rs.setCampo(QStringLiteral("Descrizione evento"), QStringLiteral("Scarso credito residuo;"));
+        QCOMPARE(rs.campo(QStringLiteral("Descrizione evento")).toString(), QStringLiteral("Scarso credito residuo;"));
+        rs.update();
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Descrizione evento] FROM ArchivioEventi WHERE ID = ?"), {id}).toString(),
+                 QStringLiteral("Scarso credito residuo;"));
+
+        // An edit dropped by cancelUpdate writes nothing.
+        rs.edit();
+        rs.setCampo(QStringLiteral("Tipo evento"), QStringLiteral("Test"));
+        rs.cancelUpdate();
+        QCOMPARE(rs.campo(QStringLiteral("Tipo evento")).toString(), QStringLiteral("Allarme"));
+
+        // Deleting every row of a set, the clean-up way.
+        rs.moveLast();
+        const int n = rs.recordCount();
+        QCOMPARE(n, 3);
+        rs.moveFirst();
+        int cancellati = 0;
+        for (; !rs.eof(); rs.moveNext()) {
+            rs.cancellaCorrente();
+            ++cancellati;
+            QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo(QStringLiteral("ID")));
+        }
+        QCOMPARE(cancellati, n);
+        QCOMPARE(rs.recordCount(), 0);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi WHERE [Codice periferica] = '000101'")).toInt(), 0);
+    }
+
+    void conteggioEsattoDopoMoveLast()
+    {
+        Transazione t(*m_db);
+        for (int i = 0; i < 250; ++i)
+            m_db->esegui(QStringLiteral("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 1)"),
+                         {QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')), QDateTime::currentDateTime()});
+        t.conferma();
+
+        auto rs = m_db->apriRecordSet(QStringLiteral("InterrogazioniPendenti"));
+        QVERIFY(!rs.eof());
+        QVERIFY(rs.recordCount() >= 1);
+        rs.moveLast();
+        QCOMPARE(rs.recordCount(), 250);
+        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000249"));
+        rs.moveNext();
+        QVERIFY(rs.eof());
+
+        auto vuoto = m_db->apriRecordSet(QStringLiteral("SELECT * FROM InterrogazioniPendenti WHERE Tentativi > ?"), {5});
+        QVERIFY(vuoto.eof());
+        QCOMPARE(vuoto.recordCount(), 0);
+        vuoto.moveLast();
+        QVERIFY(vuoto.eof());
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, vuoto.campo(QStringLiteral("Tentativi")));
+    }
+
+    void valoriConApostrofiEPuntiEVirgola_data()
+    {
+        QTest::addColumn<QString>("valore");
+        QTest::newRow("apostrofo") << "Dell'Acqua";
+        QTest::newRow("istruzione iniettata") << "x'; DROP TABLE DatiUtente; --";
+        QTest::newRow("commento") << "-- nota";
+        QTest::newRow("virgolette e parentesi") << "\"[Nome]\" = 'a' OR 1=1";
+        QTest::newRow("accenti") << "Città di Forlì — più €";
+        QTest::newRow("punto interrogativo") << "chi? ?";
+    }
+
+    void valoriConApostrofiEPuntiEVirgola()
+    {
+        QFETCH(QString, valore);
+        auto rs = m_db->apriRecordSet(QStringLiteral("Telefoni_Utenti"));
+        rs.addNew();
+        rs.setCampo(QStringLiteral("CodPer"), QStringLiteral("000104"));
+        rs.setCampo(QStringLiteral("Contatto"), valore);
+        rs.setCampo(QStringLiteral("Des_Telefoni"), valore);
+        rs.update();
+
+        auto letto = m_db->apriRecordSet(QStringLiteral("SELECT * FROM Telefoni_Utenti WHERE Contatto = ?"), {valore});
+        QCOMPARE(letto.recordCount(), 1);
+        QCOMPARE(letto.campo(QStringLiteral("Des_Telefoni")).toString(), valore);
+        QVERIFY(rs.findFirst(QStringLiteral("Contatto = ? AND [CodPer] = ?"), {valore, QStringLiteral("000104")}));
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+    }
+
+    void unErroreInTransazioneLasciaIlFileInvariato()
+    {
+        m_db.reset();
+        const QByteArray prima = contenutoFile();
+        m_db = Database::apri(m_file);
+        {
+            Transazione t(*m_db);
+            auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
+            ev.addNew();
+            ev.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));
+            ev.update();
+            auto u = m_db->apriRecordSet(QStringLiteral("DatiUtente"));
+            u.addNew();
+            u.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));  // already taken
+            try {
+                u.update();
+                QFAIL("a duplicate subscriber code was accepted");
+            } catch (const ErroreDatabase& e) {
+                QCOMPARE(e.codice() & 0xff, 19);  // SQLITE_CONSTRAINT
+                QVERIFY(e.messaggio().contains(QLatin1String("UNIQUE")));
+            }
+            QVERIFY(m_db->inTransazione());
+        }
+        QVERIFY(!m_db->inTransazione());
+        m_db.reset();
+        QCOMPARE(contenutoFile(), prima);
+    }
+
+    void laTransazioneConfermataResta()
+    {
+        {
+            Transazione t(*m_db);
+            m_db->esegui(QStringLiteral("DELETE FROM Telefoni_Utenti WHERE [CodPer] = ?"), {QStringLiteral("000101")});
+            t.conferma();
+        }
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM Telefoni_Utenti WHERE [CodPer] = '000101'")).toInt(), 0);
+        m_db->inizia();
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->inizia());
+        m_db->annulla();
+    }
+
+    void nomiDeiCampiSenzaRiguardoAlleMaiuscole()
+    {
+        auto rs = m_db->apriRecordSet(QStringLiteral("[datiutente]"));
+        QCOMPARE(rs.campo(QStringLiteral("CITTÀ")).toString(), QStringLiteral("Firenze"));
+        QCOMPARE(rs.campo(QStringLiteral("[città]")).toString(), QStringLiteral("Firenze"));
+        QCOMPARE(rs.campo(QStringLiteral("codice PERIFERICA")).toString(), QStringLiteral("000101"));
+        rs.edit();
+        rs.setCampo(QStringLiteral("città"), QStringLiteral("Fiesole"));
+        rs.update();
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Città] FROM DatiUtente WHERE [Codice periferica] = '000101'")).toString(),
+                 QStringLiteral("Fiesole"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo(QStringLiteral("Citta")));
+    }
+
+    void ogniErroreDiventaErroreDatabase()
+    {
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->apriRecordSet(QStringLiteral("TabellaInesistente")));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui(QStringLiteral("SELECT 1; DROP TABLE DatiUtente")));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui(QStringLiteral("DELETE FROM Matricole WHERE Matricola = ?")));
+        auto join = m_db->apriRecordSet(QStringLiteral(
+            "SELECT m.Matricola, u.Nome FROM Matricole m JOIN DatiUtente u USING ([Codice periferica])"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, join.edit());
+        auto rs = m_db->apriRecordSet(QStringLiteral("Matricole"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.setCampo(QStringLiteral("Matricola"), 1));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.findFirst(QStringLiteral("Colonna = ?"), {1}));
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+
+        // Closing the database closes its sets: no dangling handle.
+        m_db->chiudi();
+        QVERIFY(!rs.aperto());
+        QVERIFY(rs.eof());
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.moveNext());
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->valore(QStringLiteral("SELECT 1")));
+    }
+
+    void aperturaNonCreaFileENonAccettaAltriFile()
+    {
+        const QString mancante = m_dir.filePath(QStringLiteral("mancante.db"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(mancante));
+        QVERIFY(!QFile::exists(mancante));
+
+        const QString testo = m_dir.filePath(QStringLiteral("testo.db"));
+        QFile f(testo);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("non sono un database, ma un file di testo abbastanza lungo da sembrare qualcosa\n");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(testo));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::crea(m_file, false));
+    }
+
+    void compattazioneInUnNuovoFile()
+    {
+        m_db.reset();
+        const QString nuovo = m_dir.filePath(QStringLiteral("Sorvela'new.db"));
+        Database::compatta(m_file, nuovo);
+        auto db = Database::apri(nuovo);
+        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi")).toInt(), 8);
+        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM [Coda Query]")).toInt(), 3);
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::compatta(m_file, nuovo));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordSet)
+#include "tst_store_recordset.moc"

@@ -1,0 +1,294 @@
+// The database a new installation gets: its tables, columns and saved
+// queries, what the saved queries return on the demo data, and that the
+// lookups the console makes every second or on every SMS use an index.
+
+#include "store/Database.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+
+using namespace sorvela::store;
+
+namespace {
+
+QStringList colonne(Database& db, const QString& oggetto)
+{
+    QStringList nomi;
+    auto rs = db.apriRecordSet(QStringLiteral("SELECT name FROM pragma_table_xinfo(?) ORDER BY cid"), {oggetto});
+    for (; !rs.eof(); rs.moveNext())
+        nomi << rs.campo(QStringLiteral("name")).toString();
+    return nomi;
+}
+
+QStringList oggetti(Database& db, const QString& tipo)
+{
+    QStringList nomi;
+    auto rs = db.apriRecordSet(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite%' ORDER BY name"), {tipo});
+    for (; !rs.eof(); rs.moveNext())
+        nomi << rs.campo(0).toString();
+    return nomi;
+}
+
+QStringList colonnaDi(RecordSet rs, int indice)
+{
+    QStringList valori;
+    for (; !rs.eof(); rs.moveNext())
+        valori << rs.campo(indice).toString();
+    return valori;
+}
+
+} // namespace
+
+class TestSchema : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_prove = 0;
+    std::unique_ptr<Database> m_db;
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString file = m_dir.filePath(QStringLiteral("%1-%2.db").arg(QTest::currentTestFunction()).arg(++m_prove));
+        Database::crea(file, true);
+        m_db = Database::apri(file);
+    }
+    void cleanup() { m_db.reset(); }
+
+    void tabelleEColonneSonoQuelleAttese()
+    {
+        const QMap<QString, QStringList> attese{
+            {QStringLiteral("DatiUtente"),
+             {"Codice periferica", "Monitoraggio", "Tipo utente", "Ragione sociale", "Nome", "Indirizzo",
+              "Città", "Provincia", "Cap", "Note", "Modello", "Periodo", "Telefono PSTN", "Telefono GSM dati",
+              "Telefono ISDN", "Telefono GSM fonia", "Installazione", "Installatore", "Telefono installatore",
+              "Scadenza carta", "Scadenza segnalata", "Ultima interrogazione"}},
+            {QStringLiteral("ArchivioEventi"),
+             {"ID", "Codice periferica", "Data e ora", "Testo messaggio", "Archiviato", "Tipo evento",
+              "Descrizione evento", "Data"}},
+            {QStringLiteral("InterrogazioniPendenti"), {"Codice periferica", "Data e ora", "Tentativi"}},
+            {QStringLiteral("Matricole"), {"Matricola", "Codice periferica"}},
+            {QStringLiteral("TipoPeriferica"),
+             {"IDPeriferica", "PerifericaTipo", "DesPeriferica", "Protocollo", "Predefinita", "Tabella"}},
+            {QStringLiteral("TipoProtocolli"), {"IDProtocollo", "Protocollo"}},
+            {QStringLiteral("Telefoni_Utenti"), {"CodPer", "Contatto", "Num_Tel", "Des_Telefoni"}},
+        };
+        // The demo adds its types' input tables; an empty database has only
+        // the fixed tables.
+        const QString vuoto = m_dir.filePath(QStringLiteral("vuoto.db"));
+        Database::crea(vuoto, false);
+        auto db = Database::apri(vuoto);
+        QCOMPARE(oggetti(*db, QStringLiteral("table")), QStringList(attese.keys()));
+        for (auto it = attese.begin(); it != attese.end(); ++it)
+            QCOMPARE(colonne(*db, it.key()), it.value());
+
+        // Every demo type's input table exists with the input columns.
+        auto tipi = m_db->apriRecordSet(QStringLiteral("TipoPeriferica"));
+        QVERIFY(tipi.recordCount() > 0);
+        for (; !tipi.eof(); tipi.moveNext())
+            QCOMPARE(colonne(*m_db, tipi.campo(QStringLiteral("Tabella")).toString()),
+                     QStringList({"Contatore", "CodiceEvento", "Zona", "DesEvento", "TipoEvento", "Trattamento"}));
+    }
+
+    void queryMemorizzateConLeColonneUsate()
+    {
+        const QMap<QString, QStringList> usate{
+            {QStringLiteral("Coda Query"),
+             {"ID", "Codice periferica", "Tipo utente", "Ragione sociale", "Nome", "Descrizione evento",
+              "Data e ora", "Tipo evento", "Archiviato"}},
+            {QStringLiteral("DatiUtente Query"),
+             {"Codice periferica", "Data e ora", "Testo messaggio", "Tipo evento", "Descrizione evento"}},
+            {QStringLiteral("Dati_Utente"), {"Codice periferica"}},
+            {QStringLiteral("F_PeriferichePredefinite"), {"PerifericaTipo", "Predefinita"}},
+            {QStringLiteral("F_CodiceC"), {"Codice periferica"}},
+            {QStringLiteral("F_CodiceD"), {"Codice periferica"}},
+            {QStringLiteral("F_NomeC"), {"Codice periferica"}},
+            {QStringLiteral("F_NomeD"), {"Codice periferica"}},
+            {QStringLiteral("F_Rag_SocC"), {"Codice periferica"}},
+            {QStringLiteral("F_Rag_SocD"), {"Codice periferica"}},
+        };
+        QCOMPARE(oggetti(*m_db, QStringLiteral("view")), QStringList(usate.keys()));
+        for (auto it = usate.begin(); it != usate.end(); ++it) {
+            const QStringList presenti = colonne(*m_db, it.key());
+            for (const QString& c : it.value())
+                QVERIFY2(presenti.contains(c), qPrintable(it.key() + ": " + c));
+            if (it.key().startsWith(QLatin1String("F_")) && it.key() != QLatin1String("F_PeriferichePredefinite"))
+                QCOMPARE(presenti.first(), QStringLiteral("Codice periferica"));
+        }
+    }
+
+    void codaQueryMostraGliEventiNonArchiviatiConIlLoroUtente()
+    {
+        // An event whose subscriber no longer exists must still reach the queue.
+        m_db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Archiviato], "
+                                    "[Tipo evento], [Descrizione evento]) VALUES (?, ?, 0, ?, ?)"),
+                     {QStringLiteral("999999"), QDateTime::currentDateTime(), QStringLiteral("Allarme"),
+                      QStringLiteral("Scadenza SIM")});
+        const QStringList nonArchiviati = colonnaDi(
+            m_db->apriRecordSet(QStringLiteral("SELECT ID FROM ArchivioEventi WHERE Archiviato = 0 ORDER BY ID")), 0);
+        QCOMPARE(nonArchiviati.size(), 4);
+
+        auto coda = m_db->apriRecordSet(QStringLiteral("Coda Query"));
+        QStringList visti;
+        for (; !coda.eof(); coda.moveNext()) {
+            visti << coda.campo(QStringLiteral("ID")).toString();
+            QCOMPARE(coda.campo(QStringLiteral("Archiviato")).toBool(), false);
+            const QString codice = coda.campo(QStringLiteral("Codice periferica")).toString();
+            const QVariant nome = m_db->valore(
+                QStringLiteral("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
+            QCOMPARE(coda.campo(QStringLiteral("Nome")), nome);
+        }
+        QCOMPARE(visti, nonArchiviati);
+
+        // Archiving through the queue writes the event itself.
+        coda.moveFirst();
+        const qint64 id = coda.campo(QStringLiteral("ID")).toLongLong();
+        coda.edit();
+        coda.setCampo(QStringLiteral("Archiviato"), true);
+        coda.update();
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT Archiviato FROM ArchivioEventi WHERE ID = ?"), {id}).toInt(), 1);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM [Coda Query]")).toInt(), 3);
+    }
+
+    void datiUtenteQueryDaOgniEventoUnaVolta()
+    {
+        const QStringList tutti = colonnaDi(
+            m_db->apriRecordSet(QStringLiteral("SELECT ID FROM ArchivioEventi ORDER BY ID")), 0);
+        QVERIFY(tutti.size() >= 8);
+        QCOMPARE(colonnaDi(m_db->apriRecordSet(QStringLiteral("SELECT ID FROM [DatiUtente Query] ORDER BY ID")), 0),
+                 tutti);
+
+        // A subscriber's history, newest first.
+        auto storia = m_db->apriRecordSet(
+            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ? ORDER BY [Data e ora] DESC"),
+            {QStringLiteral("000102")});
+        storia.moveLast();
+        QCOMPARE(storia.recordCount(), 2);
+        storia.moveFirst();
+        const QDateTime primo = storia.campo(QStringLiteral("Data e ora")).toDateTime();
+        storia.moveNext();
+        QVERIFY(primo > storia.campo(QStringLiteral("Data e ora")).toDateTime());
+    }
+
+    void ordinamentiDelSelettore_data()
+    {
+        QTest::addColumn<QString>("vista");
+        QTest::addColumn<QString>("chiave");
+        QTest::addColumn<bool>("discendente");
+        QTest::newRow("codice crescente") << "F_CodiceC" << "Codice periferica" << false;
+        QTest::newRow("codice decrescente") << "F_CodiceD" << "Codice periferica" << true;
+        QTest::newRow("ragione sociale crescente") << "F_Rag_SocC" << "Ragione sociale" << false;
+        QTest::newRow("ragione sociale decrescente") << "F_Rag_SocD" << "Ragione sociale" << true;
+        QTest::newRow("nome crescente") << "F_NomeC" << "Nome" << false;
+        QTest::newRow("nome decrescente") << "F_NomeD" << "Nome" << true;
+    }
+
+    void ordinamentiDelSelettore()
+    {
+        QFETCH(QString, vista);
+        QFETCH(QString, chiave);
+        QFETCH(bool, discendente);
+        // Two subscribers with the same name must still come in a fixed order.
+        m_db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Ragione sociale], Nome) "
+                                    "VALUES ('000050', 'ferramenta bianchi s.r.l.', 'conti luca')"));
+
+        struct Utente { QString codice, nome; };
+        std::vector<Utente> attesi;
+        auto tutti = m_db->apriRecordSet(QStringLiteral("DatiUtente"));
+        for (; !tutti.eof(); tutti.moveNext())
+            attesi.push_back({tutti.campo(QStringLiteral("Codice periferica")).toString(),
+                              tutti.campo(chiave).toString()});
+        std::sort(attesi.begin(), attesi.end(), [](const Utente& a, const Utente& b) {
+            const int c = a.nome.compare(b.nome, Qt::CaseInsensitive);
+            return c != 0 ? c < 0 : a.codice < b.codice;
+        });
+        if (discendente)
+            std::reverse(attesi.begin(), attesi.end());
+        QStringList codiciAttesi;
+        for (const auto& u : attesi)
+            codiciAttesi << u.codice;
+
+        QCOMPARE(colonnaDi(m_db->apriRecordSet(vista), 0), codiciAttesi);
+    }
+
+    void tipoPredefinitoSiCambiaDallaQueryMemorizzata()
+    {
+        auto rs = m_db->apriRecordSet(QStringLiteral("F_PeriferichePredefinite"));
+        for (; !rs.eof(); rs.moveNext()) {
+            rs.edit();
+            rs.setCampo(QStringLiteral("Predefinita"),
+                        rs.campo(QStringLiteral("PerifericaTipo")).toString() == QLatin1String("Vedetta 8"));
+            rs.update();
+        }
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT group_concat(PerifericaTipo) FROM TipoPeriferica "
+                                             "WHERE Predefinita = 1")).toString(),
+                 QStringLiteral("Vedetta 8"));
+    }
+
+    void unTipoAggiuntoSenzaPosizioneVaInCodaAllaLista()
+    {
+        const int ultimo = m_db->valore(QStringLiteral("SELECT max(IDPeriferica) FROM TipoPeriferica")).toInt();
+        auto rs = m_db->apriRecordSet(QStringLiteral("TipoPeriferica"));
+        rs.addNew();
+        rs.setCampo(QStringLiteral("PerifericaTipo"), QStringLiteral("Nuovo modello"));
+        rs.setCampo(QStringLiteral("DesPeriferica"), QStringLiteral("*"));
+        rs.setCampo(QStringLiteral("Protocollo"), 0);
+        rs.setCampo(QStringLiteral("Tabella"), QStringLiteral("*"));
+        rs.update();
+        QCOMPARE(rs.ultimoId(), qint64(ultimo + 1));
+    }
+
+    void datiDimostrativi()
+    {
+        // Sender numbers arrive as "+39…"; subscribers are stored both ways.
+        QVERIFY(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '+39%'")).toInt() > 0);
+        QVERIFY(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '3%'")).toInt() > 0);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM TipoPeriferica WHERE Predefinita = 1")).toInt(), 1);
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Codice periferica] FROM DatiUtente WHERE Nome LIKE ?"),
+                              {QStringLiteral("Dell'Acqua%")}).toString(),
+                 QStringLiteral("000101"));
+        // The archive's first date comes from the event itself.
+        auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
+        QCOMPARE(ev.campo(QStringLiteral("Data")).toDate(), ev.campo(QStringLiteral("Data e ora")).toDateTime().date());
+    }
+
+    void ricercheFrequentiUsanoUnIndice_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("parametri");
+        QTest::newRow("coda ogni secondo") << "SELECT count(*) FROM [Coda Query]" << 0;
+        QTest::newRow("coda riga per riga") << "SELECT * FROM [Coda Query]" << 0;
+        QTest::newRow("mittente SMS") << "SELECT * FROM DatiUtente WHERE [Telefono GSM fonia] = ? OR [Telefono GSM fonia] = ?" << 2;
+        QTest::newRow("utente per codice") << "SELECT * FROM DatiUtente WHERE [Codice periferica] = ?" << 1;
+        QTest::newRow("storico utente") << "SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ? AND [Data e ora] >= ? ORDER BY [Data e ora] DESC" << 2;
+        QTest::newRow("pulizia per date") << "SELECT * FROM ArchivioEventi WHERE [Data e ora] >= ? AND [Data e ora] < ?" << 2;
+        QTest::newRow("interrogazione pendente") << "SELECT * FROM InterrogazioniPendenti WHERE [Codice periferica] = ?" << 1;
+        QTest::newRow("contatti") << "SELECT * FROM Telefoni_Utenti WHERE [CodPer] = ?" << 1;
+        QTest::newRow("matricola") << "SELECT * FROM Matricole WHERE Matricola = ?" << 1;
+        QTest::newRow("tipo per nome") << "SELECT * FROM TipoPeriferica WHERE PerifericaTipo = ?" << 1;
+    }
+
+    void ricercheFrequentiUsanoUnIndice()
+    {
+        QFETCH(QString, sql);
+        QFETCH(int, parametri);
+        const QVariantList valori(parametri, QStringLiteral("000101"));
+        auto piano = m_db->apriRecordSet(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, valori);
+        static const QRegularExpression scansione(QStringLiteral("^SCAN (\\S+)"));
+        for (; !piano.eof(); piano.moveNext()) {
+            const QString passo = piano.campo(QStringLiteral("detail")).toString();
+            const auto m = scansione.match(passo);
+            // Scanning the queue's own few rows is fine; scanning a table is not.
+            QVERIFY2(!m.hasMatch() || m.captured(1) == QLatin1String("Coda"), qPrintable(passo));
+            QVERIFY2(!passo.contains(QLatin1String("TEMP B-TREE")), qPrintable(passo));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_store_schema.moc"
