@@ -1,0 +1,194 @@
+#include "events/RiempiCoda.h"
+
+#include "core/DateItaliane.h"
+#include "platform/Contesto.h"
+#include "platform/Twips.h"
+#include "store/Database.h"
+#include "store/RecordSet.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <limits>
+
+namespace sorvela {
+
+namespace {
+
+const QString Allarme = QStringLiteral("Allarme");
+
+QString testo(const QVariant& v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
+
+// [Data e ora] as the operator reads it; a value the store could not read as
+// a date is shown as it is rather than dropped.
+QString testoDataOra(const QVariant& v)
+{
+    if (v.isNull())
+        return {};
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return date::mostra(v.toDateTime());
+    if (const auto t = date::daDatabaseOra(v.toString()))
+        return date::mostra(*t);
+    return v.toString();
+}
+
+// Writes one cell, reusing the item already there: a refill overwrites rows
+// instead of rebuilding them, so a large queue refills without churn.
+void scriviCella(QTableWidget& g, int riga, int colonna, const QString& t, const QColor& colore,
+                 Qt::Alignment allineamento = Qt::AlignLeft | Qt::AlignVCenter, bool suggerimento = false)
+{
+    QTableWidgetItem* it = g.item(riga, colonna);
+    if (!it) {
+        it = new QTableWidgetItem;
+        it->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        g.setItem(riga, colonna, it);
+    }
+    it->setText(t);
+    if (suggerimento)   // a narrowed column still lets the whole text be read
+        it->setToolTip(t);
+    it->setForeground(colore);
+    it->setBackground(QBrush());   // the grid's own background
+    it->setTextAlignment(allineamento);
+}
+
+qint16 in16Bit(int n)
+{
+    return static_cast<qint16>(std::min(n, int(std::numeric_limits<qint16>::max())));
+}
+
+} // namespace
+
+QColor coloreEvento(const QString& tipoEvento)
+{
+    return tipoEvento == Allarme ? QColor(255, 0, 0) : QColor(0, 0, 255);
+}
+
+QString nomeUtente(const store::RecordSet& rs)
+{
+    const bool azienda = rs.campo(QStringLiteral("Tipo utente")).toBool();
+    return testo(rs.campo(azienda ? QStringLiteral("Ragione sociale") : QStringLiteral("Nome")));
+}
+
+qint64 RiempiCoda(store::RecordSet& rs, QTableWidget& Coda, Contesto& ctx)
+{
+    if (rs.recordCount() >= 1)
+        rs.moveFirst();
+    qint64 ultimoId = 0;
+    int riga = 0;
+    const bool aggiorna = Coda.updatesEnabled();
+    Coda.setUpdatesEnabled(false);
+    while (!rs.eof()) {
+        const QColor colore = coloreEvento(testo(rs.campo(QStringLiteral("Tipo evento"))));
+        if (Coda.rowCount() < riga + 1)
+            Coda.setRowCount(riga + 1);
+        scriviCella(Coda, riga, 0, testo(rs.campo(QStringLiteral("Codice periferica"))), colore, Qt::AlignCenter);
+        const Qt::Alignment sinistra = Qt::AlignLeft | Qt::AlignVCenter;
+        scriviCella(Coda, riga, 1, nomeUtente(rs), colore, sinistra, true);
+        scriviCella(Coda, riga, 2, testo(rs.campo(QStringLiteral("Descrizione evento"))), colore, sinistra, true);
+        scriviCella(Coda, riga, 3, testoDataOra(rs.campo(QStringLiteral("Data e ora"))), colore);
+        ultimoId = std::max(ultimoId, rs.campo(QStringLiteral("ID")).toLongLong());
+        ++riga;
+        rs.moveNext();
+    }
+    // Rows beyond this fill belong to events no longer queued; an empty set
+    // wrote nothing and leaves the grid as it was.
+    if (riga > 0)
+        Coda.setRowCount(riga);
+    Coda.setUpdatesEnabled(aggiorna);
+    ctx.NumEventiNuovi = in16Bit(rs.recordCount());
+    rs.chiudi();
+    return ultimoId;
+}
+
+void RiempiStorico(store::RecordSet& rs, QTableWidget& gridStorico, const QFontMetrics& metriche)
+{
+    // Keep at most one data row, then blank everything, headings included.
+    while (gridStorico.rowCount() >= 2)
+        gridStorico.removeRow(0);
+    for (int c = 0; c < gridStorico.columnCount(); ++c) {
+        if (QTableWidgetItem* h = gridStorico.horizontalHeaderItem(c))
+            h->setText(QString());
+        for (int r = 0; r < gridStorico.rowCount(); ++r) {
+            if (QTableWidgetItem* it = gridStorico.item(r, c))
+                it->setText(QString());
+        }
+    }
+    if (gridStorico.rowCount() < 1)
+        gridStorico.setRowCount(1);
+    if (gridStorico.columnCount() < 2)
+        gridStorico.setColumnCount(2);
+
+    if (rs.recordCount() >= 1)
+        rs.moveFirst();
+    gridStorico.setColumnWidth(
+        1, metriche.horizontalAdvance(QStringLiteral("Esaurimento credito; Batteria scarica; Segnale debole;")));
+    gridStorico.setColumnWidth(
+        0, metriche.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + twips::inPixel(120));
+
+    int riga = 0;
+    while (!rs.eof()) {
+        const QColor colore = coloreEvento(testo(rs.campo(QStringLiteral("Tipo evento"))));
+        if (gridStorico.rowCount() < riga + 1)
+            gridStorico.setRowCount(riga + 1);
+        scriviCella(gridStorico, riga, 1, testo(rs.campo(QStringLiteral("Descrizione evento"))), colore);
+        scriviCella(gridStorico, riga, 0, testoDataOra(rs.campo(QStringLiteral("Data e ora"))), colore);
+        ++riga;
+        rs.moveNext();
+    }
+    rs.chiudi();
+}
+
+StatoCoda LeggiStatoCoda(store::Database& db)
+{
+    // One aggregate over the view instead of walking a record set: the view's
+    // filter on [Archiviato] runs on its index, so only the queued events are
+    // touched however large the archive grows.
+    store::RecordSet rs = db.apriRecordSet(
+        QStringLiteral("SELECT count(*) AS n, coalesce(max([ID]), 0) AS ultimo FROM [Coda Query]"));
+    StatoCoda s;
+    if (!rs.eof()) {
+        s.conteggio = rs.campo(0).toInt();
+        s.ultimoId = rs.campo(1).toLongLong();
+    }
+    rs.chiudi();
+    return s;
+}
+
+int ArchiviaCoda(store::Database& db, qint64 ultimoIdMostrato)
+{
+    store::RecordSet rs = db.apriRecordSet(QStringLiteral("Coda Query"));
+    if (rs.recordCount() == 0) {
+        rs.chiudi();
+        return -1;
+    }
+    rs.chiudi();
+
+    // All rows are read (moveLast) before the first write: archived rows
+    // leave the view, and a statement still stepping over it must not see
+    // them move.
+    store::Transazione t(db);
+    store::RecordSet daArchiviare = db.apriRecordSet(
+        QStringLiteral("SELECT * FROM [Coda Query] WHERE [ID] <= ?"), {ultimoIdMostrato});
+    daArchiviare.moveLast();
+    int n = 0;
+    if (daArchiviare.recordCount() > 0) {
+        daArchiviare.moveFirst();
+        while (!daArchiviare.eof()) {
+            daArchiviare.edit();
+            daArchiviare.setCampo(QStringLiteral("Archiviato"), true);
+            daArchiviare.update();
+            ++n;
+            daArchiviare.moveNext();
+        }
+    }
+    daArchiviare.chiudi();
+    t.conferma();
+    return n;
+}
+
+} // namespace sorvela

@@ -1,0 +1,217 @@
+// The event grids and the queue's two questions, on a real database file:
+// which rows a fill leaves, how they are coloured and named, what the
+// per-second check costs, and what archiving writes.
+
+#include "eventi_aiuto.h"
+
+#include "events/RiempiCoda.h"
+#include "store/RecordSet.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using namespace sorvela;
+
+namespace {
+
+QStringList colonna(const QTableWidget& g, int c)
+{
+    QStringList t;
+    for (int r = 0; r < g.rowCount(); ++r)
+        t << (g.item(r, c) ? g.item(r, c)->text() : QString());
+    return t;
+}
+
+} // namespace
+
+class TestRiempiCoda : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<prova::Console> m_c;
+
+    qint64 evento(const QString& codice, const QVariant& tipo, const QString& descrizione = QStringLiteral("Evento"),
+                  bool archiviato = false)
+    {
+        m_c->db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], "
+                                       "[Tipo evento], [Descrizione evento], [Archiviato]) VALUES (?, ?, ?, ?, ?)"),
+                        {codice, m_c->orologio.adesso(), tipo, descrizione, archiviato});
+        return m_c->db->valore(QStringLiteral("SELECT max(ID) FROM ArchivioEventi")).toLongLong();
+    }
+
+    void azienda(const QString& codice, bool tipoUtente, const QVariant& ragioneSociale, const QVariant& nome)
+    {
+        m_c->db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], "
+                                       "[Ragione sociale], [Nome]) VALUES (?, ?, ?, ?)"),
+                        {codice, tipoUtente, ragioneSociale, nome});
+    }
+
+    qint64 riempi(QTableWidget& g)
+    {
+        store::RecordSet rs = m_c->db->apriRecordSet(QStringLiteral("Coda Query"));
+        return RiempiCoda(rs, g, m_c->ctx);
+    }
+
+    int archiviati() { return m_c->conta(QStringLiteral("SELECT count(*) FROM ArchivioEventi WHERE Archiviato")); }
+
+private slots:
+    void init() { m_c = std::make_unique<prova::Console>(); }
+    void cleanup() { m_c.reset(); }
+
+    void refillOverwritesAndCutsButEmptySetKeepsRows()
+    {
+        QTableWidget g(0, 4);
+        for (int i = 1; i <= 5; ++i)
+            evento(QStringLiteral("00000%1").arg(i), QStringLiteral("Test"));
+        riempi(g);
+        QCOMPARE(g.rowCount(), 5);
+        QCOMPARE(m_c->ctx.NumEventiNuovi, 5);
+
+        m_c->db->esegui(QStringLiteral("UPDATE ArchivioEventi SET Archiviato = 1"));
+        for (int i = 6; i <= 8; ++i)
+            evento(QStringLiteral("00000%1").arg(i), QStringLiteral("Test"));
+        riempi(g);
+        QCOMPARE(colonna(g, 0), (QStringList{"000006", "000007", "000008"}));
+        QCOMPARE(m_c->ctx.NumEventiNuovi, 3);
+
+        m_c->db->esegui(QStringLiteral("UPDATE ArchivioEventi SET Archiviato = 1"));
+        const qint64 ultimo = riempi(g);
+        QCOMPARE(ultimo, 0);
+        QCOMPARE(m_c->ctx.NumEventiNuovi, 0);
+        QCOMPARE(g.rowCount(), 3);   // left as it was
+    }
+
+    void onlyExactAllarmeIsRed_data()
+    {
+        QTest::addColumn<QVariant>("tipo");
+        QTest::addColumn<QColor>("colore");
+        const QColor rosso(255, 0, 0), blu(0, 0, 255);
+        QTest::newRow("Allarme") << QVariant(QStringLiteral("Allarme")) << rosso;
+        QTest::newRow("allarme") << QVariant(QStringLiteral("allarme")) << blu;
+        QTest::newRow("Allarme with blank") << QVariant(QStringLiteral("Allarme ")) << blu;
+        QTest::newRow("Test") << QVariant(QStringLiteral("Test")) << blu;
+        QTest::newRow("empty") << QVariant(QString("")) << blu;
+        QTest::newRow("null") << QVariant() << blu;
+    }
+    void onlyExactAllarmeIsRed()
+    {
+        QFETCH(QVariant, tipo);
+        QFETCH(QColor, colore);
+        evento(QStringLiteral("000001"), tipo);
+        QTableWidget g(0, 4);
+        riempi(g);
+        for (int c = 0; c < 4; ++c) {
+            QCOMPARE(g.item(0, c)->foreground().color(), colore);
+            QCOMPARE(g.item(0, c)->background().style(), Qt::NoBrush);
+        }
+    }
+
+    void nameColumnFollowsSubscriberKind()
+    {
+        azienda(QStringLiteral("000001"), true, QString(""), QStringLiteral("Mario Rossi"));
+        azienda(QStringLiteral("000002"), true, QStringLiteral("Ferramenta Bianchi srl"), QStringLiteral("Luca"));
+        azienda(QStringLiteral("000003"), false, QStringLiteral("Ignorata spa"), QStringLiteral("Anna Verdi"));
+        azienda(QStringLiteral("000004"), true, QVariant(), QStringLiteral("Nome nascosto"));
+        for (const char* c : {"000001", "000002", "000003", "000004", "999999"})
+            evento(QString::fromLatin1(c), QStringLiteral("Allarme"));
+        QTableWidget g(0, 4);
+        riempi(g);
+        // A company with an empty company name shows an empty name; an event
+        // whose subscriber is gone still shows, code and all.
+        QCOMPARE(colonna(g, 1), (QStringList{"", "Ferramenta Bianchi srl", "Anna Verdi", "", ""}));
+        QCOMPARE(colonna(g, 0).last(), QStringLiteral("999999"));
+        QCOMPARE(g.item(0, 3)->text(), QStringLiteral("02/03/2026 10.00.00"));
+        QCOMPARE(g.item(0, 0)->textAlignment(), int(Qt::AlignCenter));
+    }
+
+    void historyKeepsOneBlankRowWhenEmpty()
+    {
+        QTableWidget g(4, 2);
+        g.setHorizontalHeaderLabels({"Data", "Descrizione"});
+        for (int r = 0; r < 4; ++r)
+            g.setItem(r, 0, new QTableWidgetItem(QStringLiteral("vecchio")));
+        store::RecordSet vuoto = m_c->db->apriRecordSet(
+            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ?"), {"000001"});
+        RiempiStorico(vuoto, g, g.fontMetrics());
+        QCOMPARE(g.rowCount(), 1);
+        QCOMPARE(colonna(g, 0), QStringList{""});
+        QCOMPARE(g.horizontalHeaderItem(0)->text(), QString());
+
+        evento(QStringLiteral("000001"), QStringLiteral("Allarme"), QStringLiteral("Batteria scarica;"));
+        evento(QStringLiteral("000001"), QStringLiteral("Test"), QStringLiteral("Test periodico"));
+        store::RecordSet rs = m_c->db->apriRecordSet(
+            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ?"), {"000001"});
+        RiempiStorico(rs, g, g.fontMetrics());
+        QCOMPARE(colonna(g, 1), (QStringList{"Batteria scarica;", "Test periodico"}));
+        QCOMPARE(g.item(0, 1)->foreground().color(), QColor(255, 0, 0));
+        QCOMPARE(g.item(1, 0)->foreground().color(), QColor(0, 0, 255));
+        QVERIFY(g.columnWidth(1) >
+                g.fontMetrics().horizontalAdvance(QStringLiteral("Esaurimento credito; Batteria scarica;")));
+    }
+
+    void queueStateCountsOnlyUnarchivedThroughTheIndex()
+    {
+        evento(QStringLiteral("000001"), QStringLiteral("Test"), {}, true);
+        const qint64 a = evento(QStringLiteral("000001"), QStringLiteral("Allarme"));
+        const qint64 b = evento(QStringLiteral("000002"), QStringLiteral("Test"));
+        evento(QStringLiteral("000003"), QStringLiteral("Test"), {}, true);
+        const StatoCoda s = LeggiStatoCoda(*m_c->db);
+        QCOMPARE(s.conteggio, 2);
+        QCOMPARE(s.ultimoId, std::max(a, b));
+
+        // The check runs every second: it must reach the queued events by
+        // the index, never by a scan of the whole archive.
+        sqlite3_stmt* st = nullptr;
+        QCOMPARE(sqlite3_prepare_v2(m_c->db->handle(),
+                                    "EXPLAIN QUERY PLAN SELECT count(*), coalesce(max([ID]), 0) FROM [Coda Query]",
+                                    -1, &st, nullptr),
+                 SQLITE_OK);
+        QString piano;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            piano += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 3))) + '\n';
+        sqlite3_finalize(st);
+        QVERIFY2(piano.contains(QStringLiteral("INDEX [ArchivioEventi Archiviato]"))
+                     || piano.contains(QStringLiteral("INDEX ArchivioEventi Archiviato")),
+                 qPrintable(piano));
+        QVERIFY2(!piano.contains(QStringLiteral("SCAN e\n")) && !piano.contains(QStringLiteral("SCAN ArchivioEventi")),
+                 qPrintable(piano));
+    }
+
+    void archivingStopsAtWhatWasShown()
+    {
+        QCOMPARE(ArchiviaCoda(*m_c->db, 0), -1);   // empty queue: nothing to do
+        evento(QStringLiteral("000001"), QStringLiteral("Test"));
+        const qint64 mostrato = evento(QStringLiteral("000002"), QStringLiteral("Allarme"));
+        const qint64 arrivato = evento(QStringLiteral("000003"), QStringLiteral("Allarme"));
+        QCOMPARE(ArchiviaCoda(*m_c->db, mostrato), 2);
+        QCOMPARE(archiviati(), 2);
+        const StatoCoda s = LeggiStatoCoda(*m_c->db);
+        QCOMPARE(s.conteggio, 1);
+        QCOMPARE(s.ultimoId, arrivato);
+    }
+
+    void archivingIsAllOrNothing()
+    {
+        for (int i = 0; i < 5; ++i)
+            evento(QStringLiteral("000001"), QStringLiteral("Test"), i == 2 ? QStringLiteral("guasto") : QString());
+        // The third write fails, as a full disk would make it.
+        m_c->db->esegui(QStringLiteral("CREATE TEMP TRIGGER guasto BEFORE UPDATE ON ArchivioEventi "
+                                       "WHEN OLD.[Descrizione evento] = 'guasto' "
+                                       "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"));
+        QVERIFY_THROWS_EXCEPTION(store::ErroreDatabase, ArchiviaCoda(*m_c->db, 1000));
+        QCOMPARE(archiviati(), 0);
+        QVERIFY(!m_c->db->inTransazione());
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    TestRiempiCoda t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_riempicoda.moc"
