@@ -1,0 +1,128 @@
+#include "events/Registrazione.h"
+
+#include "core/Orologio.h"
+#include "events/grammar/GrammaticaRapporto.h"
+#include "modem/pdu/DecodificaPdu.h"
+#include "platform/Contesto.h"
+#include "store/Database.h"
+
+#include <exception>
+
+namespace sorvela {
+
+namespace {
+
+store::Database& database(Contesto& c)
+{
+    if (!c.db || !c.db->aperto())
+        throw store::ErroreDatabase(QStringLiteral("il database non è aperto"), 0);
+    return *c.db;
+}
+
+QDateTime adesso(const Contesto& c)
+{
+    return c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
+}
+
+// Runs `scrivi` inside the caller's transaction if there is one, so that a
+// routine built from several of these commits them together; otherwise in a
+// transaction of its own.
+template <typename F>
+void inTransazione(store::Database& db, F&& scrivi)
+{
+    if (db.inTransazione()) {
+        scrivi();
+        return;
+    }
+    store::Transazione t(db);
+    scrivi();
+    t.conferma();
+}
+
+void aggiungiEvento(store::Database& db, const QString& codice, const QDateTime& quando, const QString& testo,
+                    const QString& tipo, const QString& descrizione)
+{
+    db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
+                             "[Archiviato], [Tipo evento], [Descrizione evento]) VALUES (?, ?, ?, ?, ?, ?)"),
+              {codice, quando, testo, false, tipo, descrizione});
+}
+
+// The subscriber whose GSM number is `mittente`, written with or without the
+// Italian prefix. Empty numbers are left out of the comparison on purpose:
+// the subscribers without a GSM number on file are many, and none of them
+// sent this message.
+QString cercaUtente(store::Database& db, const QString& mittente)
+{
+    const QString nazionale = pdu::NumeroNazionale(mittente);
+    QStringList condizioni;
+    QVariantList numeri;
+    for (const QString& n : {mittente, nazionale}) {
+        if (n.isEmpty())
+            continue;
+        condizioni << QStringLiteral("[Telefono GSM fonia] = ?");
+        numeri << n;
+    }
+    if (condizioni.isEmpty())
+        return {};
+    const QVariant codice = db.valore(QStringLiteral("SELECT [Codice periferica] FROM DatiUtente WHERE ")
+                                          + condizioni.join(QStringLiteral(" OR "))
+                                          + QStringLiteral(" ORDER BY rowid LIMIT 1"),
+                                      numeri);
+    return codice.isNull() ? QString() : codice.toString();
+}
+
+void risolvi(store::Database& db, const QString& codice)
+{
+    db.esegui(QStringLiteral("DELETE FROM InterrogazioniPendenti WHERE rowid = "
+                             "(SELECT rowid FROM InterrogazioniPendenti WHERE [Codice periferica] = ? "
+                             "ORDER BY rowid LIMIT 1)"),
+              {codice});
+}
+
+} // namespace
+
+Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
+{
+    Registrazione r;
+    const QString testo = pdu::DecodificaSettetti(pdu::EstraiDatiPdu(rispostaCmgr));
+    const QString mittente = pdu::EstraiMittente(rispostaCmgr);
+    try {
+        store::Database& db = database(c);
+        const QString codice = cercaUtente(db, mittente);
+        if (codice.isEmpty()) {
+            r.esito = EsitoRegistrazione::MittenteSconosciuto;
+            return r;
+        }
+        r.codice = codice; // kept on failure too: the report still names its unit
+        inTransazione(db, [&] {
+            aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
+                           grammar::DescriviEvento(testo));
+            risolvi(db, codice);
+        });
+        r.esito = EsitoRegistrazione::Registrato;
+    } catch (const store::ErroreDatabase& e) {
+        r.esito = EsitoRegistrazione::Fallito;
+        r.errore = e.messaggio();
+    } catch (const std::exception& e) {
+        r.esito = EsitoRegistrazione::Fallito;
+        r.errore = QString::fromLocal8Bit(e.what());
+    }
+    return r;
+}
+
+void RisolviInterrogazione(Contesto& c, const QString& codice)
+{
+    store::Database& db = database(c);
+    inTransazione(db, [&] { risolvi(db, codice); });
+}
+
+void RegistraScadenzaSim(Contesto& c, const QString& codice)
+{
+    store::Database& db = database(c);
+    inTransazione(db, [&] {
+        aggiungiEvento(db, codice, adesso(c), QStringLiteral("Scadenza carta SIM"), QStringLiteral("Allarme"),
+                       QStringLiteral("Scadenza SIM"));
+    });
+}
+
+} // namespace sorvela

@@ -1,0 +1,60 @@
+#pragma once
+// Registering what the units send: every message read from the handset
+// becomes one event of its subscriber and settles one pending interrogation,
+// and the expiry check adds its own event. All writes of one routine happen
+// in one transaction, so an event never exists without the pending row it
+// answered being settled, and a failure leaves nothing behind.
+//
+// Nothing here talks to the operator: a database failure is handed back (or
+// thrown, see each routine) for the caller to report, because only the caller
+// knows what the failure means for the message at hand, e.g. that it stays in
+// the handset to be registered by the next cycle.
+
+#include <QString>
+
+namespace sorvela {
+
+struct Contesto;
+
+// The code that stands for "no subscriber matched".
+inline const QString CodiceNessunUtente = QStringLiteral("000000");
+
+enum class EsitoRegistrazione {
+    Registrato,          // the event is committed
+    MittenteSconosciuto, // no subscriber has the sender's number: nothing written
+    Fallito,             // the database refused: nothing written
+};
+
+struct Registrazione {
+    EsitoRegistrazione esito = EsitoRegistrazione::Fallito;
+    QString codice = CodiceNessunUtente; // the matched unit code (also when Fallito), or "000000"
+    QString errore;                      // the database's message when Fallito
+
+    // Whether the handset may forget the message: it is either safely in the
+    // archive or it belongs to nobody.
+    bool definitiva() const { return esito != EsitoRegistrazione::Fallito; }
+};
+
+// Registers one message from the handset's whole reply to AT+CMGR. The
+// sender is compared with [Telefono GSM fonia] both as received and, when it
+// carries "+39", without it; an empty number never matches, so a message
+// whose sender could not be read is not pinned on a subscriber who simply
+// has no GSM number on file. When several subscribers share the number the
+// oldest record wins. The event carries the clock's time, the text without
+// its surrounding NULs, and the type and description of the report grammar;
+// in the same transaction the subscriber's oldest pending interrogation is
+// settled. Never throws.
+Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr);
+
+// Deletes the oldest pending interrogation of `codice`, if any; further rows
+// of the same unit stay. Joins the caller's transaction when one is open,
+// otherwise runs in its own. Throws store::ErroreDatabase.
+void RisolviInterrogazione(Contesto& c, const QString& codice);
+
+// Appends the SIM-expiry alarm of `codice` (which is not checked against the
+// subscribers). Joins the caller's transaction when one is open, so the
+// expiry pass can mark the subscriber as signalled in the same commit;
+// otherwise runs in its own. Throws store::ErroreDatabase.
+void RegistraScadenzaSim(Contesto& c, const QString& codice);
+
+} // namespace sorvela
