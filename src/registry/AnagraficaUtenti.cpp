@@ -53,7 +53,7 @@ QLabel* etichetta(QWidget* genitore, const QString& testo, int x, int y, int lar
 QLineEdit* campo(QWidget* genitore, const char* nome, int x, int y, int larghezza)
 {
     auto* e = new QLineEdit(genitore);
-    e->setObjectName(QLatin1String(nome));
+    e->setObjectName(QString::fromUtf8(nome));
     return metti(e, x, y, larghezza);
 }
 
@@ -793,8 +793,10 @@ bool AnagraficaUtenti::eventFilter(QObject* o, QEvent* e)
         return false;   // control keys and shortcuts pass
     if (le == m_codice || le == m_matricola || le == m_cap)
         return !codici::soloCifre(t);
-    if (le == m_provincia || (le->text().isEmpty() && (le == m_ragSociale || le == m_nominativo ||
-                                                       le == m_indirizzo || le == m_citta || le == m_note))) {
+    // Typing over the whole text starts the field afresh, as into an empty one.
+    const bool inizio = le->text().isEmpty() || le->selectedText() == le->text();
+    if (le == m_provincia || (inizio && (le == m_ragSociale || le == m_nominativo || le == m_indirizzo ||
+                                         le == m_citta || le == m_note))) {
         const QString maiuscolo = t.toUpper();
         if (maiuscolo != t) {
             le->insert(maiuscolo);
