@@ -88,14 +88,6 @@ private slots:
         QCOMPARE(e.errori.trimmed().count(QLatin1Char('\n')), 0);
         QVERIFY(!QFile::exists(xdg.filePath(QStringLiteral("Sorvela/Sorvela.db"))));
     }
-
-    void aiuto()
-    {
-        const Esito e = esegui({QStringLiteral("--help")});
-        QCOMPARE(e.codice, 0);
-        QVERIFY(e.uscita.contains(QLatin1String("--data-dir")));
-        QVERIFY(e.uscita.contains(QLatin1String("--demo")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSorvelaDb)
