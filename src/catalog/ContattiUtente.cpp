@@ -82,9 +82,9 @@ ContattiUtente::ContattiUtente(Contesto& ctx, const QString& codice, QWidget* pa
     m_editor->hide();
 
     const int yb = 1575;
-    auto* salva = pulsante(in, "Salva", QStringLiteral("Salva"), 4860, yb);
-    auto* annulla = pulsante(in, "Annulla", QStringLiteral("Annulla"), 6135, yb);
-    auto* esci = pulsante(in, "Esci", QStringLiteral("Esci"), 7410, yb);
+    auto* salva = pulsante(in, "Salva", QStringLiteral("Salva"), 4710, yb);
+    auto* annulla = pulsante(in, "Annulla", QStringLiteral("Annulla"), 5985, yb);
+    auto* esci = pulsante(in, "Esci", QStringLiteral("Esci"), 7260, yb);
 
     m_segui = new QTimer(this);
     m_segui->setInterval(IntervalloSegui);

@@ -115,15 +115,15 @@ void AnagraficaUtenti::costruisci()
     QWidget* in = m_cornice->interno();
 
     // Subscriber data, above the tabs.
-    QGroupBox* dati = riquadro(in, QStringLiteral("Dati Utente"), 60, 30, 6915, 2520);
-    const int xl = 120, lc = 1200, xc = 1350, lungo = 5415;
+    QGroupBox* dati = riquadro(in, QStringLiteral("Dati Utente"), 30, 30, 6840, 2520);
+    const int xl = 120, lc = 1200, xc = 1350, lungo = 5370;
     int y = 300;
     etichetta(dati, QStringLiteral("Codice"), xl, y, lc);
     m_codice = campo(dati, "Codice", xc, y, 990);
     m_codice->setMaxLength(6);
     auto* cerca = pulsante(dati, "SSCommand2", QStringLiteral("…"), 2400, y - 30, 420);
     cerca->setToolTip(QStringLiteral("Ricerca utente"));
-    pulsante(dati, "SSCommand1", QStringLiteral("Contatti"), 5535, y - 30, 1230);
+    pulsante(dati, "SSCommand1", QStringLiteral("Contatti"), 5490, y - 30, 1230);
     y += Passo;
     m_lblRagSociale = etichetta(dati, QStringLiteral("Rag. sociale"), xl, y, lc);
     m_lblRagSociale->setObjectName(QStringLiteral("lblRagSociale"));
@@ -140,12 +140,12 @@ void AnagraficaUtenti::costruisci()
     etichetta(dati, QStringLiteral("Provincia"), 4020, y, 900);
     m_provincia = campo(dati, "Provincia", 4920, y, 480);
     etichetta(dati, QStringLiteral("CAP"), 5475, y, 450);
-    m_cap = campo(dati, "Cap", 5925, y, 840);
+    m_cap = campo(dati, "Cap", 5925, y, 795);
     y += Passo;
     etichetta(dati, QStringLiteral("Note"), xl, y, lc);
     m_note = campo(dati, "Note", xc, y, lungo);
 
-    QGroupBox* mon = riquadro(in, QStringLiteral("Monitoraggio"), 7035, 30, 1740, 1230);
+    QGroupBox* mon = riquadro(in, QStringLiteral("Monitoraggio"), 6930, 30, 1620, 1230);
     m_attivo = metti(new QRadioButton(QStringLiteral("Attivo"), mon), 150, 300, 1500, 330);
     m_attivo->setObjectName(QStringLiteral("Monitoraggio_0"));
     m_nonAttivo = metti(new QRadioButton(QStringLiteral("Non Attivo"), mon), 150, 690, 1500, 330);
@@ -155,7 +155,7 @@ void AnagraficaUtenti::costruisci()
     m_monitoraggio->addButton(m_attivo, 0);
     m_monitoraggio->addButton(m_nonAttivo, 1);
 
-    QGroupBox* ute = riquadro(in, QStringLiteral("Tipo Utenza"), 7035, 1320, 1740, 1230);
+    QGroupBox* ute = riquadro(in, QStringLiteral("Tipo Utenza"), 6930, 1320, 1620, 1230);
     m_azienda = metti(new QRadioButton(QStringLiteral("Azienda"), ute), 150, 300, 1500, 330);
     m_azienda->setObjectName(QStringLiteral("Utenza1_0"));
     m_privato = metti(new QRadioButton(QStringLiteral("Privato"), ute), 150, 690, 1500, 330);
@@ -165,7 +165,7 @@ void AnagraficaUtenti::costruisci()
     m_utenza->addButton(m_azienda, 0);
     m_utenza->addButton(m_privato, 1);
 
-    const int xb = 8880, lb = 1875;
+    const int xb = 8640, lb = 1860;
     pulsante(in, "Salva", QStringLiteral("Salva"), xb, 75, lb);
     pulsante(in, "Annulla", QStringLiteral("Annulla"), xb, 495, lb);
     pulsante(in, "Cancella", QStringLiteral("Cancella"), xb, 915, lb);
@@ -174,70 +174,70 @@ void AnagraficaUtenti::costruisci()
     pulsante(in, "Esci", QStringLiteral("Esci"), xb, 2175, lb);
 
     // The unit and its history, on two tabs.
-    m_tab = metti(new QTabWidget(in), 60, 2610, 10695, 3690);
+    m_tab = metti(new QTabWidget(in), 30, 2610, 10500, 3570);
     m_tab->setObjectName(QStringLiteral("SSTab1"));
     auto* impianto = new QWidget;
     m_tab->addTab(impianto, QStringLiteral("Impianto"));
     auto* eventi = new QWidget;
     m_tab->addTab(eventi, QStringLiteral("Eventi"));
 
-    QGroupBox* linee = riquadro(impianto, QStringLiteral("Linee telefoniche"), 45, 30, 3570, 1845);
+    QGroupBox* linee = riquadro(impianto, QStringLiteral("Linee telefoniche"), 30, 30, 3420, 1845);
     y = 300;
-    etichetta(linee, QStringLiteral("Telefono GSM fonia"), 105, y, 1680);
-    m_gsmFonia = campo(linee, "GSMFonia", 1800, y, 1680);
+    etichetta(linee, QStringLiteral("Telefono GSM fonia"), 90, y, 1800);
+    m_gsmFonia = campo(linee, "GSMFonia", 1890, y, 1455);
     y += Passo;
-    etichetta(linee, QStringLiteral("Telefono GSM dati"), 105, y, 1680);
-    m_gsmDati = campo(linee, "GSMDati", 1800, y, 1680);
+    etichetta(linee, QStringLiteral("Telefono GSM dati"), 90, y, 1800);
+    m_gsmDati = campo(linee, "GSMDati", 1890, y, 1455);
     y += Passo;
-    etichetta(linee, QStringLiteral("Linea PSTN"), 105, y, 1680);
-    m_pstn = campo(linee, "PSTN", 1800, y, 1680);
+    etichetta(linee, QStringLiteral("Linea PSTN"), 90, y, 1800);
+    m_pstn = campo(linee, "PSTN", 1890, y, 1455);
     y += Passo;
-    etichetta(linee, QStringLiteral("Scadenza carta"), 105, y, 1680);
-    m_scadenza = campo(linee, "Scadenza", 1800, y, 1200);
+    etichetta(linee, QStringLiteral("Scadenza carta"), 90, y, 1800);
+    m_scadenza = campo(linee, "Scadenza", 1890, y, 1200);
 
-    QGroupBox* per = riquadro(impianto, QStringLiteral("Dati periferica"), 3675, 30, 3720, 1845);
+    QGroupBox* per = riquadro(impianto, QStringLiteral("Dati periferica"), 3495, 30, 3615, 1845);
     y = 300;
-    etichetta(per, QStringLiteral("Periferica"), 105, y, 1320);
-    m_periferiche = metti(new QComboBox(per), 1425, y, 1860);
+    etichetta(per, QStringLiteral("Periferica"), 90, y, 1290);
+    m_periferiche = metti(new QComboBox(per), 1380, y, 1800);
     m_periferiche->setObjectName(QStringLiteral("Periferiche"));
     m_periferiche->setEditable(true);
     // A typed name stays a typed name until it is saved as a new type.
     m_periferiche->setInsertPolicy(QComboBox::NoInsert);
-    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3315, y - 30, 330);
+    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3195, y - 30, 345);
     tipo->setToolTip(QStringLiteral("Tipi di periferica"));
     y += Passo;
-    etichetta(per, QStringLiteral("Protocollo"), 105, y, 1320);
-    m_protocollo = metti(new QComboBox(per), 1425, y, 1860);
+    etichetta(per, QStringLiteral("Protocollo"), 90, y, 1290);
+    m_protocollo = metti(new QComboBox(per), 1380, y, 1800);
     m_protocollo->setObjectName(QStringLiteral("Protocollo"));
     m_protocollo->addItem(QStringLiteral(" "));
     y += Passo;
-    etichetta(per, QStringLiteral("Test Periodico"), 105, y, 1320);
-    m_sopravvivenza = campo(per, "Sopravvivenza", 1425, y, 720);
-    m_passoPeriodo = metti(new QScrollBar(Qt::Vertical, per), 2160, y, 240);
+    etichetta(per, QStringLiteral("Test Periodico"), 90, y, 1290);
+    m_sopravvivenza = campo(per, "Sopravvivenza", 1380, y, 720);
+    m_passoPeriodo = metti(new QScrollBar(Qt::Vertical, per), 2115, y, 240);
     m_passoPeriodo->setObjectName(QStringLiteral("VScroll2"));
     m_passoPeriodo->setRange(-1, 1);
     m_passoPeriodo->setValue(0);
-    etichetta(per, QStringLiteral("Ore "), 2460, y, 600);
+    etichetta(per, QStringLiteral("Ore "), 2415, y, 600);
     y += Passo;
-    etichetta(per, QStringLiteral("Matricola"), 105, y, 1320);
-    m_matricola = campo(per, "Matricola", 1425, y, 990);
+    etichetta(per, QStringLiteral("Matricola"), 90, y, 1290);
+    m_matricola = campo(per, "Matricola", 1380, y, 990);
     m_matricola->setMaxLength(6);
 
-    QGroupBox* ins = riquadro(impianto, QStringLiteral("Dati di installazione"), 7455, 30, 3120, 1845);
+    QGroupBox* ins = riquadro(impianto, QStringLiteral("Dati di installazione"), 7155, 30, 3225, 1845);
     y = 300;
-    etichetta(ins, QStringLiteral("Data installazione"), 105, y, 1560);
-    m_installata = campo(ins, "Installata", 1665, y, 1350);
+    etichetta(ins, QStringLiteral("Data installazione"), 90, y, 1710);
+    m_installata = campo(ins, "Installata", 1800, y, 1365);
     y += Passo;
-    etichetta(ins, QStringLiteral("Installatore"), 105, y, 1560);
-    m_installatore = campo(ins, "Installatore", 1665, y, 1350);
+    etichetta(ins, QStringLiteral("Installatore"), 90, y, 1710);
+    m_installatore = campo(ins, "Installatore", 1800, y, 1365);
     y += Passo;
-    etichetta(ins, QStringLiteral("Telefono"), 105, y, 1560);
-    m_telInstallatore = campo(ins, "TelInstallatore", 1665, y, 1350);
+    etichetta(ins, QStringLiteral("Telefono"), 90, y, 1710);
+    m_telInstallatore = campo(ins, "TelInstallatore", 1800, y, 1365);
 
     // Places of the inputs table and of the history.
-    m_ingressi = riquadro(impianto, QStringLiteral("Dati Periferica"), 45, 1905, 10530, 1275);
+    m_ingressi = riquadro(impianto, QStringLiteral("Dati Periferica"), 30, 1905, 10350, 1140);
     m_ingressi->setObjectName(QStringLiteral("fraIngressi"));
-    m_storico = riquadro(eventi, QStringLiteral("Archivio storico"), 45, 30, 10530, 3150);
+    m_storico = riquadro(eventi, QStringLiteral("Archivio storico"), 30, 30, 10350, 3015);
     m_storico->setObjectName(QStringLiteral("fraStorico"));
 
     // The operator moves along the address with Enter, and the tabs follow
@@ -432,6 +432,15 @@ void AnagraficaUtenti::mostra(const SchedaUtente& s)
     m_installata->setText(s.installazione);
     m_installatore->setText(s.installatore);
     m_telInstallatore->setText(s.telInstallatore);
+    mostraInizi();
+}
+
+void AnagraficaUtenti::mostraInizi()
+{
+    // A text longer than its field is read from its start, not its end.
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        if (!e->hasFocus())
+            e->setCursorPosition(0);
 }
 
 void AnagraficaUtenti::impostaModello(const QString& modello)
@@ -680,6 +689,7 @@ void AnagraficaUtenti::Incolla()
     m_sopravvivenza->setText(c->periodo);
     m_installatore->setText(c->installatore);
     m_telInstallatore->setText(c->telInstallatore);
+    mostraInizi();
     if (m_ganci.VisualTutto)
         m_ganci.VisualTutto(false);
 }

@@ -112,6 +112,7 @@ private:
     void mostra(const registry::SchedaUtente& s);
     void caricaCodice();              // loads Codice whatever the flags say
     void impostaModello(const QString& modello);
+    void mostraInizi();
     void scegliUtenza(bool azienda);
     void scegliMonitoraggio(bool attivo);
     void azzeraFlag();
