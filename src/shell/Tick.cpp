@@ -1,0 +1,252 @@
+#include "shell/Tick.h"
+
+#include "core/DateItaliane.h"
+#include "core/Orologio.h"
+#include "events/RiempiCoda.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "registry/AnagraficaUtenti.h"
+#include "shell/Allarme.h"
+#include "shell/MDIForm1.h"
+#include "shell/StrisciaStato.h"
+#include "store/Database.h"
+#include "store/RecordSet.h"
+#include "windows/CodaEventi.h"
+
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
+namespace sorvela {
+
+namespace {
+
+const QByteArray Indicazione = QByteArrayLiteral("+CMTI:");
+
+// Releases the tick's own timer for the length of one step and starts it
+// again however the step ends, so a failing step never stops the console.
+class TimerFermo {
+public:
+    explicit TimerFermo(QTimer* t) : m_t(t)
+    {
+        if (m_t) {
+            m_attivo = m_t->isActive();
+            m_t->stop();
+        }
+    }
+    ~TimerFermo()
+    {
+        if (m_t && m_attivo)
+            m_t->start();
+    }
+    TimerFermo(const TimerFermo&) = delete;
+    TimerFermo& operator=(const TimerFermo&) = delete;
+
+private:
+    QPointer<QTimer> m_t;
+    bool m_attivo = false;
+};
+
+void chiama(const std::function<void()>& f)
+{
+    if (f)
+        f();
+}
+
+} // namespace
+
+Tick::Tick(Contesto& ctx, QObject* genitore)
+    : Tick(ctx, {}, genitore)
+{
+}
+
+Tick::Tick(Contesto& ctx, Collegamenti collegamenti, QObject* genitore)
+    : QObject(genitore)
+    , m_ctx(ctx)
+    , m_k(std::move(collegamenti))
+{
+    setObjectName(QStringLiteral("Tick"));
+}
+
+void Tick::passo()
+{
+    if (m_inCorso)
+        return;
+    m_inCorso = true;
+    {
+        const TimerFermo fermo(m_ctx.Timer1);
+
+        controllaEventiNuovi();
+
+        const QDateTime adesso = m_ctx.orologio->adesso();
+        mostraOra(adesso.time());
+        m_secondi = static_cast<qint16>((m_secondi + 1) % 60);
+        m_minuto = static_cast<qint16>(adesso.time().minute());
+        // Taken now: a long retrieval below must not shift the jobs' turn.
+        const qint16 secondi = m_secondi;
+        const bool decimoMinuto = m_minuto % 10 == 0;
+
+        sorvegliaLinea();
+
+        if (decimoMinuto && secondi == 10)
+            esegui(m_k.ControllaInterrogazioni);
+        if (decimoMinuto && secondi == 15)
+            esegui(m_k.InterrogaPeriferiche);
+        if (decimoMinuto && secondi == 20)
+            esegui(m_k.ControllaScadenzeSim);
+    }
+    m_inCorso = false;
+}
+
+void Tick::controllaEventiNuovi()
+{
+    if (!m_ctx.db)
+        return;
+    try {
+        const StatoCoda stato = LeggiStatoCoda(*m_ctx.db);
+        const bool cambiato = stato.conteggio != m_ctx.NumEventiNuovi || stato.ultimoId != m_ultimoIdCoda;
+        if (!cambiato) {
+            m_ultimoErrore.clear();
+            return;
+        }
+        const bool nuovo = stato.conteggio > m_ctx.NumEventiNuovi || stato.ultimoId > m_ultimoIdVisto;
+        if (nuovo)
+            chiama(m_k.suonaAllarme);
+        if (!m_ctx.aperte.CodaEventi)
+            chiama(m_k.apriCoda);
+        if (m_ctx.aperte.AnagraficaUtenti && m_k.codiceAnagrafica && !m_k.codiceAnagrafica().isEmpty())
+            chiama(m_k.ricaricaAnagrafica);
+        chiama(m_k.portaCodaInPrimoPiano);
+
+        store::RecordSet rs = m_ctx.db->apriRecordSet(QStringLiteral("Coda Query"));
+        const bool riempita = m_k.riempiCoda && m_k.riempiCoda(rs);
+        if (!riempita) {
+            // No window took the fill: the count is still what was shown on
+            // the strip, or the alert would sound again every second.
+            m_ctx.NumEventiNuovi =
+                static_cast<qint16>(std::min(stato.conteggio, int(std::numeric_limits<qint16>::max())));
+        }
+        m_ultimoIdCoda = stato.ultimoId;
+        m_ultimoIdVisto = std::max(m_ultimoIdVisto, stato.ultimoId);
+        if (m_k.stampaConteggio)
+            m_k.stampaConteggio(EtichettaConteggio + QString::number(m_ctx.NumEventiNuovi));
+        m_ultimoErrore.clear();
+    } catch (const store::ErroreDatabase& e) {
+        segnalaErrore(e.messaggio());
+    }
+}
+
+void Tick::mostraOra(const QTime& ora)
+{
+    if (m_k.stampaOra)
+        m_k.stampaOra(date::mostraOra(ora));
+}
+
+void Tick::sorvegliaLinea()
+{
+    QSerialPort* linea = m_ctx.MSComm1;
+    if (!linea || !linea->isOpen())
+        return;
+    // Everything received so far is taken: nothing else is waiting for it
+    // while the tick runs, since the routines that talk to the handset
+    // outside the tick suspend it.
+    const QByteArray letto = m_codaLinea + linea->readAll();
+    m_codaLinea = letto.right(Indicazione.size() - 1);
+    const bool indicazione = letto.contains(Indicazione);
+    if (indicazione)
+        m_codaLinea.clear();
+    if (indicazione || (m_secondi == 5 && m_minuto % 10 == 0))
+        esegui(m_k.LetturaMessaggi);
+}
+
+void Tick::esegui(const std::function<void()>& lavoro)
+{
+    if (!lavoro)
+        return;
+    try {
+        lavoro();
+    } catch (const store::ErroreDatabase& e) {
+        segnalaErrore(e.messaggio());
+    } catch (const std::exception& e) {
+        segnalaErrore(QString::fromUtf8(e.what()));
+    }
+}
+
+void Tick::segnalaErrore(const QString& testo)
+{
+    // One box per failure, not one a second while the database stays broken.
+    if (testo == m_ultimoErrore)
+        return;
+    m_ultimoErrore = testo;
+    if (m_ctx.messaggi)
+        m_ctx.messaggi->avvisa(Icona::Errore, testo);
+}
+
+void apriUtenteDaCoda(MDIForm1& m, const QString& codice)
+{
+    auto anagrafica = [&m] {
+        return qobject_cast<AnagraficaUtenti*>(m.finestra(QStringLiteral("AnagraficaUtenti")));
+    };
+    AnagraficaUtenti* a = anagrafica();
+    if (!a) {
+        m.mnuAnagraficaUtenti();
+        a = anagrafica();
+    }
+    // A refused save question keeps the operator's unsaved subscriber.
+    if (a && a->setCodice(codice))
+        a->Carica();
+}
+
+Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m, std::function<void(const QString&)> apriUtente)
+{
+    Tick::Collegamenti k;
+    MDIForm1* finestra = &m;
+    auto coda = [finestra] { return qobject_cast<CodaEventi*>(finestra->finestra(QStringLiteral("CodaEventi"))); };
+    auto anagrafica = [finestra] {
+        return qobject_cast<AnagraficaUtenti*>(finestra->finestra(QStringLiteral("AnagraficaUtenti")));
+    };
+    if (!apriUtente)
+        apriUtente = [finestra](const QString& codice) { apriUtenteDaCoda(*finestra, codice); };
+
+    k.suonaAllarme = [finestra] { finestra->allarme()->suona(); };
+    k.apriCoda = [finestra, apriUtente] {
+        finestra->riapri(QStringLiteral("CodaEventi"), [finestra, apriUtente]() -> QWidget* {
+            auto* c = new CodaEventi(finestra->contesto());
+            if (apriUtente)
+                QObject::connect(c, &CodaEventi::apriUtente, finestra, apriUtente);
+            return c;
+        });
+    };
+    k.riempiCoda = [coda](store::RecordSet& rs) {
+        CodaEventi* c = coda();
+        if (!c)
+            return false;
+        c->riempi(rs);
+        return true;
+    };
+    k.portaCodaInPrimoPiano = [coda] {
+        if (CodaEventi* c = coda())
+            c->portaInPrimoPiano();
+    };
+    k.codiceAnagrafica = [anagrafica] {
+        AnagraficaUtenti* a = anagrafica();
+        return a ? a->codice() : QString();
+    };
+    k.ricaricaAnagrafica = [anagrafica] {
+        if (AnagraficaUtenti* a = anagrafica())
+            a->Carica();
+    };
+    k.stampaConteggio = [finestra](const QString& t) {
+        finestra->striscia()->pannello(1)->stampa(t, 20, Tick::EtichettaConteggio);
+    };
+    k.stampaOra = [finestra](const QString& t) {
+        finestra->striscia()->pannello(4)->stampa(t, 100, QStringLiteral("88:88"));
+    };
+    return k;
+}
+
+} // namespace sorvela

@@ -1,0 +1,101 @@
+#pragma once
+// The console's only scheduler: one step a second, driven by the main
+// window's `Timer1`. Each step keeps the new-events display current (count,
+// alert, queue window, subscriber window), shows the clock, watches the line
+// for the handset's "+CMTI:" new-message indication and, in every minute whose
+// number is a multiple of ten, starts the periodic jobs at tick counts 5
+// (fallback retrieval), 10 (pending interrogations), 15 (polling) and 20 (SIM
+// expiry).
+//
+// Everything the step reaches outside itself goes through `Collegamenti`:
+// the main window connects its windows and the subsystems' routines, tests
+// connect recorders. A hook left empty does nothing. `passo()` runs one whole
+// step and is what the timer calls; tests call it directly with a virtual
+// clock, so hours of console life take milliseconds.
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+namespace sorvela {
+
+struct Contesto;
+class MDIForm1;
+namespace store { class RecordSet; }
+
+class Tick : public QObject {
+    Q_OBJECT
+public:
+    struct Collegamenti {
+        // The alert sound.
+        std::function<void()> suonaAllarme;
+        // Loads "Eventi nuovi"; called only when it is not open.
+        std::function<void()> apriCoda;
+        // Refills the open queue window from the open `Coda Query` set (and
+        // closes the set); false when there is no queue window to fill.
+        std::function<bool(store::RecordSet&)> riempiCoda;
+        // The queue window's argument-less window operation: brought forward.
+        std::function<void()> portaCodaInPrimoPiano;
+        // The subscriber window's code field `Codice` and its reload `Carica`.
+        std::function<QString()> codiceAnagrafica;
+        std::function<void()> ricaricaAnagrafica;
+        // The status strip: `Picture2`(1) and `Picture2`(4).
+        std::function<void(const QString&)> stampaConteggio;
+        std::function<void(const QString&)> stampaOra;
+
+        // The jobs the tick starts.
+        std::function<void()> LetturaMessaggi;
+        std::function<void()> ControllaInterrogazioni;
+        std::function<void()> InterrogaPeriferiche;
+        std::function<void()> ControllaScadenzeSim;
+    };
+
+    explicit Tick(Contesto& ctx, QObject* genitore = nullptr);
+    Tick(Contesto& ctx, Collegamenti collegamenti, QObject* genitore = nullptr);
+
+    Collegamenti& collegamenti() { return m_k; }
+
+    // One tick, every step in order. Re-entry (from an event loop running
+    // inside a job) is refused.
+    void passo();
+
+    qint16 Secondi() const { return m_secondi; }
+    qint16 Minuto() const { return m_minuto; }
+
+    static inline const QString EtichettaConteggio = QStringLiteral("Numero eventi nuovi: ");
+
+private:
+    void controllaEventiNuovi();
+    void mostraOra(const QTime& ora);
+    void sorvegliaLinea();
+    void esegui(const std::function<void()>& lavoro);
+    void segnalaErrore(const QString& testo);
+
+    Contesto& m_ctx;
+    Collegamenti m_k;
+    qint16 m_secondi = 0;
+    qint16 m_minuto = 0;
+    // Highest event ID the queue has been refreshed with, and the highest
+    // ever seen: an event newer than any seen always sounds and refreshes,
+    // even when archiving in the meantime left the count where it was.
+    qint64 m_ultimoIdCoda = 0;
+    qint64 m_ultimoIdVisto = 0;
+    // The last few characters read from the line, so an indication split
+    // across two reads is still recognised.
+    QByteArray m_codaLinea;
+    QString m_ultimoErrore;
+    bool m_inCorso = false;
+};
+
+// The hooks onto the main window's own parts: its alert, its status strip,
+// the queue window "Eventi nuovi" (opened as its MDI child, the double-click on
+// a row handed to `apriUtente`, by default apriUtenteDaCoda) and the
+// subscriber window. The jobs are left for the caller to connect.
+Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m,
+                                                  std::function<void(const QString&)> apriUtente = {});
+
+// A code from the queue into the subscriber window: the window is opened when
+// it is not, the code is written into `Codice` and `Carica` shows it.
+void apriUtenteDaCoda(MDIForm1& m, const QString& codice);
+
+} // namespace sorvela
