@@ -7,7 +7,6 @@
 #include "shell/Impostazioni.h"
 
 #include <QComboBox>
-#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QtTest>
@@ -93,19 +92,8 @@ void TestImpostazioni::laFinestraMostraLaPortaAttuale()
     Banco b;
     b.c.NumeroPorta = 3;
     QPointer<Impostazioni> w = apri(b);
-    QCOMPARE(w->windowTitle(), QStringLiteral("Impostazioni"));
-    QCOMPARE(w->objectName(), QStringLiteral("Impostazioni"));
     QVERIFY(!w->isModal());
-    QCOMPARE(w->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("Porta comunicazioni"));
-    auto* cmb = w->findChild<QComboBox*>(QStringLiteral("cmbPort"));
-    QCOMPARE(cmb->currentText(), QStringLiteral("3"));
-    QStringList voci;
-    for (int i = 0; i < cmb->count(); ++i)
-        voci << cmb->itemText(i);
-    QCOMPARE(voci, (QStringList{"1", "2", "3", "4", "5", "6"}));
-    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("Command1"))->text(), QStringLiteral("Verifica"));
-    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("cmdOK(0)"))->text(), QStringLiteral("OK"));
-    QCOMPARE(w->findChild<QPushButton*>(QStringLiteral("cmdOK(1)"))->text(), QStringLiteral("Annulla"));
+    QCOMPARE(w->findChild<QComboBox*>(QStringLiteral("cmbPort"))->currentText(), QStringLiteral("3"));
     delete w;
 }
 
