@@ -115,9 +115,11 @@ void ContattiUtente::avvia()
 void ContattiUtente::carica()
 {
     QList<Contatto> elenco;
+    m_letto = true;
     try {
         elenco = Contatti(*m_ctx.db).leggi(m_codice);
     } catch (const store::ErroreDatabase& e) {
+        m_letto = false;
         m_ctx.messaggi->avvisa(Icona::Errore,
                                QStringLiteral("Impossibile leggere i contatti.\nErrore del database: ") +
                                    QString::fromUtf8(e.what()),
@@ -177,6 +179,14 @@ void ContattiUtente::segui()
 
 bool ContattiUtente::Salva()
 {
+    // Saving replaces the whole stored list: without having read it, that
+    // would wipe contacts the operator never saw.
+    if (!m_letto) {
+        m_ctx.messaggi->avvisa(Icona::Errore,
+                               QStringLiteral("Impossibile memorizzare i contatti: l'elenco memorizzato non è stato letto."),
+                               titolo(m_codice));
+        return false;
+    }
     QList<Contatto> elenco;
     for (int r = 0; r < m_griglia->rowCount(); ++r) {
         auto testo = [&](int c) {

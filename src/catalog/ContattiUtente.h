@@ -57,6 +57,7 @@ private:
     int m_riga = 0;
     int m_colonna = 0;
     bool m_modificato = false;
+    bool m_letto = false;        // the stored list was read
     bool m_avviata = false;
 };
 

@@ -508,6 +508,9 @@ void AnagraficaUtenti::caricaCodice()
         s = Utenti(*m_ctx.db).leggi(c);
     } catch (const store::ErroreDatabase& e) {
         erroreDatabase(QStringLiteral("Impossibile leggere l'utente ") + c + QLatin1Char('.'), e);
+        // The fields still hold the record of the loaded code: the code must
+        // say so, or a save would file them under the other one.
+        m_codice->setText(m_codiceCaricato);
         return;
     }
     m_codiceCaricato = c;
