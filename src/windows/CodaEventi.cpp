@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -99,15 +100,22 @@ void CodaEventi::disponi(const QSize& interno)
     m_archivia->setGeometry(QRect(QPoint(x, margine), pulsante));
     m_esci->setGeometry(QRect(QPoint(x, 2 * margine + pulsante.height()), pulsante));
 
-    const QList<int> larghezze = larghezzeColonne(QFontMetrics(font()), larghezzaGriglia - 2 * m_coda->frameWidth());
+    // The cell's own text margins on both sides, which the designed widths
+    // do not know about.
+    const int margineCella = 2 * (m_coda->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_coda) + 1);
+    const QList<int> larghezze =
+        larghezzeColonne(QFontMetrics(font()), larghezzaGriglia - 2 * m_coda->frameWidth(), margineCella);
     for (int c = 0; c < larghezze.size(); ++c)
         m_coda->setColumnWidth(c, larghezze[c]);
 }
 
-QList<int> larghezzeColonne(const QFontMetrics& fm, int disponibile)
+QList<int> larghezzeColonne(const QFontMetrics& fm, int disponibile, int margineCella)
 {
-    const int extra = twips::inPixel(120);
-    QList<int> l{fm.horizontalAdvance(QStringLiteral("Codice")) + extra,
+    const int extra = twips::inPixel(120) + margineCella;
+    // A six-digit code can be wider than its heading in a proportional font.
+    const int codice = std::max(fm.horizontalAdvance(QStringLiteral("Codice")),
+                                fm.horizontalAdvance(QStringLiteral("000000")));
+    QList<int> l{codice + extra,
                  4 * fm.horizontalAdvance(QStringLiteral("Abcdefghij")),
                  4 * fm.horizontalAdvance(QStringLiteral("Abcdefghijklmn")),
                  fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + extra};

@@ -73,9 +73,10 @@ private:
 };
 
 // Widths of the queue's four columns in pixels for a grid `disponibile`
-// pixels wide: "Codice" + 120 twips, 4 x "Abcdefghij", 4 x "Abcdefghijklmn",
-// "00/00/0000 00.00.00" + 120 twips in the window's font, the two text
-// columns narrowed in proportion when the four do not fit.
-QList<int> larghezzeColonne(const QFontMetrics& fm, int disponibile);
+// pixels wide: "Codice" (or "000000", if wider) + 120 twips, 4 x "Abcdefghij",
+// 4 x "Abcdefghijklmn", "00/00/0000 00.00.00" + 120 twips in the window's
+// font, the first and last with the cell's text margins added; the two text
+// columns are narrowed in proportion when the four do not fit.
+QList<int> larghezzeColonne(const QFontMetrics& fm, int disponibile, int margineCella = 0);
 
 } // namespace sorvela

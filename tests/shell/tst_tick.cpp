@@ -3,6 +3,7 @@
 // simulated handset on a pseudo-terminal for the line.
 
 #include "core/Orologio.h"
+#include "modem/Lettura.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
@@ -256,6 +257,28 @@ private slots:
         c.secondi(1);
         QCOMPARE(c.lavori.value(QStringLiteral("LetturaMessaggi")),
                  QList<QDateTime>{QDateTime(QDate(2026, 3, 2), QTime(10, 23, 40))});
+    }
+
+    void indicatedAlarmReachesTheQueueWithinTwoTicks()
+    {
+        Simulatore sim;
+        if (!sim.avvia())
+            QSKIP("sorvela-sim not built");
+        Console c;
+        c.ctx.db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia], [Nome]) "
+                                        "VALUES (?, ?, ?)"),
+                         {"000101", "+393351234567", "Dell'Acqua Giuseppe"});
+        QVERIFY(apriLinea(c, sim.terminale));
+        modem::CicloLettura ciclo;
+        c.tick->collegamenti().LetturaMessaggi = [&] { ciclo.LetturaMessaggi(c.ctx); };
+        c.secondi(1);
+        sim.comando(QStringLiteral("sms +393351234567 ALLARME INGRESSO 1"));
+        attendiLinea(c.ctx.MSComm1);
+        c.secondi(2);
+        QCOMPARE(c.suoni(), 1);
+        QCOMPARE(c.codici(), QStringList{"000101"});
+        QCOMPARE(c.coda()->Coda()->item(0, 1)->text(), QStringLiteral("Dell'Acqua Giuseppe"));
+        QCOMPARE(c.coda()->Coda()->item(0, 0)->foreground().color(), QColor(255, 0, 0));
     }
 
     void messageWithoutIndicationIsFetchedAtTheNextTenthMinute()
