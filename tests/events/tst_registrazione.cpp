@@ -57,6 +57,9 @@ private slots:
         QTest::newRow("national sender matches its national number")
             << RispostaSms(QStringLiteral("3351234567"), kRapporto)
             << QStringList{QStringLiteral("000304="), QStringLiteral("000305=3351234567")} << QStringLiteral("000305");
+        QTest::newRow("unsolicited lines before the header keep the sender")
+            << QStringLiteral("AT+CMGR=2\r\r\n+CMTI: \"SM\",3\r\n\r\nRING\r\n") + intern
+            << QStringList{QStringLiteral("000103=3351234567")} << QStringLiteral("000103");
         QTest::newRow("unknown sender")
             << intern << QStringList{QStringLiteral("000401=3399999999")} << CodiceNessunUtente;
         QTest::newRow("quote in the sender is compared as written")
