@@ -98,7 +98,9 @@ ContattiUtente::ContattiUtente(Contesto& ctx, const QString& codice, QWidget* pa
 
 ContattiUtente::~ContattiUtente()
 {
-    if (m_avviata)
+    // A window closed properly has cleared the flag already, and by the time
+    // it is deleted a new one may have set it again.
+    if (m_avviata && !m_chiusa)
         m_ctx.aperte.ContattiUtente = false;
 }
 
@@ -242,6 +244,7 @@ void ContattiUtente::closeEvent(QCloseEvent* e)
         }
     }
     m_segui->stop();
+    m_chiusa = true;
     if (m_avviata)
         m_cornice->salvaGeometria();
     m_ctx.aperte.ContattiUtente = false;

@@ -59,6 +59,7 @@ private:
     bool m_modificato = false;
     bool m_letto = false;        // the stored list was read
     bool m_avviata = false;
+    bool m_chiusa = false;
 };
 
 } // namespace sorvela

@@ -103,7 +103,10 @@ AnagraficaUtenti::AnagraficaUtenti(Contesto& ctx, QWidget* parent)
 
 AnagraficaUtenti::~AnagraficaUtenti()
 {
-    m_ctx.aperte.AnagraficaUtenti = false;
+    // A window closed properly has cleared the flag already, and by the time
+    // it is deleted a new one may have set it again.
+    if (m_avviata && !m_chiusa)
+        m_ctx.aperte.AnagraficaUtenti = false;
 }
 
 void AnagraficaUtenti::costruisci()

@@ -502,6 +502,11 @@ void TestAnagrafica::chiusuraSalvaGeometriaEBandiera()
     QVERIFY(!b.ctx.aperte.AnagraficaUtenti);
     QVERIFY(!b.pref->geometria(QStringLiteral("Anagraficautenti")).WiPos.isEmpty());
     QCOMPARE(b.campo(QStringLiteral("000002"), QStringLiteral("Periodo")).toInt(), 12);
+
+    // Reopened at once: the old window, deleted later, leaves the new flag alone.
+    b.apri();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(b.ctx.aperte.AnagraficaUtenti);
 }
 
 QTEST_MAIN(TestAnagrafica)
