@@ -1,5 +1,7 @@
 #include "shell/MDIForm1.h"
 
+#include "modem/Lettura.h"
+
 #include "platform/Messaggi.h"
 #include "platform/Twips.h"
 #include "shell/Allarme.h"
@@ -160,6 +162,8 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
         QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(aperta->parentWidget());
         if (sub && !sub->close())
             return sub;
+        // Deleted later: it must not be found again in the meantime.
+        aperta->setObjectName(QString());
     }
     QWidget* w = crea();
     w->setAttribute(Qt::WA_DeleteOnClose);

@@ -17,7 +17,10 @@ class QTimer;
 namespace sorvela {
 
 namespace store { class Database; }
+namespace modem { class CicloLettura; }
 class Allarme;
+class AnagraficaUtenti;
+class CodaEventi;
 class InCorso;
 class StrisciaStato;
 class Tick;
@@ -61,6 +64,14 @@ public:
     // (its own closing logic may refuse, and then the open one stays).
     QMdiSubWindow* riapri(const QString& nome, const std::function<QWidget*()>& crea);
     QWidget* finestra(const QString& nome) const;
+    CodaEventi* codaEventi() const;
+    AnagraficaUtenti* anagraficaUtenti() const;
+
+    AnagraficaUtenti* apriAnagrafica();
+    void mostraUtente(const QString& codice);
+    void apriContatti(const QString& codice);
+    // One SMS retrieval cycle (manual load and tick).
+    void letturaMessaggi();
 
 signals:
     // The close went ahead: the database is closed and the program ends.
@@ -83,6 +94,7 @@ private:
     InCorso* m_inCorso;
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
+    std::unique_ptr<modem::CicloLettura> m_ciclo;
 };
 
 } // namespace sorvela

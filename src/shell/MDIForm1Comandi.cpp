@@ -4,6 +4,7 @@
 
 #include "modem/Seriale.h"
 #include "platform/Messaggi.h"
+#include "shell/Impostazioni.h"
 
 #include <QSerialPort>
 
@@ -109,6 +110,118 @@ void MDIForm1::mnuCancEventi()
     auto* r = new Ripulisci(m_ctx, this);
     r->show();
     r->raise();
+}
+
+} // namespace sorvela
+
+namespace sorvela {
+
+void MDIForm1::mnuComPort()
+{
+    auto* f = new Impostazioni(m_ctx, this);
+    f->setAttribute(Qt::WA_DeleteOnClose);
+    f->show();
+    f->raise();
+}
+
+} // namespace sorvela
+
+#include "catalog/ContattiUtente.h"
+#include "registry/AnagraficaUtenti.h"
+#include "windows/CodaEventi.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace sorvela {
+
+CodaEventi* MDIForm1::codaEventi() const
+{
+    return qobject_cast<CodaEventi*>(finestra(QStringLiteral("CodaEventi")));
+}
+
+AnagraficaUtenti* MDIForm1::anagraficaUtenti() const
+{
+    return qobject_cast<AnagraficaUtenti*>(finestra(QStringLiteral("AnagraficaUtenti")));
+}
+
+void MDIForm1::mnuVisualCoda()
+{
+    riapri(QStringLiteral("CodaEventi"), [this] {
+        auto* coda = new CodaEventi(m_ctx);
+        connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
+        return coda;
+    });
+}
+
+void MDIForm1::mnuAnagraficaUtenti()
+{
+    apriAnagrafica();
+}
+
+AnagraficaUtenti* MDIForm1::apriAnagrafica()
+{
+    AnagraficaUtenti* nuova = nullptr;
+    riapri(QStringLiteral("AnagraficaUtenti"), [this, &nuova] {
+        nuova = new AnagraficaUtenti(m_ctx);
+        connect(nuova, &AnagraficaUtenti::apriContatti, this, &MDIForm1::apriContatti);
+        return nuova;
+    });
+    if (nuova)
+        nuova->avvia();
+    return anagraficaUtenti();
+}
+
+// A double-click in the queue: the subscriber window shows that unit,
+// opening it when it is closed.
+void MDIForm1::mostraUtente(const QString& codice)
+{
+    AnagraficaUtenti* a = anagraficaUtenti();
+    if (!a)
+        a = apriAnagrafica();
+    if (!a)
+        return;
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(a->parentWidget()))
+        m_area->setActiveSubWindow(sub);
+    if (a->setCodice(codice))
+        a->Carica();
+}
+
+void MDIForm1::apriContatti(const QString& codice)
+{
+    ContattiUtente* nuova = nullptr;
+    riapri(QStringLiteral("ContattiUtente"), [this, &nuova, codice] {
+        nuova = new ContattiUtente(m_ctx, codice);
+        return nuova;
+    });
+    if (nuova)
+        nuova->avvia();
+}
+
+} // namespace sorvela
+
+#include "events/frmStato.h"
+#include "modem/Lettura.h"
+
+namespace sorvela {
+
+// One retrieval cycle, shared by the manual load and the tick. The cycle
+// object lives as long as the window: it remembers messages already
+// registered whose deletion the handset did not confirm.
+void MDIForm1::letturaMessaggi()
+{
+    if (!m_ciclo) {
+        m_ciclo = std::make_unique<modem::CicloLettura>(
+            [this](const QString& codice, const QString& mittente, const QString& testo) {
+                MostraStato(m_ctx, codice, mittente, testo);
+            });
+    }
+    m_ciclo->LetturaMessaggi(m_ctx);
+}
+
+void MDIForm1::mnuCaricaMessaggi()
+{
+    modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
 }
 
 } // namespace sorvela
