@@ -186,22 +186,7 @@ void Tick::segnalaErrore(const QString& testo)
         m_ctx.messaggi->avvisa(Icona::Errore, testo);
 }
 
-void apriUtenteDaCoda(MDIForm1& m, const QString& codice)
-{
-    auto anagrafica = [&m] {
-        return qobject_cast<AnagraficaUtenti*>(m.finestra(QStringLiteral("AnagraficaUtenti")));
-    };
-    AnagraficaUtenti* a = anagrafica();
-    if (!a) {
-        m.mnuAnagraficaUtenti();
-        a = anagrafica();
-    }
-    // A refused save question keeps the operator's unsaved subscriber.
-    if (a && a->setCodice(codice))
-        a->Carica();
-}
-
-Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m, std::function<void(const QString&)> apriUtente)
+Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m)
 {
     Tick::Collegamenti k;
     MDIForm1* finestra = &m;
@@ -209,18 +194,11 @@ Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m, std::function<voi
     auto anagrafica = [finestra] {
         return qobject_cast<AnagraficaUtenti*>(finestra->finestra(QStringLiteral("AnagraficaUtenti")));
     };
-    if (!apriUtente)
-        apriUtente = [finestra](const QString& codice) { apriUtenteDaCoda(*finestra, codice); };
 
     k.suonaAllarme = [finestra] { finestra->allarme()->suona(); };
-    k.apriCoda = [finestra, apriUtente] {
-        finestra->riapri(QStringLiteral("CodaEventi"), [finestra, apriUtente]() -> QWidget* {
-            auto* c = new CodaEventi(finestra->contesto());
-            if (apriUtente)
-                QObject::connect(c, &CodaEventi::apriUtente, finestra, apriUtente);
-            return c;
-        });
-    };
+    // Called only while the queue is closed, where reopening is opening: one
+    // way to build the window, with its double-click wired, for menu and tick.
+    k.apriCoda = [finestra] { finestra->mnuVisualCoda(); };
     k.riempiCoda = [coda](store::RecordSet& rs) {
         CodaEventi* c = coda();
         if (!c)

@@ -88,14 +88,8 @@ private:
 };
 
 // The hooks onto the main window's own parts: its alert, its status strip,
-// the queue window "Eventi nuovi" (opened as its MDI child, the double-click on
-// a row handed to `apriUtente`, by default apriUtenteDaCoda) and the
+// the queue window "Eventi nuovi" (opened as the menu opens it) and the
 // subscriber window. The jobs are left for the caller to connect.
-Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m,
-                                                  std::function<void(const QString&)> apriUtente = {});
-
-// A code from the queue into the subscriber window: the window is opened when
-// it is not, the code is written into `Codice` and `Carica` shows it.
-void apriUtenteDaCoda(MDIForm1& m, const QString& codice);
+Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m);
 
 } // namespace sorvela
