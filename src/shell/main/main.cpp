@@ -9,6 +9,7 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <cstdio>
 
 using namespace sorvela;
@@ -62,6 +63,10 @@ int main(int argc, char* argv[])
     messaggi.setGenitore(&finestra);
     QObject::connect(&finestra, &MDIForm1::terminata, &app, &QApplication::quit, Qt::QueuedConnection);
     finestra.avvia();
+    // Filling the screen by hand as well keeps the console full-size where
+    // no window manager honours the maximise request.
+    if (QScreen* schermo = QGuiApplication::primaryScreen())
+        finestra.setGeometry(schermo->availableGeometry());
     finestra.showMaximized();
     return app.exec();
 }
