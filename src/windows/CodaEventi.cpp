@@ -16,6 +16,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace sorvela {
 
 namespace {
@@ -163,15 +165,36 @@ void CodaEventi::showEvent(QShowEvent* e)
         return;
     m_geometriaApplicata = true;
     // Inside its sub-window only now: the remembered place applies to it.
+    // The centring of a window with no remembered place takes the window's
+    // size at this moment, which is its designed size.
+    m_cornice->ridimensionaTwips(cornici::CodaEventi.larghezza, cornici::CodaEventi.altezza);
     m_cornice->leggiGeometria();
     // The queue always opens at its designed size, wherever it was left.
     m_cornice->ripristinaDimensione();
+    tieniInVista();
     // The designed content fills the window at that size. The sub-window's
     // frame and title differ between window styles, so the room they leave
     // is measured here rather than assumed.
     const QSize vista = m_cornice->size();
     if (vista.isValid() && !m_cornice->scorrimento())
         disponi(vista);
+}
+
+void CodaEventi::tieniInVista()
+{
+    // A place remembered on a larger screen or main window would open the
+    // queue out of sight, with its alert sounding for rows nobody can see:
+    // it is pulled back inside the area that holds it.
+    QWidget* f = m_cornice->finestra();
+    QWidget* area = f->isWindow() ? nullptr : f->parentWidget();
+    if (!area || area->rect().isEmpty())
+        return;
+    const QRect a = area->rect();
+    const QRect g = f->geometry();
+    if (a.contains(g))
+        return;
+    f->move(std::clamp(g.x(), 0, std::max(0, a.width() - g.width())),
+            std::clamp(g.y(), 0, std::max(0, a.height() - g.height())));
 }
 
 void CodaEventi::archivia()

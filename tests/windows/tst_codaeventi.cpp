@@ -130,6 +130,13 @@ private slots:
         QVERIFY(l[2] > l[1]);
     }
 
+    void placeRememberedOutsideTheAreaOpensInSight()
+    {
+        m_pref->salvaGeometria(QStringLiteral("CodaEventi"), 60000, 30000, 11430, 2745);
+        CodaEventi* c = apri();
+        QVERIFY(m_area->viewport()->rect().contains(c->cornice()->finestra()->geometry()));
+    }
+
     void archiveWritesShownEventsClosesAndSavesPlace()
     {
         evento(QStringLiteral("000001"), QStringLiteral("Allarme"));
