@@ -14,7 +14,6 @@
 #include "windows/CodaEventi.h"
 
 #include <QMdiSubWindow>
-#include <QPointer>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -26,30 +25,6 @@ namespace sorvela {
 namespace {
 
 const QByteArray Indicazione = QByteArrayLiteral("+CMTI:");
-
-// Releases the tick's own timer for the length of one step and starts it
-// again however the step ends, so a failing step never stops the console.
-class TimerFermo {
-public:
-    explicit TimerFermo(QTimer* t) : m_t(t)
-    {
-        if (m_t) {
-            m_attivo = m_t->isActive();
-            m_t->stop();
-        }
-    }
-    ~TimerFermo()
-    {
-        if (m_t && m_attivo)
-            m_t->start();
-    }
-    TimerFermo(const TimerFermo&) = delete;
-    TimerFermo& operator=(const TimerFermo&) = delete;
-
-private:
-    QPointer<QTimer> m_t;
-    bool m_attivo = false;
-};
 
 void chiama(const std::function<void()>& f)
 {
@@ -78,7 +53,9 @@ void Tick::passo()
         return;
     m_inCorso = true;
     {
-        const TimerFermo fermo(m_ctx.Timer1);
+        // No tick may start while this one runs (the jobs' serial waits run
+        // the event loop); the timer restarts however the step ends.
+        const TickSospeso fermo(m_ctx);
 
         controllaEventiNuovi();
 

@@ -188,23 +188,6 @@ private slots:
         QTRY_COMPARE(c.codici(), QStringList{"000009"});
     }
 
-    void subscriberWindowIsReloadedOnlyWhenItShowsACode()
-    {
-        Console c;
-        QString codice;
-        int ricariche = 0;
-        c.tick->collegamenti().codiceAnagrafica = [&] { return codice; };
-        c.tick->collegamenti().ricaricaAnagrafica = [&] { ++ricariche; };
-        c.ctx.aperte.AnagraficaUtenti = true;
-        c.evento(QStringLiteral("000001"));
-        c.secondi(1);
-        QCOMPARE(ricariche, 0);
-        codice = QStringLiteral("000001");
-        c.evento(QStringLiteral("000001"));
-        c.secondi(2);
-        QCOMPARE(ricariche, 1);
-    }
-
     void databaseFailureIsToldOnceAndTheTickGoesOn()
     {
         Console c;
@@ -242,21 +225,6 @@ private slots:
                 attesi << m;
             QCOMPARE(minuti, attesi);
         }
-    }
-
-    void indicationStartsRetrievalInTheTickThatReadsIt()
-    {
-        Simulatore sim;
-        if (!sim.avvia())
-            QSKIP("sorvela-sim not built");
-        Console c;
-        c.orologio.imposta(QDateTime(QDate(2026, 3, 2), QTime(10, 23, 39)));
-        QVERIFY(apriLinea(c, sim.terminale));
-        sim.comando(QStringLiteral("sms +393351234567 ALLARME INGRESSO 1"));
-        attendiLinea(c.ctx.MSComm1);
-        c.secondi(1);
-        QCOMPARE(c.lavori.value(QStringLiteral("LetturaMessaggi")),
-                 QList<QDateTime>{QDateTime(QDate(2026, 3, 2), QTime(10, 23, 40))});
     }
 
     void indicatedAlarmReachesTheQueueWithinTwoTicks()
