@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace sorvela::sim {
 
@@ -99,6 +100,13 @@ void Telefono::rispondi(QByteArray r)
     }
     if (m_traccia)
         std::fprintf(stderr, "> %s\n", qPrintable(visibile(r)));
+    if (!m_aMeta.isEmpty()) {
+        // Whatever the command makes the handset send lands inside the reply.
+        const qsizetype meta = r.size() / 2;
+        m_linea.scrivi(r.left(meta));
+        esegui(std::exchange(m_aMeta, QString()));
+        r.remove(0, meta);
+    }
     if (!r.isEmpty())
         m_linea.scrivi(r);
 }
@@ -111,6 +119,18 @@ void Telefono::eseguiAt(const QString& riga)
         std::fprintf(stderr, "< %s\n", qPrintable(riga));
     m_storia << riga;
     const QString c = riga.toUpper();
+    // Only the first pending trigger that matches fires, so a test can
+    // chain several on the same command.
+    for (qsizetype i = 0; i < m_inneschi.size(); ++i) {
+        if (!c.startsWith(m_inneschi[i].prefisso))
+            continue;
+        const Innesco innesco = m_inneschi.takeAt(i);
+        if (innesco.aMeta)
+            m_aMeta = innesco.comando;
+        else
+            esegui(innesco.comando);
+        break;
+    }
     // Whatever does not begin with AT is line noise to a handset.
     if (!c.startsWith(QLatin1String("AT")))
         return;
@@ -287,6 +307,15 @@ QStringList Telefono::esegui(const QString& rigaIntera)
             return sbaglio(QStringLiteral("usage: put INDEX STAT NUMBER TEXT"));
         deposita(stat, a[2], coda(3), n);
         return {QStringLiteral("ok %1").arg(n)};
+    }
+    if (verbo == QLatin1String("on")) {
+        const bool aMeta = a.size() > 1 && a[1] == QLatin1String("amid");
+        const QString comando = coda(aMeta ? 2 : 1);
+        if (a.isEmpty() || !a[0].toUpper().startsWith(QLatin1String("AT")) || comando.isEmpty()
+            || comando.section(u' ', 0, 0).toLower() == QLatin1String("on"))
+            return sbaglio(QStringLiteral("usage: on PREFIX [amid] COMMAND"));
+        m_inneschi << Innesco{a[0].toUpper(), aMeta, comando};
+        return {QStringLiteral("ok")};
     }
     if (verbo == QLatin1String("unit")) {
         if (a.size() == 2 && a[1] == QLatin1String("none")) {

@@ -64,6 +64,14 @@ private:
     int arrivaSms(const QString& mittente, const QString& testo);
     bool inMemoria(int indice) const { return indice >= m_primo && indice < m_primo + m_capacita; }
 
+    // "on PREFIX [amid] COMMAND": a control command run when the next AT
+    // command starting with PREFIX arrives, before its reply or in the middle.
+    struct Innesco {
+        QString prefisso;
+        bool aMeta = false;
+        QString comando;
+    };
+
     struct Unita {
         int ritardo = 0;
         QString testo;
@@ -76,6 +84,8 @@ private:
     QMap<int, Sms> m_memoria;
     QMap<QString, Unita> m_unita; // by the number as dialled, normalised
     QStringList m_storia;
+    QList<Innesco> m_inneschi;
+    QString m_aMeta; // command to run in the middle of the reply being written
     QByteArray m_riga;
     bool m_eco = true;
     bool m_traccia = false;

@@ -67,6 +67,13 @@ prints one final line on standard output: "ok ..." or "error: ...".
   fault unplug          the terminal is closed (cable pulled out)
   fault none            normal again; after unplug a new terminal is made and
                         its path printed after "ok "
+  on PREFIX [amid] COMMAND
+                        when the next AT command starting with PREFIX arrives
+                        (e.g. AT+CMGR=2), run the control COMMAND first, or
+                        with "amid" half-way through writing its reply (a
+                        message arriving then has its +CMTI inside the reply).
+                        Fires once; its output is not printed. Of several
+                        pending, the first given that matches fires.
   pace on|off           pacing at the line rate
   echo on|off           command echo (the handset starts with echo on)
   delay-nocarrier MS    as the option
