@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -124,6 +125,37 @@ QString lineaPdu(const QString& risposta)
     return resto.left(resto.indexOf(u'\r')).trimmed();
 }
 
+// The reply without the unsolicited lines a handset may slip into it (a new
+// message, a ring). Each goes with the line break before it, so one that
+// landed inside the PDU line leaves the PDU whole again.
+QString senzaNonRichiesti(QString risposta)
+{
+    static const QRegularExpression nonRichiesto(
+        QStringLiteral("\\r\\n(?:\\+CMTI:|\\+CDSI:|\\+CRING:|RING\\r)[^\\r\\n]*\\r?\\n?"));
+    return risposta.remove(nonRichiesto);
+}
+
+// Whether a read reply carries a whole PDU: hexadecimal only, as long as the
+// header's length says. A message garbled on the line would otherwise be
+// pinned on nobody and deleted; left in the handset it is read again.
+bool pduIntegra(const QString& risposta)
+{
+    const qsizetype h = risposta.indexOf(QStringLiteral("+CMGR:"));
+    if (h < 0)
+        return false;
+    const qsizetype fineTesta = risposta.indexOf(u'\r', h);
+    if (fineTesta < 0)
+        return false;
+    const QString p = lineaPdu(risposta);
+    static const QRegularExpression esadecimale(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
+    if (!esadecimale.match(p).hasMatch())
+        return false;
+    bool ok = false;
+    const int lunghezza = risposta.mid(h, fineTesta - h).section(u',', -1).trimmed().toInt(&ok);
+    const int centro = p.left(2).toInt(nullptr, 16);
+    return !ok || p.size() == 2 * (1 + centro + lunghezza);
+}
+
 // Shows the progress window for as long as the cycle runs, however it ends.
 class FinestraInCorso {
 public:
@@ -220,9 +252,10 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
                 }
                 if (lasciati.contains(indice))
                     continue;
-                const RispostaModem m = LeggiMessaggio(c, indice);
+                RispostaModem m = LeggiMessaggio(c, indice);
                 indicazione = indicazione || m.indicazione;
-                if (!m.ok() || !pdu::DividiRisposta(m.testo).trovata) {
+                m.testo = senzaNonRichiesti(m.testo);
+                if (!m.ok() || !pduIntegra(m.testo)) {
                     guastoTelefono = true;
                     lasciati.insert(indice);
                     fermo = m.muta && m.esito == Esito::Scaduto;

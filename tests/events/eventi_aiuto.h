@@ -4,6 +4,7 @@
 // operator.
 
 #include "core/Orologio.h"
+#include "events/Registrazione.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "store/Database.h"

@@ -1,20 +1,71 @@
-// The retrieval cycle end to end: the real serial code against the simulated
-// handset, the real registration into a database file, as the operator and
-// the handset see it.
+// The retrieval cycle end to end: the real serial code against sorvela-sim on
+// a pseudo-terminal, registration into a real database file. A test steps in
+// at known moments of the cycle through the progress window (after the
+// initialisation) and the report (after a read, before its deletion), or
+// through the handset's own triggers ("on AT+CMGR=2 …").
 
-#include "ciclo_aiuto.h"
+#include "modem/Lettura.h"
+#include "modem/Simulatore.h"
+#include "modem/pdu/DecodificaPdu.h"
+#include "store/Database.h"
 
 #include <QtTest>
 
 using namespace sorvela;
 using namespace sorvela::modem;
-using namespace sorvela::prova;
 
 namespace {
 
-const QString kInizio = QStringLiteral("AT+CNMI=1,1,0,0,1");
-const QString kAvvisoResta =
-    QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
+const QString kResta = QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
+
+struct Banco : prova::Banco, Avanzamento {
+    prova::Simulatore sim;
+    std::unique_ptr<store::Database> db;
+    QStringList etichette, mostrati; // progress labels; reports as "code sender text"
+    bool inCorso = false;
+    std::function<void()> allApertura;   // once, after the initialisation
+    std::function<void(int)> dopoMostrato; // after the n-th report, before its deletion
+    CicloLettura ciclo{[this](const QString& cod, const QString& mitt, const QString& testo) {
+        mostrati << cod + u' ' + mitt + u' ' + pdu::TogliNul(testo);
+        if (dopoMostrato)
+            dopoMostrato(int(mostrati.size()));
+    }};
+
+    Banco()
+    {
+        store::Database::crea(cartella.filePath("Sorvela.db"), false);
+        db = store::Database::apri(cartella.filePath("Sorvela.db"));
+        c.db = db.get();
+        c.InCorso = this;
+        mappa(1, sim.percorso());
+        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES "
+                   "('000001', '+393351111111'), ('000002', '3352222222'), ('000009', '')");
+    }
+    void mostra(const QString& e) override
+    {
+        etichette << e;
+        inCorso = true;
+        if (allApertura)
+            std::exchange(allApertura, nullptr)();
+    }
+    void chiudi() override { inCorso = false; }
+
+    RiepilogoLettura leggi() { return ciclo.LetturaMessaggi(c); }
+    void deposita(const QStringList& testi)
+    {
+        for (const QString& t : testi)
+            sim.comando("store +393351111111 " + t);
+    }
+    QStringList eventi()
+    {
+        QStringList r;
+        for (auto rs = db->apriRecordSet("SELECT * FROM ArchivioEventi ORDER BY ID"); !rs.eof(); rs.moveNext())
+            r << rs.campo("Codice periferica").toString() + u' ' + rs.campo("Testo messaggio").toString();
+        return r;
+    }
+    QStringList memoria() { return sim.comando("list").filter(QRegularExpression("^\\d")); }
+    QStringList comandi() { return sim.storia().filter(QRegularExpression(".")); }
+};
 
 } // namespace
 
@@ -24,225 +75,152 @@ class TestCiclo : public QObject {
 private slots:
     void treMessaggiInOrdineDiIndice()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("+393351111111"));
-        b.aggiungiUtente(QStringLiteral("000002"), QStringLiteral("3352222222"));
+        Banco b;
         for (int i = 0; i < 2; ++i)
-            b.db->esegui(QStringLiteral("INSERT INTO InterrogazioniPendenti VALUES ('000002', ?, 1)"),
-                         {b.orologio.adesso()});
-        sim.comando(QStringLiteral("store +393351111111 primo"));
-        sim.comando(QStringLiteral("store +393352222222 secondo"));
-        sim.comando(QStringLiteral("store +393351111111 terzo"));
-        sim.storia();
-
-        const RiepilogoLettura r = b.leggi();
-
-        QCOMPARE(b.testiEventi(), (QStringList{QStringLiteral("000001 primo"), QStringLiteral("000002 secondo"),
-                                               QStringLiteral("000001 terzo")}));
-        QCOMPARE(b.conta(QStringLiteral("SELECT count(*) FROM InterrogazioniPendenti")), 1);
-        QCOMPARE(Memoria(sim), QStringList());
-        QCOMPARE(Comandi(sim),
-                 (QStringList{kInizio, "AT+CMGL=0", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2", "AT+CMGD=2",
-                              "AT+CMGR=3", "AT+CMGD=3", "AT+CMGL=1"}));
-        QCOMPARE(b.mostrati.size(), 3);
-        QCOMPARE(b.mostrati[1].codice, QStringLiteral("000002"));
-        QCOMPARE(b.mostrati[1].mittente, QStringLiteral("+393352222222"));
-        QCOMPARE(b.mostrati[1].testo, QStringLiteral("secondo"));
-        QCOMPARE(b.progresso.etichette, QStringList{QStringLiteral("Lettura messaggi in corso")});
-        QVERIFY(!b.progresso.aperto);
-        QCOMPARE(b.messaggi.testi(), QStringList());
-        QCOMPARE(r.cancellati, 3);
-    }
-
-    void ogniIndiceElencatoVieneLetto()
-    {
-        // The store in use by other software: indices from 0, gaps, far
-        // beyond ten, more than ten messages, read and unread mixed.
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        const QList<int> indici{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 15, 150};
-        for (const int i : indici)
-            sim.comando(QStringLiteral("put %1 %2 +393351111111 m%1").arg(i).arg(i % 2));
+            b.db->esegui("INSERT INTO InterrogazioniPendenti VALUES ('000002', '2026-03-02 09:00:00', 1)");
+        b.sim.comando("store +393351111111 primo");
+        b.sim.comando("store +393352222222 secondo");
+        b.sim.comando("store +393351111111 terzo");
+        b.sim.storia();
 
         b.leggi();
 
-        QCOMPARE(Memoria(sim), QStringList());
-        QStringList attesi;
-        for (const int stato : {0, 1})
-            for (const int i : indici)
-                if (i % 2 == stato)
-                    attesi << QStringLiteral("000001 m%1").arg(i);
-        QCOMPARE(b.testiEventi(), attesi);
+        QCOMPARE(b.eventi(), (QStringList{"000001 primo", "000002 secondo", "000001 terzo"}));
+        QCOMPARE(b.mostrati, (QStringList{"000001 +393351111111 primo", "000002 +393352222222 secondo",
+                                          "000001 +393351111111 terzo"}));
+        QCOMPARE(b.db->valore("SELECT count(*) FROM InterrogazioniPendenti").toInt(), 1);
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.comandi(), (QStringList{"AT+CNMI=1,1,0,0,1", "AT+CMGL=0", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
+                                           "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3", "AT+CMGL=1"}));
+        QCOMPARE(b.etichette, QStringList{"Lettura messaggi in corso"});
+        QVERIFY(!b.inCorso);
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
-    void mittenteSconosciutoCancellatoSenzaEvento()
+    void ogniIndiceEOgniMittente()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000009"), QString()); // no GSM number on file
-        sim.comando(QStringLiteral("store +393399999999 credito: 10 euro;"));
-        sim.comando(QStringLiteral("store 0612345678 ALLARME INGRESSO 3"));
+        // Indices from 0, gaps, far beyond ten, more than ten, read and
+        // unread mixed; strangers and a national sender among them.
+        Banco b;
+        QStringList attesi[2];
+        for (const int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 15, 150}) {
+            b.sim.comando(QStringLiteral("put %1 %2 +393351111111 m%1").arg(i).arg(i % 2));
+            attesi[i % 2] << QStringLiteral("000001 m%1").arg(i);
+        }
+        b.sim.comando("put 9 0 +393399999999 sconosciuto");
+        b.sim.comando("put 10 1 0612345678 nazionale");
 
         const RiepilogoLettura r = b.leggi();
 
-        QCOMPARE(b.conta(QStringLiteral("SELECT count(*) FROM ArchivioEventi")), 0);
-        QCOMPARE(Memoria(sim), QStringList());
-        QCOMPARE(b.mostrati.size(), 2);
-        QCOMPARE(b.mostrati[0].codice, QStringLiteral("000000"));
-        QCOMPARE(b.mostrati[1].codice, QStringLiteral("000000"));
-        QCOMPARE(b.mostrati[1].mittente, QStringLiteral("0612345678"));
+        QCOMPARE(b.eventi(), attesi[0] + attesi[1]);
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.mostrati.filter("000000"), (QStringList{"000000 +393399999999 sconosciuto", "000000 0612345678 nazionale"}));
         QCOMPARE(r.sconosciuti, 2);
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
-    void memoriaVuotaSoloElenchi()
+    void memoriaVuotaEElencoRifiutato()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
+        Banco b;
         b.leggi();
-        QCOMPARE(Comandi(sim), (QStringList{kInizio, "AT+CMGL=0", "AT+CMGL=1"}));
-        QCOMPARE(b.progresso.etichette.size(), 1);
-        QVERIFY(!b.progresso.aperto);
+        QCOMPARE(b.comandi(), (QStringList{"AT+CNMI=1,1,0,0,1", "AT+CMGL=0", "AT+CMGL=1"}));
         QCOMPARE(b.messaggi.testi(), QStringList());
-    }
 
-    void telefonoAssenteNessunProgresso()
-    {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        sim.comando(QStringLiteral("fault silent"));
+        b.deposita({"primo"});
+        b.sim.comando("on AT+CMGL fault error"); // took the initialisation, refuses the listings
         const RiepilogoLettura r = b.leggi();
-        QVERIFY(!r.modemPronto);
-        QCOMPARE(b.progresso.etichette, QStringList());
-        QCOMPARE(b.messaggi.testi(), (QStringList{QStringLiteral("Controlla il telefono."),
-                                                  QStringLiteral("Telefono non rilevato alla porta COM1")}));
-    }
-
-    void elencoConErroreAvvisaUnaVolta()
-    {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        sim.comando(QStringLiteral("store +393351111111 primo"));
-        // The handset took the initialisation, then refuses everything.
-        b.progresso.allApertura = [&] { sim.comando(QStringLiteral("fault error")); };
-
-        const RiepilogoLettura r = b.leggi();
-
         QCOMPARE(r.letti, 0);
-        QCOMPARE(b.conta(QStringLiteral("SELECT count(*) FROM ArchivioEventi")), 0);
-        QCOMPARE(Memoria(sim).size(), 1);
-        QCOMPARE(b.messaggi.testi(), QStringList{QStringLiteral("Controlla il telefono.")});
+        QCOMPARE(b.memoria().size(), 1);
+        QCOMPARE(b.messaggi.testi(), QStringList{"Controlla il telefono."});
     }
 
-    // --- faults: nothing lost, nothing registered twice
+    // --- faults: every unprocessed message stays, the next cycle registers each once
 
-    void telefonoMutoDopoUnaLettura()
+    void guastoAMetaCiclo_data()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        for (const char* t : {"primo", "secondo", "terzo"})
-            sim.comando(QStringLiteral("store +393351111111 ") + QLatin1String(t));
-        // The handset goes quiet after the first message was read and
-        // registered, before it confirms the deletion.
-        b.dopoMostrato = [&](int n) {
-            if (n == 1)
-                sim.comando(QStringLiteral("fault silent"));
-        };
+        QTest::addColumn<QString>("guasto");
+        QTest::addColumn<QString>("avviso");
+        QTest::addColumn<QStringList>("primoCiclo"); // events after the faulty cycle
+        QTest::addColumn<QStringList>("tutti");      // events after the next one
+        const QString controlla = "Controlla il telefono.\n" + kResta;
+        QTest::newRow("read reply cut before OK") << "cut" << controlla << QStringList{"primo", "terzo"}
+                                                  << QStringList{"primo", "terzo", "secondo"};
+        QTest::newRow("handset silent after a read") << "silent" << controlla << QStringList{"primo"}
+                                                     << QStringList{"primo", "secondo", "terzo"};
+        QTest::newRow("database read-only") << "readonly" << "Impossibile registrare i messaggi ricevuti: "
+                                            << QStringList{} << QStringList{"primo", "secondo", "terzo"};
+    }
 
-        RiepilogoLettura r = b.leggi();
-        QCOMPARE(r.registrati, 1);
-        QCOMPARE(b.messaggi.testi(), QStringList{QStringLiteral("Controlla il telefono.\n") + kAvvisoResta});
-        QCOMPARE(Memoria(sim).size(), 3);
-        QCOMPARE(b.mostrati.size(), 1);
+    void guastoAMetaCiclo()
+    {
+        QFETCH(QString, guasto);
+        QFETCH(QString, avviso);
+        QFETCH(QStringList, primoCiclo);
+        QFETCH(QStringList, tutti);
+        Banco b;
+        b.deposita({"primo", "secondo", "terzo"});
+        if (guasto == "cut") {
+            b.sim.comando("on AT+CMGR=2 fault truncate");
+            b.sim.comando("on AT+CMGR=3 fault none");
+        } else if (guasto == "silent") {
+            b.dopoMostrato = [&](int n) { n == 1 && b.sim.comando("fault silent").size(); };
+        } else {
+            b.db->esegui("PRAGMA query_only = 1");
+        }
+        auto eventi = [&] { return b.eventi().replaceInStrings("000001 ", ""); };
 
-        sim.comando(QStringLiteral("fault none"));
+        b.leggi();
+        QCOMPARE(eventi(), primoCiclo);
+        QCOMPARE(b.messaggi.voci().size(), 1);
+        QVERIFY2(b.messaggi.testi()[0].startsWith(avviso) && b.messaggi.testi()[0].endsWith(kResta),
+                 qPrintable(b.messaggi.testi()[0]));
+
+        b.sim.comando("fault none");
+        b.db->esegui("PRAGMA query_only = 0");
         b.messaggi.svuota();
         b.dopoMostrato = nullptr;
-        r = b.leggi();
-
-        QCOMPARE(b.testiEventi(), (QStringList{QStringLiteral("000001 primo"), QStringLiteral("000001 secondo"),
-                                               QStringLiteral("000001 terzo")}));
-        QCOMPARE(Memoria(sim), QStringList());
-        QCOMPARE(b.messaggi.testi(), QStringList());
-        QCOMPARE(b.mostrati.size(), 3); // the first report is not shown twice
-    }
-
-    void databaseInSolaLettura()
-    {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        for (const char* t : {"primo", "secondo", "terzo"})
-            sim.comando(QStringLiteral("store +393351111111 ") + QLatin1String(t));
-        b.db->esegui(QStringLiteral("PRAGMA query_only = 1"));
-
-        RiepilogoLettura r = b.leggi();
-        QCOMPARE(r.registrati, 0);
-        QCOMPARE(Memoria(sim).size(), 3);
-        QCOMPARE(b.messaggi.voci().size(), 1);
-        QVERIFY(b.messaggi.testi().first().startsWith(QStringLiteral("Impossibile registrare i messaggi ricevuti: ")));
-        QVERIFY(b.messaggi.testi().first().endsWith(kAvvisoResta));
-
-        b.db->esegui(QStringLiteral("PRAGMA query_only = 0"));
-        b.messaggi.svuota();
-        r = b.leggi();
-        QCOMPARE(b.testiEventi(), (QStringList{QStringLiteral("000001 primo"), QStringLiteral("000001 secondo"),
-                                               QStringLiteral("000001 terzo")}));
-        QCOMPARE(Memoria(sim), QStringList());
+        b.leggi();
+        QCOMPARE(eventi(), tutti);
+        QCOMPARE(b.memoria(), QStringList());
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
-    // --- indications during the cycle
+    // --- a message announced while the cycle runs is registered in that cycle
 
-    void messaggioArrivatoDuranteIlCicloRegistratoSubito()
+    void indicazioneDuranteIlCiclo_data()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        sim.comando(QStringLiteral("store +393351111111 primo"));
-        // A new message arrives and is announced while the first is being
-        // handled; it is unread, so the read-state listing would not show it.
-        b.dopoMostrato = [&](int n) {
-            if (n == 1)
-                sim.comando(QStringLiteral("sms +393351111111 ALLARME INGRESSO 3"));
-        };
+        QTest::addColumn<QString>("innesco");
+        QTest::newRow("between two commands") << "";
+        QTest::newRow("inside another read reply") << "on AT+CMGR=1 amid sms +393352222222 ALLARME";
+        QTest::newRow("before another reply's header") << "on AT+CMGR=1 sms +393352222222 ALLARME";
+    }
 
-        const RiepilogoLettura r = b.leggi();
+    void indicazioneDuranteIlCiclo()
+    {
+        QFETCH(QString, innesco);
+        Banco b;
+        b.deposita({"primo"});
+        if (innesco.isEmpty())
+            b.dopoMostrato = [&](int n) { n == 1 && b.sim.comando("sms +393352222222 ALLARME").size(); };
+        else
+            b.sim.comando(innesco);
 
-        QCOMPARE(b.testiEventi(),
-                 (QStringList{QStringLiteral("000001 primo"), QStringLiteral("000001 ALLARME INGRESSO 3")}));
-        QCOMPARE(Memoria(sim), QStringList());
-        QCOMPARE(r.elenchi, 4);
+        b.leggi();
+
+        QCOMPARE(b.eventi(), (QStringList{"000001 primo", "000002 ALLARME"}));
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
     void telefonoChiacchieroneNonTieneIlCicloPerSempre()
     {
-        Simulatore sim;
-        BancoCiclo b;
-        b.collega(sim);
-        b.aggiungiUtente(QStringLiteral("000001"), QStringLiteral("3351111111"));
-        sim.comando(QStringLiteral("store +393351111111 primo"));
-        b.dopoMostrato = [&](int) { sim.comando(QStringLiteral("sms +393351111111 ancora")); };
-
+        Banco b;
+        b.deposita({"primo"});
+        b.dopoMostrato = [&](int) { b.sim.comando("sms +393351111111 ancora"); };
         const RiepilogoLettura r = b.leggi();
-
         QCOMPARE(r.elenchi, 8);
-        QCOMPARE(Memoria(sim).size(), 1); // the last one waits for the next cycle
-        QCOMPARE(b.conta(QStringLiteral("SELECT count(*) FROM ArchivioEventi")), 4);
+        QCOMPARE(b.eventi().size(), 4);
+        QCOMPARE(b.memoria().size(), 1); // waits for the next cycle
     }
 };
 
