@@ -1,10 +1,10 @@
 #pragma once
-// A console without serial line for the registration and report tests: a
-// real database file in a temporary folder, a virtual clock and a scripted
-// operator.
+// A console without serial line: a real database file in a temporary folder,
+// a virtual clock and a scripted operator.
 
 #include "core/Orologio.h"
 #include "events/Registrazione.h"
+#include "modem/pdu/CodificaPdu.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "store/Database.h"
@@ -16,23 +16,41 @@
 namespace sorvela::prova {
 
 class Console {
+    QTemporaryDir m_cartella;
+
 public:
-    Console();
     Contesto ctx;
     OrologioVirtuale orologio;
     MessaggiRegistrati messaggi;
     std::unique_ptr<store::Database> db;
 
+    Console()
+    {
+        store::Database::crea(m_cartella.filePath(QStringLiteral("Sorvela.db")), false);
+        db = store::Database::apri(m_cartella.filePath(QStringLiteral("Sorvela.db")));
+        ctx.db = db.get();
+        ctx.orologio = &orologio;
+        ctx.messaggi = &messaggi;
+        ctx.cartellaDati = m_cartella.path();
+    }
     void aggiungiUtente(const QString& codice, const QVariant& gsm, const QString& ragioneSociale = {},
-                        const QString& nome = {});
-    void aggiungiPendente(const QString& codice);
-    int conta(const QString& sql, const QVariantList& parametri = {});
-
-private:
-    QTemporaryDir m_cartella;
+                        const QString& nome = {})
+    {
+        db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia], [Ragione sociale], "
+                                  "[Nome]) VALUES (?, ?, ?, ?)"),
+                   {codice, gsm, ragioneSociale, nome});
+    }
+    void aggiungiPendente(const QString& codice)
+    {
+        db->esegui(QStringLiteral("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 1)"), {codice, orologio.adesso()});
+    }
+    int conta(const QString& sql, const QVariantList& parametri = {}) { return db->valore(sql, parametri).toInt(); }
 };
 
 // The whole reply to AT+CMGR for a message `testo` from `mittente`.
-QString RispostaSms(const QString& mittente, const QString& testo, int stat = 0);
+inline QString RispostaSms(const QString& mittente, const QString& testo, int stat = 0)
+{
+    return pdu::RispostaCmgr(stat, pdu::CodificaDeliver(mittente, testo, QDateTime(QDate(2026, 3, 2), QTime(9, 59))));
+}
 
 } // namespace sorvela::prova
