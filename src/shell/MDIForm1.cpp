@@ -8,6 +8,7 @@
 #include "shell/Immagini.h"
 #include "shell/InCorso.h"
 #include "shell/StrisciaStato.h"
+#include "shell/Tick.h"
 #include "shell/frmInfo.h"
 #include "store/Database.h"
 
@@ -54,6 +55,13 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     m_ctx.InCorso = m_inCorso;
 
     creaMenu();
+
+    // The tick: the console's only scheduler. The interrogation passes have
+    // no routines yet; their slots stay empty and call nothing.
+    m_tick = new Tick(m_ctx, collegamentiFinestraPrincipale(*this), this);
+    m_tick->collegamenti().LetturaMessaggi = [this] { letturaMessaggi(); };
+    connect(m_timer1, &QTimer::timeout, m_tick, &Tick::passo);
+
     resize(twips::inPixel(12000), twips::inPixel(8400));
 }
 
