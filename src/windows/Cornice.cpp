@@ -11,6 +11,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
 #include <cmath>
 
 namespace sorvela {
@@ -127,6 +128,9 @@ void Cornice::leggiGeometria()
     const GeometriaSalvata g = m_pref.geometria(m_p.sezione);
     const int schermoL = twips::larghezzaSchermo();
     const int schermoA = twips::altezzaSchermo();
+    // A window opens at its designed size; the centring below takes that
+    // size, before the remembered one is applied.
+    ridimensionaTwips(m_p.larghezza, m_p.altezza);
     QRect attuale = geometriaTwips();
 
     int larghezza = m_p.larghezza;
@@ -152,6 +156,24 @@ void Cornice::leggiGeometria()
     const QRect dopo = geometriaTwips();
     setGeometriaTwips(QRect(sinistra, alto, dopo.width(), dopo.height()));
     applicaRegole();
+    tieniInVista();
+}
+
+void Cornice::tieniInVista()
+{
+    // Positions are screen-wide but an operator window lives in the main
+    // window's MDI area, which is smaller: a window left (or centred) beyond
+    // the area's edge would open out of sight. It is pulled back inside.
+    QWidget* f = finestra();
+    QWidget* area = f->isWindow() ? nullptr : f->parentWidget();
+    if (!area || area->rect().isEmpty())
+        return;
+    const QRect a = area->rect();
+    const QRect g = f->geometry();
+    if (a.contains(g))
+        return;
+    f->move(std::clamp(g.x(), 0, std::max(0, a.width() - g.width())),
+            std::clamp(g.y(), 0, std::max(0, a.height() - g.height())));
 }
 
 void Cornice::salvaGeometria()

@@ -82,6 +82,7 @@ protected:
 private:
     void applicaRegole();
     void disponi();
+    void tieniInVista();
 
     ParametriCornice m_p;
     Preferenze& m_pref;

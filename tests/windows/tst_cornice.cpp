@@ -43,9 +43,10 @@ private slots:
         QTest::addColumn<QString>("w");
         QTest::addColumn<QString>("h");
         QTest::addColumn<QRect>("atteso");
-        // Centred left: (12000 - 6000) / 2; centred top: (9000 - 3000) / 2 - 570.
-        QTest::newRow("nothing saved") << "" << "" << "" << "" << QRect(3000, 2430, 11430, 2745);
-        QTest::newRow("negative position") << "-1" << "-15" << "9000" << "3000" << QRect(3000, 2430, 9000, 3000);
+        // Centred on the designed size: left (12000 - 11430) / 2 = 285,
+        // top (9000 - 2745) / 2 - 570 = 2557, i.e. pixel 170 = 2550 twips.
+        QTest::newRow("nothing saved") << "" << "" << "" << "" << QRect(285, 2550, 11430, 2745);
+        QTest::newRow("negative position") << "-1" << "-15" << "9000" << "3000" << QRect(285, 2550, 9000, 3000);
         QTest::newRow("width as wide as the screen") << "300" << "600" << "12000" << "3000"
                                                      << QRect(300, 600, 11430, 3000);
         QTest::newRow("height under the status strip") << "300" << "600" << "9000" << "8445"
