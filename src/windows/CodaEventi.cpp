@@ -105,8 +105,11 @@ void CodaEventi::disponi(const QSize& interno)
     // The cell's own text margins on both sides, which the designed widths
     // do not know about.
     const int margineCella = 2 * (m_coda->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_coda) + 1);
-    const QList<int> larghezze =
-        larghezzeColonne(QFontMetrics(font()), larghezzaGriglia - 2 * m_coda->frameWidth(), margineCella);
+    // Room for the vertical scroll bar is kept aside: when the rows outgrow
+    // the grid, the time column must not slide out of view.
+    const int barra = m_coda->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_coda);
+    const QList<int> larghezze = larghezzeColonne(
+        QFontMetrics(font()), larghezzaGriglia - 2 * m_coda->frameWidth() - barra, margineCella);
     for (int c = 0; c < larghezze.size(); ++c)
         m_coda->setColumnWidth(c, larghezze[c]);
 }
