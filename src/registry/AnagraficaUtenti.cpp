@@ -184,33 +184,33 @@ void AnagraficaUtenti::costruisci()
     auto* eventi = new QWidget;
     m_tab->addTab(eventi, QStringLiteral("Eventi"));
 
-    QGroupBox* linee = riquadro(impianto, QStringLiteral("Linee telefoniche"), 30, 30, 3420, 1845);
+    QGroupBox* linee = riquadro(impianto, QStringLiteral("Linee telefoniche"), 30, 30, 3570, 1845);
     y = 300;
     etichetta(linee, QStringLiteral("Telefono GSM fonia"), 90, y, 1800);
-    m_gsmFonia = campo(linee, "GSMFonia", 1890, y, 1455);
+    m_gsmFonia = campo(linee, "GSMFonia", 1890, y, 1605);
     y += Passo;
     etichetta(linee, QStringLiteral("Telefono GSM dati"), 90, y, 1800);
-    m_gsmDati = campo(linee, "GSMDati", 1890, y, 1455);
+    m_gsmDati = campo(linee, "GSMDati", 1890, y, 1605);
     y += Passo;
     etichetta(linee, QStringLiteral("Linea PSTN"), 90, y, 1800);
-    m_pstn = campo(linee, "PSTN", 1890, y, 1455);
+    m_pstn = campo(linee, "PSTN", 1890, y, 1605);
     y += Passo;
     etichetta(linee, QStringLiteral("Scadenza carta"), 90, y, 1800);
     m_scadenza = campo(linee, "Scadenza", 1890, y, 1200);
 
-    QGroupBox* per = riquadro(impianto, QStringLiteral("Dati periferica"), 3495, 30, 3615, 1845);
+    QGroupBox* per = riquadro(impianto, QStringLiteral("Dati periferica"), 3645, 30, 3465, 1845);
     y = 300;
     etichetta(per, QStringLiteral("Periferica"), 90, y, 1290);
-    m_periferiche = metti(new QComboBox(per), 1380, y, 1800);
+    m_periferiche = metti(new QComboBox(per), 1380, y, 1650);
     m_periferiche->setObjectName(QStringLiteral("Periferiche"));
     m_periferiche->setEditable(true);
     // A typed name stays a typed name until it is saved as a new type.
     m_periferiche->setInsertPolicy(QComboBox::NoInsert);
-    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3195, y - 30, 345);
+    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3045, y - 30, 345);
     tipo->setToolTip(QStringLiteral("Tipi di periferica"));
     y += Passo;
     etichetta(per, QStringLiteral("Protocollo"), 90, y, 1290);
-    m_protocollo = metti(new QComboBox(per), 1380, y, 1800);
+    m_protocollo = metti(new QComboBox(per), 1380, y, 1650);
     m_protocollo->setObjectName(QStringLiteral("Protocollo"));
     m_protocollo->addItem(QStringLiteral(" "));
     y += Passo;
