@@ -60,6 +60,7 @@ public:
     const QList<Voce>& voci() const { return m_voci; }
     QStringList testi() const;
     void svuota() { m_voci.clear(); }
+    void dimenticaRisposte() { m_risposte.clear(); }
 
 private:
     QList<Voce> m_voci;

@@ -108,6 +108,8 @@ namespace sorvela {
 void MDIForm1::mnuCancEventi()
 {
     auto* r = new Ripulisci(m_ctx, this);
+    r->adjustSize();
+    r->move(geometry().center() - r->rect().center());
     r->show();
     r->raise();
 }
