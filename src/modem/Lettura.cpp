@@ -77,37 +77,8 @@ RispostaModem scambia(Contesto& c, const QString& comando)
     p->write(comando.toLatin1());
     p->flush();
 
-    const QDeadlineTimer scadenza(DurataAttesa(oraDelGiorno(c), kAttesaSecondi), Qt::PreciseTimer);
-    auto leggi = [&] {
-        if (p && p->isOpen())
-            r.testo += QString::fromLatin1(p->readAll());
-    };
-    auto finita = [&] {
-        return risultatoFinale(r.testo, &r.esito) || scadenza.hasExpired() || !p || !p->isOpen();
-    };
-    leggi();
-    if (!finita()) {
-        QEventLoop ciclo;
-        QTimer sveglia;
-        sveglia.setSingleShot(true);
-        sveglia.setTimerType(Qt::PreciseTimer);
-        auto passo = [&] {
-            leggi();
-            if (finita())
-                ciclo.quit();
-            else if (!sveglia.isActive())
-                sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
-        };
-        QObject::connect(&sveglia, &QTimer::timeout, &ciclo, passo);
-        QObject::connect(p.data(), &QIODevice::readyRead, &ciclo, passo);
-        QObject::connect(p.data(), &QIODevice::aboutToClose, &ciclo, [&] {
-            leggi();
-            ciclo.quit();
-        });
-        QObject::connect(p.data(), &QObject::destroyed, &ciclo, &QEventLoop::quit);
-        sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
-        ciclo.exec();
-    }
+    r.testo = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), kAttesaSecondi),
+                               [&r](const QString& t) { return risultatoFinale(t, &r.esito); });
     if (!risultatoFinale(r.testo, &r.esito))
         r.esito = Esito::Scaduto;
     r.indicazione = r.indicazione || r.testo.contains(kIndicazione);

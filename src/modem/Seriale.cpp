@@ -149,11 +149,13 @@ Apertura apriLinea(Contesto& c, int porta)
     return Apertura::Aperta;
 }
 
+} // namespace
+
 // Runs the window system until `completo` holds for what the line delivered,
 // the limit passes, the line closes or (when asked) AnnullaAttesa is set.
 // Sleeps in between: woken by the port's readyRead, by a timer at the limit and,
 // for the cancel flag, every time the window system has handled its events.
-QString raccogli(Contesto& c, std::chrono::milliseconds durata,
+QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
                  const std::function<bool(const QString&)>& completo, bool guardaAnnulla)
 {
     const QDeadlineTimer scadenza(durata, Qt::PreciseTimer);
@@ -202,7 +204,6 @@ QString raccogli(Contesto& c, std::chrono::milliseconds durata,
     return ricevuto;
 }
 
-} // namespace
 
 std::chrono::milliseconds DurataAttesa(const QTime& ora, int secondi)
 {
@@ -241,7 +242,7 @@ QString ProvaPorta(Contesto& c, int porta)
         return {};
     }
     InviaComando(c, ComandoIndicazioni);
-    const QString r = raccogli(c, DurataAttesa(oraDelGiorno(c), 4), risposta, false);
+    const QString r = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), 4), risposta, false);
     if (r.contains(QLatin1String("OK")))
         return QStringLiteral("TELEFONO RILEVATO ALLA PORTA COM%1").arg(porta);
     return testoNonRilevato(porta);
@@ -280,7 +281,7 @@ void InviaComando(Contesto& c, const QString& comando)
 
 QString AttendiRisposta(Contesto& c, int secondi)
 {
-    const QString r = raccogli(c, DurataAttesa(oraDelGiorno(c), secondi), risposta, false);
+    const QString r = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), secondi), risposta, false);
     if (!r.contains(QLatin1String("OK")))
         c.messaggi->avvisa(Icona::Avviso, QStringLiteral("Controlla il telefono."));
     return r;
@@ -289,7 +290,7 @@ QString AttendiRisposta(Contesto& c, int secondi)
 void AttendiTesto(Contesto& c, const QString& atteso, int secondi)
 {
     c.AnnullaAttesa = false;
-    raccogli(c, DurataAttesa(oraDelGiorno(c), secondi),
+    RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), secondi),
              [&atteso](const QString& r) { return r.contains(atteso); }, true);
 }
 

@@ -174,30 +174,13 @@ void CodaEventi::showEvent(QShowEvent* e)
     m_cornice->leggiGeometria();
     // The queue always opens at its designed size, wherever it was left.
     m_cornice->ripristinaDimensione();
-    tieniInVista();
+    m_cornice->tieniInVista();
     // The designed content fills the window at that size. The sub-window's
     // frame and title differ between window styles, so the room they leave
     // is measured here rather than assumed.
     const QSize vista = m_cornice->size();
     if (vista.isValid() && !m_cornice->scorrimento())
         disponi(vista);
-}
-
-void CodaEventi::tieniInVista()
-{
-    // A place remembered on a larger screen or main window would open the
-    // queue out of sight, with its alert sounding for rows nobody can see:
-    // it is pulled back inside the area that holds it.
-    QWidget* f = m_cornice->finestra();
-    QWidget* area = f->isWindow() ? nullptr : f->parentWidget();
-    if (!area || area->rect().isEmpty())
-        return;
-    const QRect a = area->rect();
-    const QRect g = f->geometry();
-    if (a.contains(g))
-        return;
-    f->move(std::clamp(g.x(), 0, std::max(0, a.width() - g.width())),
-            std::clamp(g.y(), 0, std::max(0, a.height() - g.height())));
 }
 
 void CodaEventi::archivia()

@@ -60,7 +60,6 @@ private:
     void impostaColonne();
     void disponi(const QSize& internoPixel);
     void riempiDaQuery();
-    void tieniInVista();
     void chiudiFinestra();
 
     Contesto& m_ctx;

@@ -74,6 +74,8 @@ public:
     bool scorrimento() const { return m_scorrimento; }
     // Restores the default size (the corner panel's click).
     void ripristinaDimensione();
+    // Pulls the window back inside its MDI area when it lies partly outside.
+    void tieniInVista();
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -82,7 +84,6 @@ protected:
 private:
     void applicaRegole();
     void disponi();
-    void tieniInVista();
 
     ParametriCornice m_p;
     Preferenze& m_pref;
