@@ -1,5 +1,7 @@
 #include "registry/AnagraficaUtenti.h"
 
+#include <QMetaMethod>
+
 #include "core/DateItaliane.h"
 #include "core/Numeri.h"
 #include "core/Orologio.h"
@@ -312,6 +314,12 @@ void AnagraficaUtenti::collega()
 void AnagraficaUtenti::avvia()
 {
     m_ctx.aperte.AnagraficaUtenti = true;
+    // The picker and the catalog are other windows: a button stays disabled
+    // while no window answers it, rather than doing nothing when clicked.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&AnagraficaUtenti::apriRicerca)))
+        findChild<QWidget*>(QStringLiteral("SSCommand2"))->setEnabled(false);
+    if (!isSignalConnected(QMetaMethod::fromSignal(&AnagraficaUtenti::apriCatalogo)))
+        findChild<QWidget*>(QStringLiteral("SSCommand3"))->setEnabled(false);
     m_cornice->leggiGeometria();
     riempiTipi();
     if (m_ganci.fermaTracciamento)
