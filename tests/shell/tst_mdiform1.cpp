@@ -27,8 +27,9 @@ namespace {
 // with unsaved changes does when the operator answers Cancel.
 class Riluttante : public QWidget {
 public:
+    explicit Riluttante(int& richieste) : richieste(richieste) {}
     bool rifiuta = true;
-    int richieste = 0;
+    int& richieste; // outlives the window, which deletes itself on closing
 
 protected:
     void closeEvent(QCloseEvent* e) override
@@ -127,13 +128,14 @@ private slots:
     {
         auto w = nuovaFinestra();
         w->show();
-        auto* figlio = new Riluttante;
+        int richieste = 0;
+        auto* figlio = new Riluttante(richieste);
         figlio->setAttribute(Qt::WA_DeleteOnClose);
         w->area()->addSubWindow(figlio)->show();
         QSignalSpy fine(w.get(), &MDIForm1::terminata);
 
         QVERIFY(!w->close());
-        QCOMPARE(figlio->richieste, 1);
+        QCOMPARE(richieste, 1);
         QVERIFY(w->Timer3()->isActive());
         QCOMPARE(w->Timer3()->interval(), 10000);
         QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
@@ -144,7 +146,7 @@ private slots:
         figlio->rifiuta = false;
         w->Timer3()->setInterval(20);
         QTRY_COMPARE(fine.count(), 1);
-        QCOMPARE(figlio->richieste >= 2, true);
+        QVERIFY(richieste >= 2);
         QVERIFY(!w->isVisible());
         QVERIFY(!w->Timer3()->isActive());
         QVERIFY(!m_ctx->db->aperto());
