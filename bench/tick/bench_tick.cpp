@@ -18,6 +18,7 @@
 #include "store/RecordSet.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -53,6 +54,7 @@ QString preparaDb(const QString& cartella, const QString& nome, const QStringLis
     const QString percorso = cartella + '/' + nome;
     if (QFileInfo::exists(percorso))
         return percorso;
+    QDir().mkpath(cartella);
     std::fprintf(stderr, "making %s ...\n", qPrintable(percorso));
     const int rc = QProcess::execute(QStringLiteral("python3"),
                                      QStringList{QStringLiteral(SORVELA_SOURCE_DIR "/tools/genera-db.py"), percorso}
