@@ -94,11 +94,15 @@ Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
             return r;
         }
         r.codice = codice; // kept on failure too: the report still names its unit
-        inTransazione(db, [&] {
-            aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
-                           grammar::DescriviEvento(testo));
-            risolvi(db, codice);
-        });
+        // A transaction of its own, never the caller's: "Registrato" lets the
+        // handset forget the message, so the event must be committed here,
+        // not left to the fate of someone else's transaction. One already
+        // open makes this throw, and the message waits for the next cycle.
+        store::Transazione t(db);
+        aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
+                       grammar::DescriviEvento(testo));
+        risolvi(db, codice);
+        t.conferma();
         r.esito = EsitoRegistrazione::Registrato;
     } catch (const store::ErroreDatabase& e) {
         r.esito = EsitoRegistrazione::Fallito;

@@ -43,7 +43,8 @@ struct Registrazione {
 // oldest record wins. The event carries the clock's time, the text without
 // its surrounding NULs, and the type and description of the report grammar;
 // in the same transaction the subscriber's oldest pending interrogation is
-// settled. Never throws.
+// settled. The transaction is always its own: with one already open it
+// writes nothing and fails. Never throws.
 Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr);
 
 // Deletes the oldest pending interrogation of `codice`, if any; further rows
