@@ -67,12 +67,14 @@ QVariant perDatabase(const QVariant& v)
     switch (v.typeId()) {
     case QMetaType::Bool:
         return QVariant(qlonglong(v.toBool() ? 1 : 0));
+    // An invalid date would be written as an empty text, which sorts before
+    // every real date: a date check would then take it for long past.
     case QMetaType::QDate:
-        return date::perDatabase(v.toDate());
+        return v.toDate().isValid() ? QVariant(date::perDatabase(v.toDate())) : QVariant();
     case QMetaType::QDateTime:
-        return date::perDatabase(v.toDateTime());
+        return v.toDateTime().isValid() ? QVariant(date::perDatabase(v.toDateTime())) : QVariant();
     case QMetaType::QTime:
-        return v.toTime().toString(QStringLiteral("HH:mm:ss"));
+        return v.toTime().isValid() ? QVariant(v.toTime().toString(QStringLiteral("HH:mm:ss"))) : QVariant();
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:

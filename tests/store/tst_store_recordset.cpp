@@ -83,7 +83,12 @@ private slots:
         rs.setCampo(QStringLiteral("Nome"), QVariant());
         rs.setCampo(QStringLiteral("Note"), QString());
         rs.setCampo(QStringLiteral("Scadenza carta"), QDate(2027, 1, 31));
+        // An invalid date or time is no date: Null, not an empty text.
+        rs.setCampo(QStringLiteral("Installazione"), QDate());
+        rs.setCampo(QStringLiteral("Ultima interrogazione"), QDateTime());
         rs.update();
+        QCOMPARE(m_db->valore(QStringLiteral("SELECT Installazione IS NULL AND [Ultima interrogazione] IS NULL "
+                                             "FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 1);
         QVERIFY(rs.campo(QStringLiteral("Nome")).isNull());
         QCOMPARE(m_db->valore(QStringLiteral("SELECT Nome IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 1);
         QCOMPARE(m_db->valore(QStringLiteral("SELECT Note IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 0);
