@@ -58,6 +58,16 @@ QTime oraDelGiorno(const Contesto& c)
     return (c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime()).time();
 }
 
+// The reply without the unsolicited lines a handset may slip into it (a new
+// message, a ring). Each goes with the line break before it, so one that
+// landed inside the PDU line leaves the PDU whole again.
+QString senzaNonRichiesti(QString risposta)
+{
+    static const QRegularExpression nonRichiesto(
+        QStringLiteral("\\r\\n(?:\\+CMTI:|\\+CDSI:|\\+CRING:|RING\\r)[^\\r\\n]*\\r?\\n?"));
+    return risposta.remove(nonRichiesto);
+}
+
 // One command and its reply. The discard before the command is done here
 // rather than by InviaComando because the cycle must see what it throws
 // away: a "+CMTI:" that arrived after the previous reply's "OK" is the only
@@ -77,11 +87,15 @@ RispostaModem scambia(Contesto& c, const QString& comando)
     p->write(comando.toLatin1());
     p->flush();
 
-    r.testo = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), kAttesaSecondi),
-                               [&r](const QString& t) { return risultatoFinale(t, &r.esito); });
+    // The final result is judged without the unsolicited lines: one that
+    // lands inside the "OK" line would otherwise hide it.
+    r.testo = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), kAttesaSecondi), [&r](const QString& t) {
+        return risultatoFinale(senzaNonRichiesti(t), &r.esito);
+    });
+    r.indicazione = r.indicazione || r.testo.contains(kIndicazione);
+    r.testo = senzaNonRichiesti(r.testo);
     if (!risultatoFinale(r.testo, &r.esito))
         r.esito = Esito::Scaduto;
-    r.indicazione = r.indicazione || r.testo.contains(kIndicazione);
     QString senzaEco = r.testo;
     senzaEco.remove(comando.trimmed());
     r.muta = senzaEco.trimmed().isEmpty();
@@ -94,16 +108,6 @@ QString lineaPdu(const QString& risposta)
 {
     const QString resto = pdu::DividiRisposta(risposta).pdu;
     return resto.left(resto.indexOf(u'\r')).trimmed();
-}
-
-// The reply without the unsolicited lines a handset may slip into it (a new
-// message, a ring). Each goes with the line break before it, so one that
-// landed inside the PDU line leaves the PDU whole again.
-QString senzaNonRichiesti(QString risposta)
-{
-    static const QRegularExpression nonRichiesto(
-        QStringLiteral("\\r\\n(?:\\+CMTI:|\\+CDSI:|\\+CRING:|RING\\r)[^\\r\\n]*\\r?\\n?"));
-    return risposta.remove(nonRichiesto);
 }
 
 // Whether a read reply carries a whole PDU: hexadecimal only, as long as the
@@ -225,7 +229,6 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
                     continue;
                 RispostaModem m = LeggiMessaggio(c, indice);
                 indicazione = indicazione || m.indicazione;
-                m.testo = senzaNonRichiesti(m.testo);
                 if (!m.ok() || !pduIntegra(m.testo)) {
                     guastoTelefono = true;
                     lasciati.insert(indice);

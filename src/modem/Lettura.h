@@ -45,7 +45,7 @@ enum class Esito {
 };
 
 struct RispostaModem {
-    QString testo;            // everything received for the command, echo included
+    QString testo;            // what came back for the command, echo included, unsolicited lines taken out
     Esito esito = Esito::Scaduto;
     bool indicazione = false; // a "+CMTI:" arrived before or during the reply
     // Nothing but (at most) the echo came back: the handset is not answering.

@@ -193,6 +193,7 @@ private slots:
         QTest::newRow("between two commands") << "";
         QTest::newRow("inside another read reply") << "on AT+CMGR=1 amid sms +393352222222 ALLARME";
         QTest::newRow("before another reply's header") << "on AT+CMGR=1 sms +393352222222 ALLARME";
+        QTest::newRow("splitting a deletion's OK") << "on AT+CMGD=1 amid sms +393352222222 ALLARME";
     }
 
     void indicazioneDuranteIlCiclo()
