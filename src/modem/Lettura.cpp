@@ -15,6 +15,8 @@
 #include <QSerialPort>
 #include <QTimer>
 
+#include <limits>
+
 namespace sorvela::modem {
 
 namespace {
@@ -170,7 +172,12 @@ QList<int> EstraiIndici(const QString& risposta)
         const QString numero = risposta.mid(inizio, virgola - inizio).trimmed();
         if (numero.isEmpty() || !numero.front().isDigit())
             continue; // index 0 is real, so a missing number must not read as 0
-        indici << int(ValoreNumerico(numero));
+        // Converting a double beyond int's range is undefined; no handset has
+        // such an index, so the entry is line noise.
+        const double indice = ValoreNumerico(numero);
+        if (indice > std::numeric_limits<int>::max())
+            continue;
+        indici << int(indice);
     }
     return indici;
 }

@@ -132,6 +132,9 @@ private slots:
         QCOMPARE(r.letti, 0);
         QCOMPARE(b.memoria().size(), 1);
         QCOMPARE(b.messaggi.testi(), QStringList{"Controlla il telefono."});
+
+        // A garbled index no handset can hold is passed over, not turned into another one.
+        QCOMPARE(EstraiIndici("\r\n+CMGL: 99999999999,0,,28\r\n+CMGL: ,1,,28\r\n+CMGL: 7,1,,28\r\n"), QList<int>{7});
     }
 
     // --- faults: every unprocessed message stays, the next cycle registers each once
