@@ -77,16 +77,17 @@ int InizializzaModem(Contesto& c);
 // InizializzaModem; the operator has been told why.
 void CaricaMessaggi(Contesto& c, const std::function<void()>& letturaMessaggi = {});
 
-// How long a wait of `secondi` started at `oraDelGiorno` really lasts: a wait
-// counts from the time of day rounded to the whole second and goes on while
-// the clock is at most start + secondi, so a 4 s wait started at x.6 lasts
-// 4.4 s and one started at x.4 lasts 3.6 s. Exposed for the tests.
 // Collects what the line delivers, yielding to the window system, until
 // `completo` holds for the text so far, the limit passes, the line closes or
-// (when asked) AnnullaAttesa is set. Costs no CPU while it waits.
+// (when asked) AnnullaAttesa is set. Costs no CPU while it waits. `durata` is
+// the real length of the wait: callers pass DurataAttesa's.
 QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
                          const std::function<bool(const QString&)>& completo, bool guardaAnnulla = false);
 
+// How long a wait of `secondi` started at `oraDelGiorno` really lasts: a wait
+// counts from the time of day rounded to the whole second and goes on while
+// the clock is at most start + secondi, so a 4 s wait started at x.6 lasts
+// 4.4 s and one started at x.4 lasts 3.6 s.
 std::chrono::milliseconds DurataAttesa(const QTime& oraDelGiorno, int secondi);
 
 } // namespace sorvela::modem
