@@ -635,9 +635,12 @@ bool AnagraficaUtenti::Salva()
                                TitoloAnagrafica);
         return false;
     }
+    // A new type took its position in the table, which is the next free one
+    // there; the list may be behind the table (the catalog adds types too),
+    // so it is read again rather than appended to.
     const QString modello = s.modello.trimmed();
     if (m_periferiche->findText(modello, Qt::MatchExactly) < 0) {
-        m_periferiche->addItem(modello);
+        riempiTipi();
         impostaModello(modello);
     }
     m_codiceCaricato = c;

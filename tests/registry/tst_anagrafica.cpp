@@ -242,6 +242,8 @@ void TestAnagrafica::tipoDigitatoDiventaNuovaPeriferica()
     b.mostraCodice(QStringLiteral("5"));
     auto* tipi = b.c<QComboBox>("Periferiche");
     QCOMPARE(tipi->count(), 3);
+    // A type the catalog adds while the window is open takes position 3.
+    b.db->esegui(QStringLiteral("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo) VALUES (3, 'Gamma')"));
     QTest::mouseClick(tipi->lineEdit(), Qt::LeftButton);
     tipi->lineEdit()->selectAll();
     QTest::keyClicks(tipi->lineEdit(), QStringLiteral("Centrale L'Aquila"));
@@ -252,14 +254,17 @@ void TestAnagrafica::tipoDigitatoDiventaNuovaPeriferica()
     QCOMPARE(b.righe(QStringLiteral("SELECT IDPeriferica FROM TipoPeriferica WHERE PerifericaTipo = ? "
                                     "AND DesPeriferica = '*' AND Tabella = '*' AND Protocollo = 0"),
                      {QStringLiteral("Centrale L'Aquila")}),
-             3);
-    QCOMPARE(tipi->count(), 4);
-    QCOMPARE(b.w->posizioneTipo(), 3);
+             4);
+    // The list position names the same type as the table.
+    QCOMPARE(tipi->count(), 5);
+    QCOMPARE(tipi->itemText(3), QStringLiteral("Gamma"));
+    QCOMPARE(b.w->posizioneTipo(), 4);
+    QVERIFY(!b.w->modificato());
 
     // Saved again: no second row for the same name.
     b.digita("Note", QStringLiteral("Bis"));
     b.premi("Salva");
-    QCOMPARE(b.righe(QStringLiteral("SELECT COUNT(*) FROM TipoPeriferica")), 3);
+    QCOMPARE(b.righe(QStringLiteral("SELECT COUNT(*) FROM TipoPeriferica")), 4);
 }
 
 void TestAnagrafica::cambioCodiceConModifiche_data()
