@@ -95,6 +95,7 @@ private:
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
     std::unique_ptr<modem::CicloLettura> m_ciclo;
+    bool m_inLettura = false;
 };
 
 } // namespace sorvela

@@ -205,6 +205,8 @@ void MDIForm1::apriContatti(const QString& codice)
 #include "events/frmStato.h"
 #include "modem/Lettura.h"
 
+#include <QScopeGuard>
+
 namespace sorvela {
 
 // One retrieval cycle, shared by the manual load and the tick. The cycle
@@ -212,6 +214,12 @@ namespace sorvela {
 // registered whose deletion the handset did not confirm.
 void MDIForm1::letturaMessaggi()
 {
+    // The serial waits let menus run: a manual load chosen while the tick's
+    // cycle waits on the handset must not start a second cycle inside it.
+    if (m_inLettura)
+        return;
+    m_inLettura = true;
+    const auto fine = qScopeGuard([this] { m_inLettura = false; });
     if (!m_ciclo) {
         m_ciclo = std::make_unique<modem::CicloLettura>(
             [this](const QString& codice, const QString& mittente, const QString& testo) {
@@ -223,6 +231,8 @@ void MDIForm1::letturaMessaggi()
 
 void MDIForm1::mnuCaricaMessaggi()
 {
+    if (m_inLettura)
+        return; // the cycle already running empties the handset
     modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
 }
 

@@ -8,6 +8,7 @@
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
 #include "store/Database.h"
+#include "modem/Simulatore.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -150,6 +151,30 @@ private slots:
         QVERIFY(!w->isVisible());
         QVERIFY(!w->Timer3()->isActive());
         QVERIFY(!m_ctx->db->aperto());
+    }
+
+    void manualLoadDuringARunningCycleStartsNoSecondOne()
+    {
+        prova::Simulatore sim({"--pace"});
+        for (int i = 0; i < 4; ++i)
+            sim.comando(QStringLiteral("store 3351234567 ALLARME INGRESSO %1").arg(i));
+        auto w = nuovaFinestra();
+        m_pref->setDispositivoPorta(1, sim.percorso());
+        w->avvia();
+        w->Timer1()->stop();
+        sim.storia();
+
+        // The operator chooses "Carica messaggi" while the cycle waits on
+        // the (slow) handset.
+        bool scelto = false;
+        QTimer::singleShot(300, w.get(), [&] {
+            w->mnuCaricaMessaggi();
+            scelto = true;
+        });
+        w->letturaMessaggi();
+        QVERIFY(scelto);
+        QCOMPARE(sim.storia().count(QStringLiteral("AT+CNMI=1,1,0,0,1")), 1);
+        QCOMPARE(sim.comando(QStringLiteral("list")).size(), 1); // the store is empty: only "ok"
     }
 
     void missingDatabaseIsReportedAndTheConsoleExits()
