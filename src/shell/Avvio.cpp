@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -54,8 +55,12 @@ QString problemaDatabase(const QString& cartellaDati)
     const QString file = QDir(cartellaDati).filePath(QStringLiteral("Sorvela.db"));
     if (QFileInfo(file).isFile())
         return {};
+    // The folder is quoted when it needs it, so the command can be pasted as it is.
+    QString cartella = cartellaDati;
+    if (cartella.contains(QRegularExpression(QStringLiteral("[^A-Za-z0-9_./+-]"))))
+        cartella = QLatin1Char('\'') + cartella.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
     return QStringLiteral("Il database %1 non esiste. Crearlo con: sorvela-db init --data-dir %2")
-        .arg(QDir::toNativeSeparators(file), cartellaDati);
+        .arg(QDir::toNativeSeparators(file), cartella);
 }
 
 bool displayDisponibile()

@@ -179,21 +179,24 @@ private slots:
 
     void missingDatabaseIsReportedAndTheConsoleExits()
     {
-        QTemporaryDir vuota;
+        QTemporaryDir base;
+        QDir(base.path()).mkdir("Dati Sorvela");
+        const QString cartella = base.filePath("Dati Sorvela");
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), vuota.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), base.path());
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {"--data-dir", vuota.path()});
+        p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {"--data-dir", cartella});
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QVERIFY(p.exitCode() != 0);
         const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        QVERIFY2(err.contains(vuota.filePath("Sorvela.db")), qPrintable(err));
-        QVERIFY2(err.contains("sorvela-db init"), qPrintable(err));
+        QVERIFY2(err.contains(cartella + "/Sorvela.db"), qPrintable(err));
+        // The command is ready to paste, the folder quoted for its blank.
+        QVERIFY2(err.contains("sorvela-db init --data-dir '" + cartella + "'"), qPrintable(err));
     }
 
     void consoleRunsOnTheDemoWithoutAHandset()
