@@ -38,36 +38,29 @@ private slots:
 
     void savedGeometryFallsBackWhenItMakesNoSense_data()
     {
-        QTest::addColumn<QString>("x");
-        QTest::addColumn<QString>("y");
-        QTest::addColumn<QString>("w");
-        QTest::addColumn<QString>("h");
+        QTest::addColumn<QStringList>("salvati");  // XPos, YPos, WiPos, HePos
         QTest::addColumn<QRect>("atteso");
         // Centred on the designed size: left (12000 - 11430) / 2 = 285,
         // top (9000 - 2745) / 2 - 570 = 2557, i.e. pixel 170 = 2550 twips.
-        QTest::newRow("nothing saved") << "" << "" << "" << "" << QRect(285, 2550, 11430, 2745);
-        QTest::newRow("negative position") << "-1" << "-15" << "9000" << "3000" << QRect(285, 2550, 9000, 3000);
-        QTest::newRow("width as wide as the screen") << "300" << "600" << "12000" << "3000"
+        QTest::newRow("nothing saved") << QStringList{"", "", "", ""} << QRect(285, 2550, 11430, 2745);
+        QTest::newRow("negative position") << QStringList{"-1", "-15", "9000", "3000"} << QRect(285, 2550, 9000, 3000);
+        QTest::newRow("width as wide as the screen") << QStringList{"300", "600", "12000", "3000"}
                                                      << QRect(300, 600, 11430, 3000);
-        QTest::newRow("height under the status strip") << "300" << "600" << "9000" << "8445"
+        QTest::newRow("height under the status strip") << QStringList{"300", "600", "9000", "8445"}
                                                        << QRect(300, 600, 9000, 2745);
-        QTest::newRow("text without a number is 0") << "abc" << "xyz" << "" << "" << QRect(0, 0, 11430, 2745);
-        QTest::newRow("leading number is read") << "1500 twips" << "750" << "9000.4" << "3000"
+        QTest::newRow("text without a number is 0") << QStringList{"abc", "xyz", "", ""} << QRect(0, 0, 11430, 2745);
+        QTest::newRow("leading number is read") << QStringList{"1500 twips", "750", "9000.4", "3000"}
                                                 << QRect(1500, 750, 9000, 3000);
     }
 
     void savedGeometryFallsBackWhenItMakesNoSense()
     {
-        QFETCH(QString, x);
-        QFETCH(QString, y);
-        QFETCH(QString, w);
-        QFETCH(QString, h);
+        QFETCH(QStringList, salvati);
         QFETCH(QRect, atteso);
+        const QStringList chiavi{"XPos", "YPos", "WiPos", "HePos"};
         Preferenze pref(m_dir.filePath(QStringLiteral("g-%1.ini").arg(QTest::currentDataTag())));
-        pref.scrivi("CodaEventi", "XPos", x);
-        pref.scrivi("CodaEventi", "YPos", y);
-        pref.scrivi("CodaEventi", "WiPos", w);
-        pref.scrivi("CodaEventi", "HePos", h);
+        for (int i = 0; i < 4; ++i)
+            pref.scrivi("CodaEventi", chiavi[i], salvati[i]);
         Finestra f(cornici::CodaEventi, pref);
         f.c->leggiGeometria();
         QCOMPARE(f.c->geometriaTwips(), atteso);

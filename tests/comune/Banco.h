@@ -1,0 +1,72 @@
+#pragma once
+// What most window tests stand on: a real database file and a settings file
+// in a temporary folder, a clock that only moves when told, and message boxes
+// that answer from a script and remember what they said. One object, so each
+// test says only what differs.
+
+#include "core/Orologio.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "platform/Preferenze.h"
+#include "store/Database.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace sorvela::comune {
+
+struct Banco {
+    QTemporaryDir dir;
+    OrologioVirtuale orologio;
+    MessaggiRegistrati msg;
+    Preferenze pref{dir.filePath(QStringLiteral("Sorvela.ini"))};
+    std::unique_ptr<store::Database> db;  // handed to the main window by the tests that build one
+    Contesto ctx;
+
+    explicit Banco(bool demo = false)
+    {
+        ctx.cartellaDati = dir.path();
+        store::Database::crea(ctx.percorsoDatabase(), demo);
+        db = store::Database::apri(ctx.percorsoDatabase());
+        ctx.db = db.get();
+        ctx.orologio = &orologio;
+        ctx.messaggi = &msg;
+        ctx.preferenze = &pref;
+    }
+
+    int conta(const QString& sql, const QVariantList& p = {}) const { return ctx.db->valore(sql, p).toInt(); }
+
+    // An event as the message routines store it; its ID.
+    qint64 evento(const QString& codice, const QString& tipo = QStringLiteral("Allarme"), const QVariant& quando = {})
+    {
+        ctx.db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Tipo evento], "
+                                      "[Descrizione evento], [Testo messaggio]) VALUES (?, ?, ?, 'x', 'Dell''Acqua; --')"),
+                       {codice, quando.isNull() ? QVariant(orologio.adesso()) : quando, tipo});
+        return ctx.db->valore(QStringLiteral("SELECT max(ID) FROM ArchivioEventi")).toLongLong();
+    }
+};
+
+// As QTest::keyClicks, also for the accented letters of an Italian keyboard.
+inline void tasti(QWidget* w, const QString& testo)
+{
+    for (const QChar c : testo) {
+        if (c.unicode() < 128)
+            QTest::keyClick(w, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, w, Qt::Key(c.toUpper().unicode()), QString(c), Qt::NoModifier);
+    }
+}
+
+// A click on the button `nome` of window `w`; fails loudly when there is none.
+inline void premi(QWidget* w, const char* nome)
+{
+    auto* p = w->findChild<QPushButton*>(QLatin1String(nome));
+    if (!p)
+        qFatal("no button %s", nome);
+    QTest::mouseClick(p, Qt::LeftButton);
+}
+
+} // namespace sorvela::comune
