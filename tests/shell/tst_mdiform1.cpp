@@ -1,14 +1,10 @@
 // The main window as the operator meets it: menus, status strip, close.
 
-#include "core/Orologio.h"
-#include "platform/Contesto.h"
-#include "platform/Messaggi.h"
-#include "platform/Preferenze.h"
+#include "comune/Banco.h"
+#include "modem/Simulatore.h"
 #include "platform/Twips.h"
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
-#include "store/Database.h"
-#include "modem/Simulatore.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
@@ -16,9 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
-#include <QtTest>
 
 using namespace sorvela;
 
@@ -36,11 +30,14 @@ protected:
     void closeEvent(QCloseEvent* e) override
     {
         ++richieste;
-        if (rifiuta)
-            e->ignore();
-        else
-            e->accept();
+        e->setAccepted(!rifiuta);
     }
+};
+
+// The main window over the demo database.
+struct Banco : comune::Banco {
+    MDIForm1 w{ctx};
+    Banco() : comune::Banco(true) { w.adottaDatabase(std::move(db)); }
 };
 
 QStringList visibili(const QList<QAction*>& azioni)
@@ -52,46 +49,33 @@ QStringList visibili(const QList<QAction*>& azioni)
     return t;
 }
 
+// Starts the console as a process on the data folder `dati`, its settings
+// under `config`; an empty `piattaforma` leaves it without any display.
+void avvia(QProcess& p, const QString& config, const QString& dati, const QString& piattaforma = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(v);
+    if (!piattaforma.isEmpty())
+        env.insert("QT_QPA_PLATFORM", piattaforma);
+    env.insert("XDG_CONFIG_HOME", config);
+    p.setProcessEnvironment(env);
+    p.start(SORVELA_BINARY_DIR "/src/shell/sorvela", {"--data-dir", dati});
+}
+
 } // namespace
 
 class TestMDIForm1 : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<OrologioVirtuale> m_orologio;
-    std::unique_ptr<MessaggiRegistrati> m_messaggi;
-    std::unique_ptr<Preferenze> m_pref;
-    std::unique_ptr<Contesto> m_ctx;
-
-    std::unique_ptr<MDIForm1> nuovaFinestra()
-    {
-        m_orologio = std::make_unique<OrologioVirtuale>();
-        m_messaggi = std::make_unique<MessaggiRegistrati>();
-        m_pref = std::make_unique<Preferenze>(m_dir.filePath(QStringLiteral("Sorvela.ini")));
-        m_ctx = std::make_unique<Contesto>();
-        m_ctx->orologio = m_orologio.get();
-        m_ctx->messaggi = m_messaggi.get();
-        m_ctx->preferenze = m_pref.get();
-        m_ctx->cartellaDati = m_dir.path();
-        auto w = std::make_unique<MDIForm1>(*m_ctx);
-        w->adottaDatabase(store::Database::apri(m_ctx->percorsoDatabase()));
-        return w;
-    }
-
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(m_dir.isValid());
-        store::Database::crea(m_dir.filePath(QStringLiteral("Sorvela.db")), true);
-    }
-
     void menuShowsOnlyTheOperatorsItems()
     {
-        auto w = nuovaFinestra();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Sorvela"));
-        QCOMPARE(visibili(w->menuBar()->actions()),
+        Banco b;
+        QCOMPARE(b.w.windowTitle(), "Sorvela");
+        QCOMPARE(visibili(b.w.menuBar()->actions()),
                  (QStringList{"Gestione &Eventi", "Gestione &Utenti", "&Database", "&Impostazioni", "Informazioni"}));
-        auto menu = [&](const char* nome) { return w->menuBar()->findChild<QMenu*>(QString::fromLatin1(nome)); };
+        auto menu = [&](const char* nome) { return b.w.menuBar()->findChild<QMenu*>(QString::fromLatin1(nome)); };
         QCOMPARE(visibili(menu("mnuCodaEventi")->actions()),
                  (QStringList{"Visualizza eventi nuovi", "Carica messaggi", "-", "Esci"}));
         QCOMPARE(visibili(menu("mnuGestioneCentrale")->actions()), QStringList{"Informazioni Utenti"});
@@ -100,11 +84,11 @@ private slots:
         // Hidden items exist, stay hidden, and the two with windows are disabled.
         for (const char* nome : {"mnuStorico", "mnuPeriferiche", "mnuAnagraficaOperatori", "mnuContatti",
                                  "mnuProcedure", "mnuUtilizzo", "mnuCambioTurno", "Line1", "Line2"}) {
-            auto* a = w->findChild<QAction*>(QString::fromLatin1(nome));
+            auto* a = b.w.findChild<QAction*>(QString::fromLatin1(nome));
             QVERIFY2(a && !a->isVisible(), nome);
         }
-        QVERIFY(!w->findChild<QAction*>(QStringLiteral("mnuStorico"))->isEnabled());
-        QVERIFY(!w->findChild<QAction*>(QStringLiteral("mnuPeriferiche"))->isEnabled());
+        for (const char* nome : {"mnuStorico", "mnuPeriferiche"})
+            QVERIFY2(!b.w.findChild<QAction*>(nome)->isEnabled(), nome);
         QVERIFY(!menu("mnuFase")->menuAction()->isVisible());
         QCOMPARE(visibili(menu("mnuFase")->actions()), (QStringList{"Inserisci Fase", "-", "Cancella Fase"}));
     }
@@ -112,9 +96,9 @@ private slots:
     void statusStripStretchesToTheScreen()
     {
         twips::imposta(15, 12000, 9000);
-        auto w = nuovaFinestra();
-        w->Monitor();
-        StrisciaStato* s = w->striscia();
+        Banco b;
+        b.w.Monitor();
+        StrisciaStato* s = b.w.striscia();
         QCOMPARE(s->geometriaTwips(3).width(), 4050);
         QCOMPARE(s->geometriaTwips(6).width(), 4050);
         QCOMPARE(s->geometriaTwips(7).left(), 9150);
@@ -127,30 +111,30 @@ private slots:
 
     void closeIsRetriedTenSecondsAfterAChildRefuses()
     {
-        auto w = nuovaFinestra();
-        w->show();
+        Banco b;
+        b.w.show();
         int richieste = 0;
         auto* figlio = new Riluttante(richieste);
         figlio->setAttribute(Qt::WA_DeleteOnClose);
-        w->area()->addSubWindow(figlio)->show();
-        QSignalSpy fine(w.get(), &MDIForm1::terminata);
+        b.w.area()->addSubWindow(figlio)->show();
+        QSignalSpy fine(&b.w, &MDIForm1::terminata);
 
-        QVERIFY(!w->close());
+        QVERIFY(!b.w.close());
         QCOMPARE(richieste, 1);
-        QVERIFY(w->Timer3()->isActive());
-        QCOMPARE(w->Timer3()->interval(), 10000);
-        QCOMPARE(w->cursor().shape(), Qt::WaitCursor);
-        QVERIFY(w->isVisible());
-        QVERIFY(m_ctx->db->aperto());
+        QVERIFY(b.w.Timer3()->isActive());
+        QCOMPARE(b.w.Timer3()->interval(), 10000);
+        QCOMPARE(b.w.cursor().shape(), Qt::WaitCursor);
+        QVERIFY(b.w.isVisible());
+        QVERIFY(b.ctx.db->aperto());
 
         // The operator has now saved; the next retry closes everything.
         figlio->rifiuta = false;
-        w->Timer3()->setInterval(20);
+        b.w.Timer3()->setInterval(20);
         QTRY_COMPARE(fine.count(), 1);
         QVERIFY(richieste >= 2);
-        QVERIFY(!w->isVisible());
-        QVERIFY(!w->Timer3()->isActive());
-        QVERIFY(!m_ctx->db->aperto());
+        QVERIFY(!b.w.isVisible());
+        QVERIFY(!b.w.Timer3()->isActive());
+        QVERIFY(!b.ctx.db->aperto());
     }
 
     void manualLoadDuringARunningCycleStartsNoSecondOne()
@@ -158,23 +142,23 @@ private slots:
         prova::Simulatore sim({"--pace"});
         for (int i = 0; i < 4; ++i)
             sim.comando(QStringLiteral("store 3351234567 ALLARME INGRESSO %1").arg(i));
-        auto w = nuovaFinestra();
-        m_pref->setDispositivoPorta(1, sim.percorso());
-        w->avvia();
-        w->Timer1()->stop();
+        Banco b;
+        b.pref.setDispositivoPorta(1, sim.percorso());
+        b.w.avvia();
+        b.w.Timer1()->stop();
         sim.storia();
 
         // The operator chooses "Carica messaggi" while the cycle waits on
         // the (slow) handset.
         bool scelto = false;
-        QTimer::singleShot(300, w.get(), [&] {
-            w->mnuCaricaMessaggi();
+        QTimer::singleShot(300, &b.w, [&] {
+            b.w.mnuCaricaMessaggi();
             scelto = true;
         });
-        w->letturaMessaggi();
+        b.w.letturaMessaggi();
         QVERIFY(scelto);
-        QCOMPARE(sim.storia().count(QStringLiteral("AT+CNMI=1,1,0,0,1")), 1);
-        QCOMPARE(sim.comando(QStringLiteral("list")).size(), 1); // the store is empty: only "ok"
+        QCOMPARE(sim.storia().count("AT+CNMI=1,1,0,0,1"), 1);
+        QCOMPARE(sim.comando("list").size(), 1); // the store is empty: only "ok"
     }
 
     void missingDatabaseIsReportedAndTheConsoleExits()
@@ -183,13 +167,7 @@ private slots:
         QDir(base.path()).mkdir("Dati Sorvela");
         const QString cartella = base.filePath("Dati Sorvela");
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), base.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {"--data-dir", cartella});
+        avvia(p, base.path(), cartella);
         QVERIFY(p.waitForFinished(20000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QVERIFY(p.exitCode() != 0);
@@ -201,16 +179,13 @@ private slots:
 
     void consoleRunsOnTheDemoWithoutAHandset()
     {
-        QTemporaryDir config;
+        QTemporaryDir dati, config;
+        store::Database::crea(dati.filePath("Sorvela.db"), true);
         // COM1 points at a device that does not exist: the console says so
         // and runs on without the line.
         Preferenze(config.filePath("Sorvela/Sorvela.ini")).setDispositivoPorta(1, config.filePath("nessuno"));
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {"--data-dir", m_dir.path()});
+        avvia(p, config.path(), dati.path(), "offscreen");
         QVERIFY(p.waitForStarted());
         QVERIFY2(!p.waitForFinished(4000), qPrintable(p.readAllStandardError()));
         QCOMPARE(p.state(), QProcess::Running);
