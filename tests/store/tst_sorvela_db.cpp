@@ -22,7 +22,7 @@ Esito esegui(const QStringList& argomenti, const QString& xdgData = QString())
     QProcess p;
     if (!xdgData.isEmpty()) {
         auto env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_DATA_HOME"), xdgData);
+        env.insert("XDG_DATA_HOME", xdgData);
         p.setProcessEnvironment(env);
     }
     p.start(QStringLiteral(SORVELA_DB), argomenti);
@@ -46,15 +46,15 @@ private slots:
     void initCreaERifiutaDiSovrascrivere()
     {
         QTemporaryDir dir;
-        const QString cartella = dir.filePath(QStringLiteral("dati nuovi"));
-        const QString file = cartella + QStringLiteral("/Sorvela.db");
+        const QString cartella = dir.filePath("dati nuovi");
+        const QString file = cartella + "/Sorvela.db";
 
-        const Esito primo = esegui({QStringLiteral("init"), QStringLiteral("--data-dir"), cartella});
+        const Esito primo = esegui({"init", "--data-dir", cartella});
         QCOMPARE(primo.codice, 0);
-        QCOMPARE(Database::apri(file)->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 0);
+        QCOMPARE(Database::apri(file)->valore("SELECT count(*) FROM DatiUtente").toInt(), 0);
 
         const QByteArray prima = contenuto(file);
-        const Esito secondo = esegui({QStringLiteral("init"), QStringLiteral("--demo"), QStringLiteral("--data-dir"), cartella});
+        const Esito secondo = esegui({"init", "--demo", "--data-dir", cartella});
         QVERIFY(secondo.codice != 0);
         QVERIFY(secondo.errori.contains(file));
         QCOMPARE(secondo.errori.trimmed().count(QLatin1Char('\n')), 0);
@@ -64,19 +64,19 @@ private slots:
     void demoNellaCartellaDatiPredefinita()
     {
         QTemporaryDir xdg;
-        const Esito e = esegui({QStringLiteral("init"), QStringLiteral("--demo")}, xdg.path());
+        const Esito e = esegui({"init", "--demo"}, xdg.path());
         QCOMPARE(e.codice, 0);
-        auto db = Database::apri(xdg.filePath(QStringLiteral("Sorvela/Sorvela.db")));
-        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+        auto db = Database::apri(xdg.filePath("Sorvela/Sorvela.db"));
+        QCOMPARE(db->valore("SELECT count(*) FROM DatiUtente").toInt(), 6);
     }
 
     void argomentiSbagliati_data()
     {
         QTest::addColumn<QStringList>("argomenti");
         QTest::newRow("nessun comando") << QStringList();
-        QTest::newRow("comando sconosciuto") << QStringList{QStringLiteral("drop")};
-        QTest::newRow("opzione sconosciuta") << QStringList{QStringLiteral("init"), QStringLiteral("--forza")};
-        QTest::newRow("cartella senza valore") << QStringList{QStringLiteral("init"), QStringLiteral("--data-dir")};
+        QTest::newRow("comando sconosciuto") << QStringList{"drop"};
+        QTest::newRow("opzione sconosciuta") << QStringList{"init", "--forza"};
+        QTest::newRow("cartella senza valore") << QStringList{"init", "--data-dir"};
     }
 
     void argomentiSbagliati()
@@ -86,7 +86,7 @@ private slots:
         const Esito e = esegui(argomenti, xdg.path());
         QVERIFY(e.codice > 0);
         QCOMPARE(e.errori.trimmed().count(QLatin1Char('\n')), 0);
-        QVERIFY(!QFile::exists(xdg.filePath(QStringLiteral("Sorvela/Sorvela.db"))));
+        QVERIFY(!QFile::exists(xdg.filePath("Sorvela/Sorvela.db")));
     }
 };
 

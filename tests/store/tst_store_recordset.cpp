@@ -46,90 +46,90 @@ private slots:
     {
         QFETCH(QString, sorgente);
         // A serial number given twice by mistake: the second one must be found.
-        m_db->esegui(QStringLiteral("INSERT INTO Matricole VALUES ('777777', '000103'), ('777777', '000105')"));
+        m_db->esegui("INSERT INTO Matricole VALUES ('777777', '000103'), ('777777', '000105')");
         auto rs = m_db->apriRecordSet(sorgente);
-        const QString primoCodice = rs.campo(QStringLiteral("Codice periferica")).toString();
+        const QString primoCodice = rs.campo("Codice periferica").toString();
 
-        QVERIFY(!rs.findFirst(QStringLiteral("Matricola = ?"), {QStringLiteral("000000")}));
+        QVERIFY(!rs.findFirst("Matricola = ?", {"000000"}));
         QVERIFY(rs.noMatch());
-        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), primoCodice);
+        QCOMPARE(rs.campo("Codice periferica").toString(), primoCodice);
 
-        QVERIFY(rs.findFirst(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
+        QVERIFY(rs.findFirst("Matricola = ?", {"777777"}));
         QVERIFY(!rs.noMatch());
-        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000103"));
-        QVERIFY(rs.findNext(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
-        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000105"));
-        QVERIFY(!rs.findNext(QStringLiteral("Matricola = ?"), {QStringLiteral("777777")}));
+        QCOMPARE(rs.campo("Codice periferica").toString(), "000103");
+        QVERIFY(rs.findNext("Matricola = ?", {"777777"}));
+        QCOMPARE(rs.campo("Codice periferica").toString(), "000105");
+        QVERIFY(!rs.findNext("Matricola = ?", {"777777"}));
         QVERIFY(rs.noMatch());
-        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000105"));
+        QCOMPARE(rs.campo("Codice periferica").toString(), "000105");
 
         // Back to the first with another criterion; moving on goes in set order.
-        QVERIFY(rs.findFirst(QStringLiteral("[Codice periferica] = ? AND Matricola LIKE ?"),
-                             {QStringLiteral("000101"), QStringLiteral("24%")}));
-        QCOMPARE(rs.campo(QStringLiteral("Matricola")).toString(), QStringLiteral("240017"));
+        QVERIFY(rs.findFirst("[Codice periferica] = ? AND Matricola LIKE ?",
+                             {"000101", "24%"}));
+        QCOMPARE(rs.campo("Matricola").toString(), "240017");
         rs.moveNext();
-        QCOMPARE(rs.campo(QStringLiteral("Matricola")).toString(), QStringLiteral("230452"));
+        QCOMPARE(rs.campo("Matricola").toString(), "230452");
     }
 
     void nullRestaDistintoDalTestoVuoto()
     {
-        auto rs = m_db->apriRecordSet(QStringLiteral("SELECT * FROM DatiUtente WHERE [Codice periferica] = ?"),
-                                      {QStringLiteral("000103")});
-        QVERIFY(rs.campo(QStringLiteral("Scadenza carta")).isNull());
-        QVERIFY(!rs.campo(QStringLiteral("Ragione sociale")).isNull());
-        QCOMPARE(rs.campo(QStringLiteral("Ragione sociale")).toString(), QString());
+        auto rs = m_db->apriRecordSet("SELECT * FROM DatiUtente WHERE [Codice periferica] = ?",
+                                      {"000103"});
+        QVERIFY(rs.campo("Scadenza carta").isNull());
+        QVERIFY(!rs.campo("Ragione sociale").isNull());
+        QCOMPARE(rs.campo("Ragione sociale").toString(), QString());
 
         rs.edit();
-        rs.setCampo(QStringLiteral("Nome"), QVariant());
-        rs.setCampo(QStringLiteral("Note"), QString());
-        rs.setCampo(QStringLiteral("Scadenza carta"), QDate(2027, 1, 31));
+        rs.setCampo("Nome", QVariant());
+        rs.setCampo("Note", QString());
+        rs.setCampo("Scadenza carta", QDate(2027, 1, 31));
         // An invalid date or time is no date: Null, not an empty text.
-        rs.setCampo(QStringLiteral("Installazione"), QDate());
-        rs.setCampo(QStringLiteral("Ultima interrogazione"), QDateTime());
+        rs.setCampo("Installazione", QDate());
+        rs.setCampo("Ultima interrogazione", QDateTime());
         rs.update();
         QCOMPARE(m_db->valore(QStringLiteral("SELECT Installazione IS NULL AND [Ultima interrogazione] IS NULL "
                                              "FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 1);
-        QVERIFY(rs.campo(QStringLiteral("Nome")).isNull());
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT Nome IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 1);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT Note IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'")).toInt(), 0);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Scadenza carta] FROM DatiUtente WHERE [Codice periferica] = '000103'")),
+        QVERIFY(rs.campo("Nome").isNull());
+        QCOMPARE(m_db->valore("SELECT Nome IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'").toInt(), 1);
+        QCOMPARE(m_db->valore("SELECT Note IS NULL FROM DatiUtente WHERE [Codice periferica] = '000103'").toInt(), 0);
+        QCOMPARE(m_db->valore("SELECT [Scadenza carta] FROM DatiUtente WHERE [Codice periferica] = '000103'"),
                  QVariant(QDate(2027, 1, 31)));
-        QVERIFY(m_db->valore(QStringLiteral("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = 'nessuno'")).isNull());
+        QVERIFY(m_db->valore("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = 'nessuno'").isNull());
     }
 
     void aggiungiModificaCancella()
     {
         const QDateTime adesso(QDate(2026, 3, 2), QTime(10, 5, 7));
-        auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
+        auto ev = m_db->apriRecordSet("ArchivioEventi");
         ev.addNew();
-        ev.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));
-        ev.setCampo(QStringLiteral("Data e ora"), adesso);
-        ev.setCampo(QStringLiteral("Testo messaggio"), QStringLiteral("ALLARME INGRESSO 3"));
-        ev.setCampo(QStringLiteral("Tipo evento"), QStringLiteral("Allarme"));
+        ev.setCampo("Codice periferica", "000101");
+        ev.setCampo("Data e ora", adesso);
+        ev.setCampo("Testo messaggio", "ALLARME INGRESSO 3");
+        ev.setCampo("Tipo evento", "Allarme");
         ev.update();
         const qint64 id = ev.ultimoId();
         QVERIFY(id > 0);
         // Stored as the text every other reader sorts and compares.
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Data e ora] || '|' || Archiviato FROM ArchivioEventi WHERE ID = ?"), {id}).toString(),
-                 QStringLiteral("2026-03-02 10:05:07|0"));
+        QCOMPARE(m_db->valore("SELECT [Data e ora] || '|' || Archiviato FROM ArchivioEventi WHERE ID = ?", {id}).toString(),
+                 "2026-03-02 10:05:07|0");
 
-        auto rs = m_db->apriRecordSet(QStringLiteral("SELECT * FROM ArchivioEventi WHERE [Codice periferica] = ? ORDER BY ID"),
-                                      {QStringLiteral("000101")});
-        QVERIFY(rs.findFirst(QStringLiteral("ID = ?"), {id}));
-        QCOMPARE(rs.campo(QStringLiteral("Data e ora")).toDateTime(), adesso);
-        QCOMPARE(rs.campo(QStringLiteral("Archiviato")), QVariant(false));
+        auto rs = m_db->apriRecordSet("SELECT * FROM ArchivioEventi WHERE [Codice periferica] = ? ORDER BY ID",
+                                      {"000101"});
+        QVERIFY(rs.findFirst("ID = ?", {id}));
+        QCOMPARE(rs.campo("Data e ora").toDateTime(), adesso);
+        QCOMPARE(rs.campo("Archiviato"), QVariant(false));
         rs.edit();
-        rs.setCampo(QStringLiteral("Descrizione evento"), QStringLiteral("Scarso credito residuo;"));
-        QCOMPARE(rs.campo(QStringLiteral("Descrizione evento")).toString(), QStringLiteral("Scarso credito residuo;"));
+        rs.setCampo("Descrizione evento", "Scarso credito residuo;");
+        QCOMPARE(rs.campo("Descrizione evento").toString(), "Scarso credito residuo;");
         rs.update();
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Descrizione evento] FROM ArchivioEventi WHERE ID = ?"), {id}).toString(),
-                 QStringLiteral("Scarso credito residuo;"));
+        QCOMPARE(m_db->valore("SELECT [Descrizione evento] FROM ArchivioEventi WHERE ID = ?", {id}).toString(),
+                 "Scarso credito residuo;");
 
         // An edit dropped by cancelUpdate writes nothing.
         rs.edit();
-        rs.setCampo(QStringLiteral("Tipo evento"), QStringLiteral("Test"));
+        rs.setCampo("Tipo evento", "Test");
         rs.cancelUpdate();
-        QCOMPARE(rs.campo(QStringLiteral("Tipo evento")).toString(), QStringLiteral("Allarme"));
+        QCOMPARE(rs.campo("Tipo evento").toString(), "Allarme");
 
         // Deleting every row of a set, the clean-up way.
         rs.moveLast();
@@ -140,36 +140,36 @@ private slots:
         for (; !rs.eof(); rs.moveNext()) {
             rs.cancellaCorrente();
             ++cancellati;
-            QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo(QStringLiteral("ID")));
+            QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo("ID"));
         }
         QCOMPARE(cancellati, n);
         QCOMPARE(rs.recordCount(), 0);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi WHERE [Codice periferica] = '000101'")).toInt(), 0);
+        QCOMPARE(m_db->valore("SELECT count(*) FROM ArchivioEventi WHERE [Codice periferica] = '000101'").toInt(), 0);
     }
 
     void conteggioEsattoDopoMoveLast()
     {
         Transazione t(*m_db);
         for (int i = 0; i < 250; ++i)
-            m_db->esegui(QStringLiteral("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 1)"),
+            m_db->esegui("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 1)",
                          {QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')), QDateTime::currentDateTime()});
         t.conferma();
 
-        auto rs = m_db->apriRecordSet(QStringLiteral("InterrogazioniPendenti"));
+        auto rs = m_db->apriRecordSet("InterrogazioniPendenti");
         QVERIFY(!rs.eof());
         QVERIFY(rs.recordCount() >= 1);
         rs.moveLast();
         QCOMPARE(rs.recordCount(), 250);
-        QCOMPARE(rs.campo(QStringLiteral("Codice periferica")).toString(), QStringLiteral("000249"));
+        QCOMPARE(rs.campo("Codice periferica").toString(), "000249");
         rs.moveNext();
         QVERIFY(rs.eof());
 
-        auto vuoto = m_db->apriRecordSet(QStringLiteral("SELECT * FROM InterrogazioniPendenti WHERE Tentativi > ?"), {5});
+        auto vuoto = m_db->apriRecordSet("SELECT * FROM InterrogazioniPendenti WHERE Tentativi > ?", {5});
         QVERIFY(vuoto.eof());
         QCOMPARE(vuoto.recordCount(), 0);
         vuoto.moveLast();
         QVERIFY(vuoto.eof());
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, vuoto.campo(QStringLiteral("Tentativi")));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, vuoto.campo("Tentativi"));
     }
 
     void valoriConApostrofiEPuntiEVirgola_data()
@@ -186,18 +186,18 @@ private slots:
     void valoriConApostrofiEPuntiEVirgola()
     {
         QFETCH(QString, valore);
-        auto rs = m_db->apriRecordSet(QStringLiteral("Telefoni_Utenti"));
+        auto rs = m_db->apriRecordSet("Telefoni_Utenti");
         rs.addNew();
-        rs.setCampo(QStringLiteral("CodPer"), QStringLiteral("000104"));
-        rs.setCampo(QStringLiteral("Contatto"), valore);
-        rs.setCampo(QStringLiteral("Des_Telefoni"), valore);
+        rs.setCampo("CodPer", "000104");
+        rs.setCampo("Contatto", valore);
+        rs.setCampo("Des_Telefoni", valore);
         rs.update();
 
-        auto letto = m_db->apriRecordSet(QStringLiteral("SELECT * FROM Telefoni_Utenti WHERE Contatto = ?"), {valore});
+        auto letto = m_db->apriRecordSet("SELECT * FROM Telefoni_Utenti WHERE Contatto = ?", {valore});
         QCOMPARE(letto.recordCount(), 1);
-        QCOMPARE(letto.campo(QStringLiteral("Des_Telefoni")).toString(), valore);
-        QVERIFY(rs.findFirst(QStringLiteral("Contatto = ? AND [CodPer] = ?"), {valore, QStringLiteral("000104")}));
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+        QCOMPARE(letto.campo("Des_Telefoni").toString(), valore);
+        QVERIFY(rs.findFirst("Contatto = ? AND [CodPer] = ?", {valore, "000104"}));
+        QCOMPARE(m_db->valore("SELECT count(*) FROM DatiUtente").toInt(), 6);
     }
 
     void unErroreInTransazioneLasciaIlFileInvariato()
@@ -207,13 +207,13 @@ private slots:
         m_db = Database::apri(m_file);
         {
             Transazione t(*m_db);
-            auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
+            auto ev = m_db->apriRecordSet("ArchivioEventi");
             ev.addNew();
-            ev.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));
+            ev.setCampo("Codice periferica", "000101");
             ev.update();
-            auto u = m_db->apriRecordSet(QStringLiteral("DatiUtente"));
+            auto u = m_db->apriRecordSet("DatiUtente");
             u.addNew();
-            u.setCampo(QStringLiteral("Codice periferica"), QStringLiteral("000101"));  // already taken
+            u.setCampo("Codice periferica", "000101");  // already taken
             try {
                 u.update();
                 QFAIL("a duplicate subscriber code was accepted");
@@ -230,30 +230,30 @@ private slots:
 
     void nomiDeiCampiSenzaRiguardoAlleMaiuscole()
     {
-        auto rs = m_db->apriRecordSet(QStringLiteral("[datiutente]"));
-        QCOMPARE(rs.campo(QStringLiteral("CITTÀ")).toString(), QStringLiteral("Firenze"));
-        QCOMPARE(rs.campo(QStringLiteral("[città]")).toString(), QStringLiteral("Firenze"));
-        QCOMPARE(rs.campo(QStringLiteral("codice PERIFERICA")).toString(), QStringLiteral("000101"));
+        auto rs = m_db->apriRecordSet("[datiutente]");
+        QCOMPARE(rs.campo("CITTÀ").toString(), "Firenze");
+        QCOMPARE(rs.campo("[città]").toString(), "Firenze");
+        QCOMPARE(rs.campo("codice PERIFERICA").toString(), "000101");
         rs.edit();
-        rs.setCampo(QStringLiteral("città"), QStringLiteral("Fiesole"));
+        rs.setCampo("città", "Fiesole");
         rs.update();
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Città] FROM DatiUtente WHERE [Codice periferica] = '000101'")).toString(),
-                 QStringLiteral("Fiesole"));
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo(QStringLiteral("Citta")));
+        QCOMPARE(m_db->valore("SELECT [Città] FROM DatiUtente WHERE [Codice periferica] = '000101'").toString(),
+                 "Fiesole");
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.campo("Citta"));
     }
 
     void ogniErroreDiventaErroreDatabase()
     {
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->apriRecordSet(QStringLiteral("TabellaInesistente")));
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui(QStringLiteral("SELECT 1; DROP TABLE DatiUtente")));
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui(QStringLiteral("DELETE FROM Matricole WHERE Matricola = ?")));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->apriRecordSet("TabellaInesistente"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui("SELECT 1; DROP TABLE DatiUtente"));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui("DELETE FROM Matricole WHERE Matricola = ?"));
         auto join = m_db->apriRecordSet(QStringLiteral(
             "SELECT m.Matricola, u.Nome FROM Matricole m JOIN DatiUtente u USING ([Codice periferica])"));
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, join.edit());
-        auto rs = m_db->apriRecordSet(QStringLiteral("Matricole"));
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.setCampo(QStringLiteral("Matricola"), 1));
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.findFirst(QStringLiteral("Colonna = ?"), {1}));
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente")).toInt(), 6);
+        auto rs = m_db->apriRecordSet("Matricole");
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.setCampo("Matricola", 1));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.findFirst("Colonna = ?", {1}));
+        QCOMPARE(m_db->valore("SELECT count(*) FROM DatiUtente").toInt(), 6);
         m_db->inizia();
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->inizia());
         m_db->annulla();
@@ -263,16 +263,16 @@ private slots:
         QVERIFY(!rs.aperto());
         QVERIFY(rs.eof());
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, rs.moveNext());
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->valore(QStringLiteral("SELECT 1")));
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->valore("SELECT 1"));
     }
 
     void aperturaNonCreaFileENonAccettaAltriFile()
     {
-        const QString mancante = m_dir.filePath(QStringLiteral("mancante.db"));
+        const QString mancante = m_dir.filePath("mancante.db");
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(mancante));
         QVERIFY(!QFile::exists(mancante));
 
-        const QString testo = m_dir.filePath(QStringLiteral("testo.db"));
+        const QString testo = m_dir.filePath("testo.db");
         QFile f(testo);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("non sono un database, ma un file di testo abbastanza lungo da sembrare qualcosa\n");
@@ -284,11 +284,11 @@ private slots:
     void compattazioneInUnNuovoFile()
     {
         m_db.reset();
-        const QString nuovo = m_dir.filePath(QStringLiteral("Sorvela'new.db"));
+        const QString nuovo = m_dir.filePath("Sorvela'new.db");
         Database::compatta(m_file, nuovo);
         auto db = Database::apri(nuovo);
-        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi")).toInt(), 8);
-        QCOMPARE(db->valore(QStringLiteral("SELECT count(*) FROM [Coda Query]")).toInt(), 3);
+        QCOMPARE(db->valore("SELECT count(*) FROM ArchivioEventi").toInt(), 8);
+        QCOMPARE(db->valore("SELECT count(*) FROM [Coda Query]").toInt(), 3);
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::compatta(m_file, nuovo));
     }
 };

@@ -14,31 +14,23 @@ using namespace sorvela::store;
 
 namespace {
 
-QStringList colonne(Database& db, const QString& oggetto)
-{
-    QStringList nomi;
-    auto rs = db.apriRecordSet(QStringLiteral("SELECT name FROM pragma_table_xinfo(?) ORDER BY cid"), {oggetto});
-    for (; !rs.eof(); rs.moveNext())
-        nomi << rs.campo(QStringLiteral("name")).toString();
-    return nomi;
-}
-
-QStringList oggetti(Database& db, const QString& tipo)
-{
-    QStringList nomi;
-    auto rs = db.apriRecordSet(QStringLiteral(
-        "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite%' ORDER BY name"), {tipo});
-    for (; !rs.eof(); rs.moveNext())
-        nomi << rs.campo(0).toString();
-    return nomi;
-}
-
-QStringList colonnaDi(RecordSet rs, int indice)
+QStringList colonnaDi(RecordSet rs, int indice = 0)
 {
     QStringList valori;
     for (; !rs.eof(); rs.moveNext())
         valori << rs.campo(indice).toString();
     return valori;
+}
+
+QStringList colonne(Database& db, const QString& oggetto)
+{
+    return colonnaDi(db.apriRecordSet("SELECT name FROM pragma_table_xinfo(?) ORDER BY cid", {oggetto}));
+}
+
+QStringList oggetti(Database& db, const QString& tipo)
+{
+    return colonnaDi(db.apriRecordSet(
+        "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite%' ORDER BY name", {tipo}));
 }
 
 } // namespace
@@ -63,62 +55,62 @@ private slots:
     void tabelleEColonneSonoQuelleAttese()
     {
         const QMap<QString, QStringList> attese{
-            {QStringLiteral("DatiUtente"),
+            {"DatiUtente",
              {"Codice periferica", "Monitoraggio", "Tipo utente", "Ragione sociale", "Nome", "Indirizzo",
               "Città", "Provincia", "Cap", "Note", "Modello", "Periodo", "Telefono PSTN", "Telefono GSM dati",
               "Telefono ISDN", "Telefono GSM fonia", "Installazione", "Installatore", "Telefono installatore",
               "Scadenza carta", "Scadenza segnalata", "Ultima interrogazione"}},
-            {QStringLiteral("ArchivioEventi"),
+            {"ArchivioEventi",
              {"ID", "Codice periferica", "Data e ora", "Testo messaggio", "Archiviato", "Tipo evento",
               "Descrizione evento", "Data"}},
-            {QStringLiteral("InterrogazioniPendenti"), {"Codice periferica", "Data e ora", "Tentativi"}},
-            {QStringLiteral("Matricole"), {"Matricola", "Codice periferica"}},
-            {QStringLiteral("TipoPeriferica"),
+            {"InterrogazioniPendenti", {"Codice periferica", "Data e ora", "Tentativi"}},
+            {"Matricole", {"Matricola", "Codice periferica"}},
+            {"TipoPeriferica",
              {"IDPeriferica", "PerifericaTipo", "DesPeriferica", "Protocollo", "Predefinita", "Tabella"}},
-            {QStringLiteral("TipoProtocolli"), {"IDProtocollo", "Protocollo"}},
-            {QStringLiteral("Telefoni_Utenti"), {"CodPer", "Contatto", "Num_Tel", "Des_Telefoni"}},
+            {"TipoProtocolli", {"IDProtocollo", "Protocollo"}},
+            {"Telefoni_Utenti", {"CodPer", "Contatto", "Num_Tel", "Des_Telefoni"}},
         };
         // The demo adds its types' input tables; an empty database has only
         // the fixed tables.
-        const QString vuoto = m_dir.filePath(QStringLiteral("vuoto.db"));
+        const QString vuoto = m_dir.filePath("vuoto.db");
         Database::crea(vuoto, false);
         auto db = Database::apri(vuoto);
-        QCOMPARE(oggetti(*db, QStringLiteral("table")), QStringList(attese.keys()));
+        QCOMPARE(oggetti(*db, "table"), QStringList(attese.keys()));
         for (auto it = attese.begin(); it != attese.end(); ++it)
             QCOMPARE(colonne(*db, it.key()), it.value());
 
         // Every demo type's input table exists with the input columns.
-        auto tipi = m_db->apriRecordSet(QStringLiteral("TipoPeriferica"));
+        auto tipi = m_db->apriRecordSet("TipoPeriferica");
         QVERIFY(tipi.recordCount() > 0);
         for (; !tipi.eof(); tipi.moveNext())
-            QCOMPARE(colonne(*m_db, tipi.campo(QStringLiteral("Tabella")).toString()),
+            QCOMPARE(colonne(*m_db, tipi.campo("Tabella").toString()),
                      QStringList({"Contatore", "CodiceEvento", "Zona", "DesEvento", "TipoEvento", "Trattamento"}));
     }
 
     void queryMemorizzateConLeColonneUsate()
     {
         const QMap<QString, QStringList> usate{
-            {QStringLiteral("Coda Query"),
+            {"Coda Query",
              {"ID", "Codice periferica", "Tipo utente", "Ragione sociale", "Nome", "Descrizione evento",
               "Data e ora", "Tipo evento", "Archiviato"}},
-            {QStringLiteral("DatiUtente Query"),
+            {"DatiUtente Query",
              {"Codice periferica", "Data e ora", "Testo messaggio", "Tipo evento", "Descrizione evento"}},
-            {QStringLiteral("Dati_Utente"), {"Codice periferica"}},
-            {QStringLiteral("F_PeriferichePredefinite"), {"PerifericaTipo", "Predefinita"}},
-            {QStringLiteral("F_CodiceC"), {"Codice periferica"}},
-            {QStringLiteral("F_CodiceD"), {"Codice periferica"}},
-            {QStringLiteral("F_NomeC"), {"Codice periferica"}},
-            {QStringLiteral("F_NomeD"), {"Codice periferica"}},
-            {QStringLiteral("F_Rag_SocC"), {"Codice periferica"}},
-            {QStringLiteral("F_Rag_SocD"), {"Codice periferica"}},
+            {"Dati_Utente", {"Codice periferica"}},
+            {"F_PeriferichePredefinite", {"PerifericaTipo", "Predefinita"}},
+            {"F_CodiceC", {"Codice periferica"}},
+            {"F_CodiceD", {"Codice periferica"}},
+            {"F_NomeC", {"Codice periferica"}},
+            {"F_NomeD", {"Codice periferica"}},
+            {"F_Rag_SocC", {"Codice periferica"}},
+            {"F_Rag_SocD", {"Codice periferica"}},
         };
-        QCOMPARE(oggetti(*m_db, QStringLiteral("view")), QStringList(usate.keys()));
+        QCOMPARE(oggetti(*m_db, "view"), QStringList(usate.keys()));
         for (auto it = usate.begin(); it != usate.end(); ++it) {
             const QStringList presenti = colonne(*m_db, it.key());
             for (const QString& c : it.value())
                 QVERIFY2(presenti.contains(c), qPrintable(it.key() + ": " + c));
             if (it.key().startsWith(QLatin1String("F_")) && it.key() != QLatin1String("F_PeriferichePredefinite"))
-                QCOMPARE(presenti.first(), QStringLiteral("Codice periferica"));
+                QCOMPARE(presenti.first(), "Codice periferica");
         }
     }
 
@@ -127,52 +119,52 @@ private slots:
         // An event whose subscriber no longer exists must still reach the queue.
         m_db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Archiviato], "
                                     "[Tipo evento], [Descrizione evento]) VALUES (?, ?, 0, ?, ?)"),
-                     {QStringLiteral("999999"), QDateTime::currentDateTime(), QStringLiteral("Allarme"),
-                      QStringLiteral("Scadenza SIM")});
+                     {"999999", QDateTime::currentDateTime(), "Allarme",
+                      "Scadenza SIM"});
         const QStringList nonArchiviati = colonnaDi(
-            m_db->apriRecordSet(QStringLiteral("SELECT ID FROM ArchivioEventi WHERE Archiviato = 0 ORDER BY ID")), 0);
+            m_db->apriRecordSet("SELECT ID FROM ArchivioEventi WHERE Archiviato = 0 ORDER BY ID"), 0);
         QCOMPARE(nonArchiviati.size(), 4);
 
-        auto coda = m_db->apriRecordSet(QStringLiteral("Coda Query"));
+        auto coda = m_db->apriRecordSet("Coda Query");
         QStringList visti;
         for (; !coda.eof(); coda.moveNext()) {
-            visti << coda.campo(QStringLiteral("ID")).toString();
-            QCOMPARE(coda.campo(QStringLiteral("Archiviato")).toBool(), false);
-            const QString codice = coda.campo(QStringLiteral("Codice periferica")).toString();
+            visti << coda.campo("ID").toString();
+            QCOMPARE(coda.campo("Archiviato").toBool(), false);
+            const QString codice = coda.campo("Codice periferica").toString();
             const QVariant nome = m_db->valore(
-                QStringLiteral("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
-            QCOMPARE(coda.campo(QStringLiteral("Nome")), nome);
+                "SELECT Nome FROM DatiUtente WHERE [Codice periferica] = ?", {codice});
+            QCOMPARE(coda.campo("Nome"), nome);
         }
         QCOMPARE(visti, nonArchiviati);
 
         // Archiving through the queue writes the event itself.
         coda.moveFirst();
-        const qint64 id = coda.campo(QStringLiteral("ID")).toLongLong();
+        const qint64 id = coda.campo("ID").toLongLong();
         coda.edit();
-        coda.setCampo(QStringLiteral("Archiviato"), true);
+        coda.setCampo("Archiviato", true);
         coda.update();
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT Archiviato FROM ArchivioEventi WHERE ID = ?"), {id}).toInt(), 1);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM [Coda Query]")).toInt(), 3);
+        QCOMPARE(m_db->valore("SELECT Archiviato FROM ArchivioEventi WHERE ID = ?", {id}).toInt(), 1);
+        QCOMPARE(m_db->valore("SELECT count(*) FROM [Coda Query]").toInt(), 3);
     }
 
     void datiUtenteQueryDaOgniEventoUnaVolta()
     {
         const QStringList tutti = colonnaDi(
-            m_db->apriRecordSet(QStringLiteral("SELECT ID FROM ArchivioEventi ORDER BY ID")), 0);
+            m_db->apriRecordSet("SELECT ID FROM ArchivioEventi ORDER BY ID"), 0);
         QVERIFY(tutti.size() >= 8);
-        QCOMPARE(colonnaDi(m_db->apriRecordSet(QStringLiteral("SELECT ID FROM [DatiUtente Query] ORDER BY ID")), 0),
+        QCOMPARE(colonnaDi(m_db->apriRecordSet("SELECT ID FROM [DatiUtente Query] ORDER BY ID"), 0),
                  tutti);
 
         // A subscriber's history, newest first.
         auto storia = m_db->apriRecordSet(
-            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ? ORDER BY [Data e ora] DESC"),
-            {QStringLiteral("000102")});
+            "SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ? ORDER BY [Data e ora] DESC",
+            {"000102"});
         storia.moveLast();
         QCOMPARE(storia.recordCount(), 2);
         storia.moveFirst();
-        const QDateTime primo = storia.campo(QStringLiteral("Data e ora")).toDateTime();
+        const QDateTime primo = storia.campo("Data e ora").toDateTime();
         storia.moveNext();
-        QVERIFY(primo > storia.campo(QStringLiteral("Data e ora")).toDateTime());
+        QVERIFY(primo > storia.campo("Data e ora").toDateTime());
     }
 
     void ordinamentiDelSelettore_data()
@@ -199,9 +191,9 @@ private slots:
 
         struct Utente { QString codice, nome; };
         std::vector<Utente> attesi;
-        auto tutti = m_db->apriRecordSet(QStringLiteral("DatiUtente"));
+        auto tutti = m_db->apriRecordSet("DatiUtente");
         for (; !tutti.eof(); tutti.moveNext())
-            attesi.push_back({tutti.campo(QStringLiteral("Codice periferica")).toString(),
+            attesi.push_back({tutti.campo("Codice periferica").toString(),
                               tutti.campo(chiave).toString()});
         std::sort(attesi.begin(), attesi.end(), [](const Utente& a, const Utente& b) {
             const int c = a.nome.compare(b.nome, Qt::CaseInsensitive);
@@ -218,27 +210,27 @@ private slots:
 
     void tipoPredefinitoSiCambiaDallaQueryMemorizzata()
     {
-        auto rs = m_db->apriRecordSet(QStringLiteral("F_PeriferichePredefinite"));
+        auto rs = m_db->apriRecordSet("F_PeriferichePredefinite");
         for (; !rs.eof(); rs.moveNext()) {
             rs.edit();
-            rs.setCampo(QStringLiteral("Predefinita"),
-                        rs.campo(QStringLiteral("PerifericaTipo")).toString() == QLatin1String("Vedetta 8"));
+            rs.setCampo("Predefinita",
+                        rs.campo("PerifericaTipo").toString() == QLatin1String("Vedetta 8"));
             rs.update();
         }
         QCOMPARE(m_db->valore(QStringLiteral("SELECT group_concat(PerifericaTipo) FROM TipoPeriferica "
                                              "WHERE Predefinita = 1")).toString(),
-                 QStringLiteral("Vedetta 8"));
+                 "Vedetta 8");
     }
 
     void unTipoAggiuntoSenzaPosizioneVaInCodaAllaLista()
     {
-        const int ultimo = m_db->valore(QStringLiteral("SELECT max(IDPeriferica) FROM TipoPeriferica")).toInt();
-        auto rs = m_db->apriRecordSet(QStringLiteral("TipoPeriferica"));
+        const int ultimo = m_db->valore("SELECT max(IDPeriferica) FROM TipoPeriferica").toInt();
+        auto rs = m_db->apriRecordSet("TipoPeriferica");
         rs.addNew();
-        rs.setCampo(QStringLiteral("PerifericaTipo"), QStringLiteral("Nuovo modello"));
-        rs.setCampo(QStringLiteral("DesPeriferica"), QStringLiteral("*"));
-        rs.setCampo(QStringLiteral("Protocollo"), 0);
-        rs.setCampo(QStringLiteral("Tabella"), QStringLiteral("*"));
+        rs.setCampo("PerifericaTipo", "Nuovo modello");
+        rs.setCampo("DesPeriferica", "*");
+        rs.setCampo("Protocollo", 0);
+        rs.setCampo("Tabella", "*");
         rs.update();
         QCOMPARE(rs.ultimoId(), qint64(ultimo + 1));
     }
@@ -246,15 +238,15 @@ private slots:
     void datiDimostrativi()
     {
         // Sender numbers arrive as "+39…"; subscribers are stored both ways.
-        QVERIFY(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '+39%'")).toInt() > 0);
-        QVERIFY(m_db->valore(QStringLiteral("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '3%'")).toInt() > 0);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT count(*) FROM TipoPeriferica WHERE Predefinita = 1")).toInt(), 1);
-        QCOMPARE(m_db->valore(QStringLiteral("SELECT [Codice periferica] FROM DatiUtente WHERE Nome LIKE ?"),
-                              {QStringLiteral("Dell'Acqua%")}).toString(),
-                 QStringLiteral("000101"));
+        QVERIFY(m_db->valore("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '+39%'").toInt() > 0);
+        QVERIFY(m_db->valore("SELECT count(*) FROM DatiUtente WHERE [Telefono GSM fonia] LIKE '3%'").toInt() > 0);
+        QCOMPARE(m_db->valore("SELECT count(*) FROM TipoPeriferica WHERE Predefinita = 1").toInt(), 1);
+        QCOMPARE(m_db->valore("SELECT [Codice periferica] FROM DatiUtente WHERE Nome LIKE ?",
+                              {"Dell'Acqua%"}).toString(),
+                 "000101");
         // The archive's first date comes from the event itself.
-        auto ev = m_db->apriRecordSet(QStringLiteral("ArchivioEventi"));
-        QCOMPARE(ev.campo(QStringLiteral("Data")).toDate(), ev.campo(QStringLiteral("Data e ora")).toDateTime().date());
+        auto ev = m_db->apriRecordSet("ArchivioEventi");
+        QCOMPARE(ev.campo("Data").toDate(), ev.campo("Data e ora").toDateTime().date());
     }
 
     void ricercheFrequentiUsanoUnIndice_data()
@@ -277,11 +269,11 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(int, parametri);
-        const QVariantList valori(parametri, QStringLiteral("000101"));
-        auto piano = m_db->apriRecordSet(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, valori);
-        static const QRegularExpression scansione(QStringLiteral("^SCAN (\\S+)"));
+        const QVariantList valori(parametri, "000101");
+        auto piano = m_db->apriRecordSet("EXPLAIN QUERY PLAN " + sql, valori);
+        static const QRegularExpression scansione("^SCAN (\\S+)");
         for (; !piano.eof(); piano.moveNext()) {
-            const QString passo = piano.campo(QStringLiteral("detail")).toString();
+            const QString passo = piano.campo("detail").toString();
             const auto m = scansione.match(passo);
             // Scanning the queue's own few rows is fine; scanning a table is not.
             QVERIFY2(!m.hasMatch() || m.captured(1) == QLatin1String("Coda"), qPrintable(passo));
