@@ -109,4 +109,10 @@ struct Banco {
     void mappa(int porta, const QString& dispositivo) { preferenze.setDispositivoPorta(porta, dispositivo); }
 };
 
+// The same context with a simulated handset, started with `argomenti`, on COM1.
+struct BancoConTelefono : Banco {
+    Simulatore sim;
+    explicit BancoConTelefono(const QStringList& argomenti = {}) : sim(argomenti) { mappa(1, sim.percorso()); }
+};
+
 } // namespace sorvela::prova
