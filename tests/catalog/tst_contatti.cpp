@@ -61,13 +61,9 @@ struct Banco : comune::Banco {
     // The stored list, "name|number|note" per contact, Null shown as <null>.
     QStringList salvati(const QString& codice)
     {
-        QStringList r;
-        auto rs = db->apriRecordSet("SELECT ifnull(Contatto, '<null>') || '|' || ifnull(Num_Tel, '<null>') || '|' "
-                                    "|| ifnull(Des_Telefoni, '<null>') FROM Telefoni_Utenti WHERE CodPer = ? "
-                                    "ORDER BY rowid", {codice});
-        for (; !rs.eof(); rs.moveNext())
-            r << rs.campo(0).toString();
-        return r;
+        return db->valore("SELECT group_concat(ifnull(Contatto, '<null>') || '|' || ifnull(Num_Tel, '<null>') || '|' "
+                          "|| ifnull(Des_Telefoni, '<null>'), char(10)) FROM (SELECT * FROM Telefoni_Utenti "
+                          "WHERE CodPer = ? ORDER BY rowid)", {codice}).toString().split('\n', Qt::SkipEmptyParts);
     }
 };
 

@@ -43,7 +43,8 @@ struct Banco {
     qint64 evento(const QString& codice, const QString& tipo = QStringLiteral("Allarme"), const QVariant& quando = {})
     {
         ctx.db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Tipo evento], "
-                                      "[Descrizione evento], [Testo messaggio]) VALUES (?, ?, ?, 'x', 'Dell''Acqua; --')"),
+                                      "[Descrizione evento], [Testo messaggio]) "
+                                      "VALUES (?, ?, ?, 'x', 'Dell''Acqua; --')"),
                        {codice, quando.isNull() ? QVariant(orologio.adesso()) : quando, tipo});
         return ctx.db->valore(QStringLiteral("SELECT max(ID) FROM ArchivioEventi")).toLongLong();
     }
