@@ -43,15 +43,19 @@ class TestSorvelaDb : public QObject {
     Q_OBJECT
 
 private slots:
+    // Into a folder given by name (with a blank, not there yet) or into the
+    // user's data folder; never over an existing file.
     void initCreaERifiutaDiSovrascrivere()
     {
-        QTemporaryDir dir;
+        QTemporaryDir dir, xdg;
         const QString cartella = dir.filePath("dati nuovi");
         const QString file = cartella + "/Sorvela.db";
 
-        const Esito primo = esegui({"init", "--data-dir", cartella});
-        QCOMPARE(primo.codice, 0);
+        QCOMPARE(esegui({"init", "--data-dir", cartella}).codice, 0);
         QCOMPARE(Database::apri(file)->valore("SELECT count(*) FROM DatiUtente").toInt(), 0);
+        QCOMPARE(esegui({"init", "--demo"}, xdg.path()).codice, 0);
+        QCOMPARE(Database::apri(xdg.filePath("Sorvela/Sorvela.db"))
+                     ->valore("SELECT count(*) FROM DatiUtente").toInt(), 6);
 
         const QByteArray prima = contenuto(file);
         const Esito secondo = esegui({"init", "--demo", "--data-dir", cartella});
@@ -59,15 +63,6 @@ private slots:
         QVERIFY(secondo.errori.contains(file));
         QCOMPARE(secondo.errori.trimmed().count(QLatin1Char('\n')), 0);
         QCOMPARE(contenuto(file), prima);
-    }
-
-    void demoNellaCartellaDatiPredefinita()
-    {
-        QTemporaryDir xdg;
-        const Esito e = esegui({"init", "--demo"}, xdg.path());
-        QCOMPARE(e.codice, 0);
-        auto db = Database::apri(xdg.filePath("Sorvela/Sorvela.db"));
-        QCOMPARE(db->valore("SELECT count(*) FROM DatiUtente").toInt(), 6);
     }
 
     void argomentiSbagliati_data()

@@ -222,19 +222,6 @@ private slots:
                  "Vedetta 8");
     }
 
-    void unTipoAggiuntoSenzaPosizioneVaInCodaAllaLista()
-    {
-        const int ultimo = m_db->valore("SELECT max(IDPeriferica) FROM TipoPeriferica").toInt();
-        auto rs = m_db->apriRecordSet("TipoPeriferica");
-        rs.addNew();
-        rs.setCampo("PerifericaTipo", "Nuovo modello");
-        rs.setCampo("DesPeriferica", "*");
-        rs.setCampo("Protocollo", 0);
-        rs.setCampo("Tabella", "*");
-        rs.update();
-        QCOMPARE(rs.ultimoId(), qint64(ultimo + 1));
-    }
-
     void datiDimostrativi()
     {
         // Sender numbers arrive as "+39…"; subscribers are stored both ways.
