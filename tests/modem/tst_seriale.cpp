@@ -131,71 +131,59 @@ private slots:
 
     // --- waits
 
-    void attendiRispostaFinisceSuOkESuError()
+    // A row per way a reply can end: its words, the time of day the wait
+    // starts at (the clock stands still, so the rounded start alone sets the
+    // length), the limit, what comes back and whether the operator is told.
+    void attendiRisposta_data()
     {
-        BancoConTelefono b;
-        QCOMPARE(ApriPorta(b.c), 0);
-
-        QString r;
-        InviaComando(b.c, QStringLiteral("AT\r"));
-        QVERIFY(durata([&] { r = AttendiRisposta(b.c, 8); }) < 2000);
-        QVERIFY(r.contains(QLatin1String("OK")));
-        QVERIFY(r.startsWith(QLatin1String("AT\r"))); // the handset echoes, and the echo is kept
-        QVERIFY(b.messaggi.voci().isEmpty());
-
-        InviaComando(b.c, QStringLiteral("AT+NONESISTE\r"));
-        QVERIFY(durata([&] { r = AttendiRisposta(b.c, 8); }) < 2000);
-        QVERIFY(r.contains(QLatin1String("ERROR")));
-        QCOMPARE(b.messaggi.testi(), QStringList{kControlla});
-        QCOMPARE(b.messaggi.voci().first().icona, Icona::Avviso);
+        QTest::addColumn<QString>("guasto");
+        QTest::addColumn<QString>("comando");
+        QTest::addColumn<QTime>("inizio");
+        QTest::addColumn<int>("limite");
+        QTest::addColumn<int>("minMs");
+        QTest::addColumn<int>("maxMs");
+        QTest::addColumn<QString>("risposta"); // what the reply starts with
+        QTest::addColumn<bool>("avvisa");
+        const QTime t(10, 0);
+        QTest::newRow("OK ends it, the echo is kept") << "none" << "AT\r" << t << 8 << 0 << 2000 << "AT\r\r\nOK\r\n" << false;
+        QTest::newRow("ERROR ends it and warns") << "none" << "AT+XX\r" << t << 8 << 0 << 2000 << "AT+XX\r\r\nERROR" << true;
+        QTest::newRow("cut before OK: what came is returned")
+            << "truncate" << "AT+CMGL=0\r" << t << 1 << 950 << 1500 << "AT+CMGL=0\r\r\n+CMGL: 1,0,," << true;
+        QTest::newRow("x.6 rounds up: 1 s lasts 1.4 s") << "silent" << "AT\r" << QTime(10, 0, 0, 600) << 1 << 1250 << 1550 << "" << true;
+        QTest::newRow("x.4 rounds down: 1 s lasts 0.6 s") << "silent" << "AT\r" << QTime(10, 0, 0, 400) << 1 << 450 << 750 << "" << true;
+        QTest::newRow("just before midnight: still ends")
+            << "silent" << "AT\r" << QTime(23, 59, 59, 700) << 1 << 1150 << 1450 << "" << true;
     }
 
-    void attendiRispostaAvvisaQuandoNonArrivaOk()
+    void attendiRisposta()
     {
+        QFETCH(QString, guasto);
+        QFETCH(QString, comando);
+        QFETCH(QTime, inizio);
+        QFETCH(int, limite);
+        QFETCH(int, minMs);
+        QFETCH(int, maxMs);
+        QFETCH(QString, risposta);
+        QFETCH(bool, avvisa);
         BancoConTelefono b;
-        QCOMPARE(ApriPorta(b.c), 0);
-
-        // A reply that stops before its final result: what came is returned.
         b.sim.comando(QStringLiteral("store +393351234567 batt 80"));
-        b.sim.comando(QStringLiteral("echo off"));
-        b.sim.comando(QStringLiteral("fault truncate"));
-        InviaComando(b.c, QStringLiteral("AT+CMGL=0\r"));
+        b.sim.comando("fault " + guasto);
+        QCOMPARE(ApriPorta(b.c), 0);
+        b.orologio.imposta(QDateTime(QDate(2026, 3, 2), inizio));
+
+        InviaComando(b.c, comando);
         QString r;
-        const qint64 ms = durata([&] { r = AttendiRisposta(b.c, 1); });
-        QVERIFY2(ms >= 950 && ms < 1500, qPrintable(QString::number(ms)));
-        QVERIFY(r.contains(QLatin1String("+CMGL: 1,0,,")) && !r.contains(QLatin1String("OK")));
-        QCOMPARE(b.messaggi.testi(), QStringList{kControlla});
+        const qint64 ms = durata([&] { r = AttendiRisposta(b.c, limite); });
+        QVERIFY2(ms >= minMs && ms < maxMs, qPrintable(QString::number(ms)));
+        QVERIFY2(r.left(risposta.size()) == risposta, qPrintable(r));
+        QCOMPARE(b.messaggi.testi(), avvisa ? QStringList{kControlla} : QStringList());
+        for (const auto& v : b.messaggi.voci())
+            QCOMPARE(v.icona, Icona::Avviso);
 
         // Leftovers of that reply do not reach the next exchange.
         b.sim.comando(QStringLiteral("fault none"));
         InviaComando(b.c, QStringLiteral("AT\r"));
-        QCOMPARE(AttendiRisposta(b.c, 2), QStringLiteral("\r\nOK\r\n"));
-    }
-
-    void attendiRispostaContaDalSecondoArrotondato_data()
-    {
-        QTest::addColumn<QTime>("inizio");
-        QTest::addColumn<int>("attesoMs");
-        QTest::newRow("x.6 rounds up: 1 s lasts 1.4 s") << QTime(10, 0, 0, 600) << 1400;
-        QTest::newRow("x.4 rounds down: 1 s lasts 0.6 s") << QTime(10, 0, 0, 400) << 600;
-        QTest::newRow("just before midnight: still ends") << QTime(23, 59, 59, 700) << 1300;
-    }
-
-    void attendiRispostaContaDalSecondoArrotondato()
-    {
-        QFETCH(QTime, inizio);
-        QFETCH(int, attesoMs);
-        BancoConTelefono b;
-        b.sim.comando(QStringLiteral("fault silent"));
-        QCOMPARE(ApriPorta(b.c), 0);
-        // The clock stands still: the length of the wait can only come from
-        // the time of day it started at.
-        b.orologio.imposta(QDateTime(QDate(2026, 3, 2), inizio));
-
-        InviaComando(b.c, QStringLiteral("AT\r"));
-        const qint64 ms = durata([&] { AttendiRisposta(b.c, 1); });
-        QVERIFY2(qAbs(ms - attesoMs) < 150, qPrintable(QString::number(ms)));
-        QCOMPARE(b.messaggi.testi(), QStringList{kControlla});
+        QCOMPARE(AttendiRisposta(b.c, 2), QStringLiteral("AT\r\r\nOK\r\n"));
     }
 
     void attendiRispostaRaccoglieUnElencoLungoAlRitmoDellaLinea()
