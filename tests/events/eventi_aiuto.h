@@ -33,12 +33,12 @@ public:
         ctx.messaggi = &messaggi;
         ctx.cartellaDati = m_cartella.path();
     }
-    void aggiungiUtente(const QString& codice, const QVariant& gsm, const QString& ragioneSociale = {},
-                        const QString& nome = {})
+    void aggiungiUtente(const QString& codice, const QVariant& gsm, const QVariant& ragioneSociale = QString(),
+                        const QString& nome = {}, bool azienda = false)
     {
         db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia], [Ragione sociale], "
-                                  "[Nome]) VALUES (?, ?, ?, ?)"),
-                   {codice, gsm, ragioneSociale, nome});
+                                  "[Nome], [Tipo utente]) VALUES (?, ?, ?, ?, ?)"),
+                   {codice, gsm, ragioneSociale, nome, azienda});
     }
     void aggiungiPendente(const QString& codice)
     {

@@ -1,6 +1,7 @@
 // The event grids and the queue's two questions, on a real database file:
 // which rows a fill leaves, how they are coloured and named, what the
-// per-second check costs, and what archiving writes.
+// per-second check counts, and what archiving writes. That the check reaches
+// the queue through the index is the store's query-plan test.
 
 #include "eventi_aiuto.h"
 
@@ -11,8 +12,6 @@
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 using namespace sorvela;
 
@@ -40,13 +39,6 @@ class TestRiempiCoda : public QObject {
                                        "[Tipo evento], [Descrizione evento], [Archiviato]) VALUES (?, ?, ?, ?, ?)"),
                         {codice, m_c->orologio.adesso(), tipo, descrizione, archiviato});
         return m_c->db->valore(QStringLiteral("SELECT max(ID) FROM ArchivioEventi")).toLongLong();
-    }
-
-    void azienda(const QString& codice, bool tipoUtente, const QVariant& ragioneSociale, const QVariant& nome)
-    {
-        m_c->db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], "
-                                       "[Ragione sociale], [Nome]) VALUES (?, ?, ?, ?)"),
-                        {codice, tipoUtente, ragioneSociale, nome});
     }
 
     qint64 riempi(QTableWidget& g)
@@ -109,10 +101,10 @@ private slots:
 
     void nameColumnFollowsSubscriberKind()
     {
-        azienda(QStringLiteral("000001"), true, QString(""), QStringLiteral("Mario Rossi"));
-        azienda(QStringLiteral("000002"), true, QStringLiteral("Ferramenta Bianchi srl"), QStringLiteral("Luca"));
-        azienda(QStringLiteral("000003"), false, QStringLiteral("Ignorata spa"), QStringLiteral("Anna Verdi"));
-        azienda(QStringLiteral("000004"), true, QVariant(), QStringLiteral("Nome nascosto"));
+        m_c->aggiungiUtente("000001", {}, QString(""), "Mario Rossi", true);
+        m_c->aggiungiUtente("000002", {}, "Ferramenta Bianchi srl", "Luca", true);
+        m_c->aggiungiUtente("000003", {}, "Ignorata spa", "Anna Verdi", false);
+        m_c->aggiungiUtente("000004", {}, QVariant(), "Nome nascosto", true);
         for (const char* c : {"000001", "000002", "000003", "000004", "999999"})
             evento(QString::fromLatin1(c), QStringLiteral("Allarme"));
         QTableWidget g(0, 4);
@@ -131,52 +123,41 @@ private slots:
         g.setHorizontalHeaderLabels({"Data", "Descrizione"});
         for (int r = 0; r < 4; ++r)
             g.setItem(r, 0, new QTableWidgetItem(QStringLiteral("vecchio")));
-        store::RecordSet vuoto = m_c->db->apriRecordSet(
-            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ?"), {"000001"});
-        RiempiStorico(vuoto, g, g.fontMetrics());
+        auto storico = [&] {
+            store::RecordSet rs = m_c->db->apriRecordSet("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = '000001'");
+            RiempiStorico(rs, g, g.fontMetrics());
+        };
+        storico();
         QCOMPARE(g.rowCount(), 1);
         QCOMPARE(colonna(g, 0), QStringList{""});
         QCOMPARE(g.horizontalHeaderItem(0)->text(), QString());
 
-        evento(QStringLiteral("000001"), QStringLiteral("Allarme"), QStringLiteral("Batteria scarica;"));
-        evento(QStringLiteral("000001"), QStringLiteral("Test"), QStringLiteral("Test periodico"));
-        store::RecordSet rs = m_c->db->apriRecordSet(
-            QStringLiteral("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = ?"), {"000001"});
-        RiempiStorico(rs, g, g.fontMetrics());
+        evento("000001", "Allarme", QStringLiteral("Batteria scarica;"));
+        evento("000001", "Test", QStringLiteral("Test periodico"));
+        storico();
         QCOMPARE(colonna(g, 1), (QStringList{"Batteria scarica;", "Test periodico"}));
         QCOMPARE(g.item(0, 1)->foreground().color(), QColor(255, 0, 0));
         QCOMPARE(g.item(1, 0)->foreground().color(), QColor(0, 0, 255));
-        QVERIFY(g.columnWidth(1) >
-                g.fontMetrics().horizontalAdvance(QStringLiteral("Esaurimento credito; Batteria scarica;")));
+        QVERIFY(g.columnWidth(1) > g.fontMetrics().horizontalAdvance("Esaurimento credito; Batteria scarica;"));
     }
 
-    void queueStateCountsOnlyUnarchivedThroughTheIndex()
+    void queueStateCountsOnlyUnarchived()
     {
-        evento(QStringLiteral("000001"), QStringLiteral("Test"), {}, true);
-        const qint64 a = evento(QStringLiteral("000001"), QStringLiteral("Allarme"));
-        const qint64 b = evento(QStringLiteral("000002"), QStringLiteral("Test"));
-        evento(QStringLiteral("000003"), QStringLiteral("Test"), {}, true);
+        evento("000001", "Test", {}, true);
+        const qint64 a = evento("000001", "Allarme");
+        const qint64 b = evento("000002", "Test");
+        evento("000003", "Test", {}, true);
         const StatoCoda s = LeggiStatoCoda(*m_c->db);
         QCOMPARE(s.conteggio, 2);
         QCOMPARE(s.ultimoId, std::max(a, b));
 
-        // The check runs every second: it must reach the queued events by
-        // the index, never by a scan of the whole archive.
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(m_c->db->handle(), "EXPLAIN QUERY PLAN SELECT count(*), max([ID]) FROM [Coda Query]", -1,
-                           &st, nullptr);
-        QString piano;
-        while (sqlite3_step(st) == SQLITE_ROW)
-            piano += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 3))) + '\n';
-        sqlite3_finalize(st);
-        QVERIFY2(piano.contains(QStringLiteral("SEARCH e USING INDEX ArchivioEventi Archiviato")), qPrintable(piano));
     }
 
     void archivingIsAllOrNothing()
     {
         QCOMPARE(ArchiviaCoda(*m_c->db, 0), -1);   // empty queue: nothing to do
         for (int i = 0; i < 5; ++i)
-            evento(QStringLiteral("000001"), QStringLiteral("Test"), i == 2 ? QStringLiteral("guasto") : QString());
+            evento("000001", "Test", i == 2 ? QStringLiteral("guasto") : QString());
         // The third write fails, as a full disk would make it.
         m_c->db->esegui(QStringLiteral("CREATE TEMP TRIGGER guasto BEFORE UPDATE ON ArchivioEventi "
                                        "WHEN OLD.[Descrizione evento] = 'guasto' "

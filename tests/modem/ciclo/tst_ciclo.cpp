@@ -18,8 +18,7 @@ namespace {
 
 const QString kResta = QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
 
-struct Banco : prova::Banco, Avanzamento {
-    prova::Simulatore sim;
+struct Banco : prova::BancoConTelefono, Avanzamento {
     std::unique_ptr<store::Database> db;
     QStringList etichette, mostrati; // progress labels; reports as "code sender text"
     bool inCorso = false;
@@ -37,7 +36,6 @@ struct Banco : prova::Banco, Avanzamento {
         db = store::Database::apri(cartella.filePath("Sorvela.db"));
         c.db = db.get();
         c.InCorso = this;
-        mappa(1, sim.percorso());
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES "
                    "('000001', '+393351111111'), ('000002', '3352222222'), ('000009', '')");
     }
@@ -81,7 +79,6 @@ private slots:
         b.sim.comando("store +393351111111 primo");
         b.sim.comando("store +393352222222 secondo");
         b.sim.comando("store +393351111111 terzo");
-        b.sim.storia();
 
         b.leggi();
 
