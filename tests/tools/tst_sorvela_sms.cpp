@@ -4,14 +4,6 @@
 #include <QTemporaryFile>
 #include <QTest>
 
-class TestSorvelaSms : public QObject {
-    Q_OBJECT
-private slots:
-    void codificaPoiDecodificaRestituisceIlMessaggio();
-    void classificaUnRapporto();
-    void argomentiErratiDannoUnaRigaEUscitaNonZero();
-};
-
 namespace {
 struct Esito {
     int codice = -1;
@@ -30,51 +22,55 @@ Esito esegui(const QStringList& argomenti, const QByteArray& ingresso = {})
 }
 } // namespace
 
-void TestSorvelaSms::codificaPoiDecodificaRestituisceIlMessaggio()
-{
-    const QString testo = "-- ALLARME INGRESSO 3: porta/finestra 100%";
-    for (const auto& [mittente, stat] : {std::pair{QString("+391234567890"), QString("1")}, {"3331234567", "0"}, {"+39", "2"}}) {
-        const Esito codifica = esegui({"encode", "--from", mittente, "--stat", stat, "--", testo});
-        QVERIFY(codifica.uscita.startsWith("\r\n+CMGR: " + stat.toLatin1() + ",,"));
-        // Standard input for one, a file for the other.
-        QTemporaryFile file;
-        QVERIFY(file.open() && file.write(codifica.uscita) && file.flush());
-        const Esito decodifica = stat == "0" ? esegui({"decode", file.fileName()}) : esegui({"decode"}, codifica.uscita);
-        const QJsonObject letto = QJsonDocument::fromJson(decodifica.uscita).object();
-        QCOMPARE(letto["stat"].toString(), stat);
-        // Stat 2 marks a message stored for sending: no sender is read, and
-        // the received layout it really has is not read as one.
-        QCOMPARE(letto["sender"].toString(), stat == "2" ? "" : mittente);
-        if (stat != "2")
-            QCOMPARE(letto["text"].toString().remove(QChar(0)), testo);
+class TestSorvelaSms : public QObject {
+    Q_OBJECT
+private slots:
+    void codificaPoiDecodificaRestituisceIlMessaggio()
+    {
+        const QString testo = "-- ALLARME INGRESSO 3: porta/finestra 100%";
+        for (const auto& [mittente, stat] : {std::pair{QString("+391234567890"), QString("1")}, {"3331234567", "0"}, {"+39", "2"}}) {
+            const Esito codifica = esegui({"encode", "--from", mittente, "--stat", stat, "--", testo});
+            QVERIFY(codifica.uscita.startsWith("\r\n+CMGR: " + stat.toLatin1() + ",,"));
+            // Standard input for one, a file for the other.
+            QTemporaryFile file;
+            QVERIFY(file.open() && file.write(codifica.uscita) && file.flush());
+            const Esito decodifica = stat == "0" ? esegui({"decode", file.fileName()}) : esegui({"decode"}, codifica.uscita);
+            const QJsonObject letto = QJsonDocument::fromJson(decodifica.uscita).object();
+            QCOMPARE(letto["stat"].toString(), stat);
+            // Stat 2 marks a message stored for sending: no sender is read, and
+            // the received layout it really has is not read as one.
+            QCOMPARE(letto["sender"].toString(), stat == "2" ? "" : mittente);
+            if (stat != "2")
+                QCOMPARE(letto["text"].toString().remove(QChar(0)), testo);
+        }
     }
-}
 
-void TestSorvelaSms::classificaUnRapporto()
-{
-    const Esito e = esegui({"classify", "credito: 12.40 euro; liv. batt. 75; segnale 4/5; rete NET1; sim S1; sw:V12.3"});
-    QCOMPARE(e.codice, 0);
-    QCOMPARE(e.uscita,
-             "{\"credit\": \" 12.40 euro\", \"creditAmount\": 12.4, \"network\": \"NET1\", \"sim\": \"S1\", \"software\": "
-             "\"V12\", \"battery\": 75, \"signal\": 4, \"type\": \"Test\", \"description\": \"Stato regolare\"}\n");
-    QCOMPARE(esegui({"--help"}).codice, 0);
-}
-
-void TestSorvelaSms::argomentiErratiDannoUnaRigaEUscitaNonZero()
-{
-    const QList<QStringList> casi = {{},
-                                     {"send"},
-                                     {"encode", "ciao"},
-                                     {"encode", "--from", "33a", "ciao"},
-                                     {"encode", "--from", "1", "--stat", "4", "ciao"},
-                                     {"encode", "--from", "1", QString(161, u'a')},
-                                     {"encode", "--from", "1", QString::fromUtf8("città")},
-                                     {"decode", "/nonexistent/reply.txt"}};
-    for (const QStringList& argomenti : casi) {
-        const Esito e = esegui(argomenti);
-        QVERIFY2(e.codice > 0 && e.uscita.isEmpty() && e.errori.count('\n') == 1, qPrintable(argomenti.join(' ')));
+    void classificaUnRapporto()
+    {
+        const Esito e = esegui({"classify", "credito: 12.40 euro; liv. batt. 75; segnale 4/5; rete NET1; sim S1; sw:V12.3"});
+        QCOMPARE(e.codice, 0);
+        QCOMPARE(e.uscita,
+                 "{\"credit\": \" 12.40 euro\", \"creditAmount\": 12.4, \"network\": \"NET1\", \"sim\": \"S1\", \"software\": "
+                 "\"V12\", \"battery\": 75, \"signal\": 4, \"type\": \"Test\", \"description\": \"Stato regolare\"}\n");
+        QCOMPARE(esegui({"--help"}).codice, 0);
     }
-}
+
+    void argomentiErratiDannoUnaRigaEUscitaNonZero()
+    {
+        const QList<QStringList> casi = {{},
+                                         {"send"},
+                                         {"encode", "ciao"},
+                                         {"encode", "--from", "33a", "ciao"},
+                                         {"encode", "--from", "1", "--stat", "4", "ciao"},
+                                         {"encode", "--from", "1", QString(161, u'a')},
+                                         {"encode", "--from", "1", QString::fromUtf8("città")},
+                                         {"decode", "/nonexistent/reply.txt"}};
+        for (const QStringList& argomenti : casi) {
+            const Esito e = esegui(argomenti);
+            QVERIFY2(e.codice > 0 && e.uscita.isEmpty() && e.errori.count('\n') == 1, qPrintable(argomenti.join(' ')));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSorvelaSms)
 #include "tst_sorvela_sms.moc"

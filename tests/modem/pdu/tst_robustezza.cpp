@@ -10,12 +10,6 @@
 
 using namespace sorvela;
 
-class TestRobustezza : public QObject {
-    Q_OBJECT
-private slots:
-    void centomilaRisposteETestiCasuali();
-};
-
 namespace {
 const QStringList kPezzi = {"+CMGR:", "+CMTI: \"SM\",1", "\r\n", ",", ":", " ", "OK", "91", "D0", "FF", "credito:", "rete ",
                             "sim ", "sw:", "liv. batt.", "segnale", "/5", ";", ".", "N/D", "1e999", "-99999", "2.5", "İ"};
@@ -58,32 +52,36 @@ QString mutata(QString t)
 }
 } // namespace
 
-void TestRobustezza::centomilaRisposteETestiCasuali()
-{
-    for (int prova = 0; prova < 100000; ++prova) {
-        const QString r = prova % 3 == 0 ? casuale() : mutata(prova % 3 == 1 ? valida() : casuale() + valida());
-        const QString mittente = pdu::EstraiMittente(r);
-        const QString dati = pdu::EstraiDatiPdu(r);
-        const QString testo = pdu::DecodificaSettetti(dati);
-        QVERIFY2(mittente.size() <= 256 && dati.size() <= r.size(), qPrintable(r));
-        QVERIFY(testo.size() <= dati.size() * 4 / 7 + 1 && pdu::DecodificaSettetti(r).size() <= r.size() * 4 / 7 + 1);
-        QVERIFY(std::all_of(testo.begin(), testo.end(), [](QChar c) { return c.unicode() < 128; }));
-        QVERIFY(pdu::TogliNul(testo).size() <= testo.size() && pdu::NumeroNazionale(mittente).size() <= mittente.size());
-        // Service centre 8 octets, first octet and address at most 13,
-        // identifiers, time stamp and length 10, user data 140.
-        const QString codificato = pdu::CodificaDeliver(r.left(30), r, QDateTime());
-        QVERIFY(codificato.size() <= 2 * (8 + 13 + 10 + 140));
-        QVERIFY(std::all_of(codificato.begin(), codificato.end(), [](QChar c) { return isxdigit(c.unicode()); }));
-        for (const QString& t : {r, testo}) {
-            const grammar::Rapporto rapporto = grammar::LeggiRapporto(t);
-            QVERIFY(std::isfinite(rapporto.importoCredito));
-            QVERIFY(rapporto.tipo == "Allarme" || (rapporto.batteria > 20 && rapporto.segnale > 2 && rapporto.importoCredito > 2.5f));
-            QVERIFY(rapporto.tipo == "Allarme" || rapporto.tipo == "Test" || rapporto.tipo.isEmpty());
-            QCOMPARE(grammar::ClassificaEvento(t), rapporto.tipo);
-            QCOMPARE(grammar::DescriviEvento(t), rapporto.descrizione);
+class TestRobustezza : public QObject {
+    Q_OBJECT
+private slots:
+    void centomilaRisposteETestiCasuali()
+    {
+        for (int prova = 0; prova < 100000; ++prova) {
+            const QString r = prova % 3 == 0 ? casuale() : mutata(prova % 3 == 1 ? valida() : casuale() + valida());
+            const QString mittente = pdu::EstraiMittente(r);
+            const QString dati = pdu::EstraiDatiPdu(r);
+            const QString testo = pdu::DecodificaSettetti(dati);
+            QVERIFY2(mittente.size() <= 256 && dati.size() <= r.size(), qPrintable(r));
+            QVERIFY(testo.size() <= dati.size() * 4 / 7 + 1 && pdu::DecodificaSettetti(r).size() <= r.size() * 4 / 7 + 1);
+            QVERIFY(std::all_of(testo.begin(), testo.end(), [](QChar c) { return c.unicode() < 128; }));
+            QVERIFY(pdu::TogliNul(testo).size() <= testo.size() && pdu::NumeroNazionale(mittente).size() <= mittente.size());
+            // Service centre 8 octets, first octet and address at most 13,
+            // identifiers, time stamp and length 10, user data 140.
+            const QString codificato = pdu::CodificaDeliver(r.left(30), r, QDateTime());
+            QVERIFY(codificato.size() <= 2 * (8 + 13 + 10 + 140));
+            QVERIFY(std::all_of(codificato.begin(), codificato.end(), [](QChar c) { return isxdigit(c.unicode()); }));
+            for (const QString& t : {r, testo}) {
+                const grammar::Rapporto rapporto = grammar::LeggiRapporto(t);
+                QVERIFY(std::isfinite(rapporto.importoCredito));
+                QVERIFY(rapporto.tipo == "Allarme" || (rapporto.batteria > 20 && rapporto.segnale > 2 && rapporto.importoCredito > 2.5f));
+                QVERIFY(rapporto.tipo == "Allarme" || rapporto.tipo == "Test" || rapporto.tipo.isEmpty());
+                QCOMPARE(grammar::ClassificaEvento(t), rapporto.tipo);
+                QCOMPARE(grammar::DescriviEvento(t), rapporto.descrizione);
+            }
         }
     }
-}
+};
 
 QTEST_APPLESS_MAIN(TestRobustezza)
 #include "tst_robustezza.moc"
