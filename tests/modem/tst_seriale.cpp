@@ -29,6 +29,16 @@ qint64 durata(F&& f)
     return t.elapsed();
 }
 
+// A running tick, as the main window's, that the serial code must suspend.
+struct Tick : QTimer {
+    Tick(Contesto& c, int ms)
+    {
+        setInterval(ms);
+        c.Timer1 = this;
+        start();
+    }
+};
+
 } // namespace
 
 class TestSeriale : public QObject {
@@ -106,11 +116,8 @@ private slots:
         b.mappa(3, telefono.percorso());
 
         int scatti = 0;
-        QTimer tick;
-        tick.setInterval(5);
+        Tick tick(b.c, 5);
         connect(&tick, &QTimer::timeout, [&] { ++scatti; });
-        b.c.Timer1 = &tick;
-        tick.start();
 
         VerificaPorte(b.c);
 
@@ -258,14 +265,11 @@ private slots:
         QCOMPARE(ApriPorta(b.c), 0);
         // A tick that reads the line as often as it can, as the real one does
         // once a second: it must not get between a command and its reply.
-        QTimer tick;
-        tick.setInterval(1);
+        Tick tick(b.c, 1);
         connect(&tick, &QTimer::timeout, [&] {
             if (b.linea.isOpen())
                 b.linea.readAll();
         });
-        b.c.Timer1 = &tick;
-        tick.start();
         // Whatever the line held before is not taken for the handset's answer.
         b.sim.comando(QStringLiteral("sms +393351234567 batt 80"));
 
@@ -301,10 +305,7 @@ private slots:
         if (muto)
             b.mappa(4, sim.percorso());
         b.c.NumeroPorta = 4;
-        QTimer tick;
-        tick.setInterval(1000);
-        b.c.Timer1 = &tick;
-        tick.start();
+        Tick tick(b.c, 1000);
 
         int letture = 0;
         const qint64 ms = durata([&] { CaricaMessaggi(b.c, [&] { ++letture; }); });

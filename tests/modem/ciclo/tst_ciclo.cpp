@@ -1,8 +1,7 @@
 // The retrieval cycle end to end: the real serial code against sorvela-sim on
 // a pseudo-terminal, registration into a real database file. A test steps in
-// at known moments of the cycle through the progress window (after the
-// initialisation) and the report (after a read, before its deletion), or
-// through the handset's own triggers ("on AT+CMGR=2 …").
+// at known moments of the cycle through the report (after a read, before its
+// deletion) or through the handset's own triggers ("on AT+CMGR=2 …").
 
 #include "modem/Lettura.h"
 #include "modem/Simulatore.h"
@@ -22,7 +21,6 @@ struct Banco : prova::BancoConTelefono, Avanzamento {
     std::unique_ptr<store::Database> db;
     QStringList etichette, mostrati; // progress labels; reports as "code sender text"
     bool inCorso = false;
-    std::function<void()> allApertura;   // once, after the initialisation
     std::function<void(int)> dopoMostrato; // after the n-th report, before its deletion
     CicloLettura ciclo{[this](const QString& cod, const QString& mitt, const QString& testo) {
         mostrati << cod + u' ' + mitt + u' ' + pdu::TogliNul(testo);
@@ -43,8 +41,6 @@ struct Banco : prova::BancoConTelefono, Avanzamento {
     {
         etichette << e;
         inCorso = true;
-        if (allApertura)
-            std::exchange(allApertura, nullptr)();
     }
     void chiudi() override { inCorso = false; }
 
