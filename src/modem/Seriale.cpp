@@ -151,6 +151,20 @@ Apertura apriLinea(Contesto& c, int porta)
 
 } // namespace
 
+UsoLinea::UsoLinea(Contesto& c, const QString& chi)
+    : m_c(c)
+    , m_preso(c.lineaInUso.isEmpty())
+{
+    if (m_preso)
+        m_c.lineaInUso = chi;
+}
+
+UsoLinea::~UsoLinea()
+{
+    if (m_preso)
+        m_c.lineaInUso.clear();
+}
+
 // Runs the window system until `completo` holds for what the line delivered,
 // the limit passes, the line closes or (when asked) AnnullaAttesa is set.
 // Sleeps in between: woken by the port's readyRead, by a timer at the limit and,

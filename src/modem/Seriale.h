@@ -33,6 +33,24 @@ namespace sorvela::modem {
 
 inline const QString ComandoIndicazioni = QStringLiteral("AT+CNMI=1,1,0,0,1\r");
 
+// Holds the line for the life of the object: a retrieval cycle or a call to a
+// unit takes it before its first command. `libera()` tells whether the line
+// was free when the object was made; when it was not, nothing is taken and
+// the caller must not talk to the handset (the other holder's replies would
+// be stolen).
+class UsoLinea {
+public:
+    UsoLinea(Contesto& c, const QString& chi);
+    ~UsoLinea();
+    UsoLinea(const UsoLinea&) = delete;
+    UsoLinea& operator=(const UsoLinea&) = delete;
+    bool libera() const { return m_preso; }
+
+private:
+    Contesto& m_c;
+    bool m_preso = false;
+};
+
 // Opens the line on NumeroPorta, closing it first if open. 0 when open; 1 on
 // failure, after "COM<n> non è una porta valida." (no such device, or not a
 // serial line) or "La porta COM<n> non è disponibile." (held by another

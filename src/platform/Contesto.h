@@ -52,6 +52,10 @@ struct Contesto {
 
     qint16 NumeroPorta = 1;
     bool AnnullaAttesa = false;
+    // Who holds the serial line for an exchange of several commands (the
+    // retrieval cycle, a call to a unit); empty while it is free. A second
+    // holder would steal the first one's replies, so it must wait or refuse.
+    QString lineaInUso;
     qint16 NumEventiNuovi = 0;
     FinestreAperte aperte;
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker

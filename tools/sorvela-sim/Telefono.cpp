@@ -233,6 +233,8 @@ void Telefono::componi(const QString& testo)
         return errore();
     if (!voce) // a data call to a voice number
         return rispondi("\r\nNO CARRIER\r\n");
+    if (m_esitoChiamata != "OK")
+        return rispondi("\r\n" + m_esitoChiamata + "\r\n");
 
     const int id = ++m_ultimaChiamata;
     m_chiamata = id;
@@ -364,6 +366,16 @@ QStringList Telefono::esegui(const QString& rigaIntera)
         if (a.size() != 1 || (a[0] != QLatin1String("on") && a[0] != QLatin1String("off")))
             return sbaglio(QStringLiteral("usage: echo on|off"));
         m_eco = a[0] == QLatin1String("on");
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("dial")) {
+        static const QMap<QString, QByteArray> esiti{{QStringLiteral("ok"), "OK"},
+                                                     {QStringLiteral("busy"), "BUSY"},
+                                                     {QStringLiteral("nocarrier"), "NO CARRIER"},
+                                                     {QStringLiteral("error"), "ERROR"}};
+        if (a.size() != 1 || !esiti.contains(a[0]))
+            return sbaglio(QStringLiteral("usage: dial ok|busy|nocarrier|error"));
+        m_esitoChiamata = esiti.value(a[0]);
         return {QStringLiteral("ok")};
     }
     if (verbo == QLatin1String("delay-nocarrier")) {

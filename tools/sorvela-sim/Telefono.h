@@ -92,6 +92,9 @@ private:
     bool m_indicazioni = true;
     Guasto m_guasto = Guasto::Nessuno;
     int m_ritardoNoCarrier = 3000;
+    // How a voice dial is answered: "OK" (the call goes out) or, refused at
+    // once, "BUSY", "NO CARRIER" or "ERROR".
+    QByteArray m_esitoChiamata = "OK";
     int m_chiamata = 0; // id of the call in progress, 0 when none
     int m_ultimaChiamata = 0;
 };

@@ -74,6 +74,9 @@ prints one final line on standard output: "ok ..." or "error: ...".
                         message arriving then has its +CMTI inside the reply).
                         Fires once; its output is not printed. Of several
                         pending, the first given that matches fires.
+  dial ok|busy|nocarrier|error
+                        how a voice dial is answered: accepted (the default)
+                        or refused at once with BUSY, NO CARRIER or ERROR
   pace on|off           pacing at the line rate
   echo on|off           command echo (the handset starts with echo on)
   delay-nocarrier MS    as the option
