@@ -8,14 +8,13 @@
 // window asks its closing question from closeEvent, so a refusal keeps the
 // MDI sub-window open.
 //
-// The inputs table (tab "Impianto") and the history (tab "Eventi") are parts
-// of their own that settle into contenitoreIngressi() and
-// contenitoreStorico() and answer the calls in ganci(); until they are there
-// those calls do nothing.
-//
-// Control names: the option pairs are QButtonGroups "Monitoraggio" and
-// "Utenza1" over the radio buttons "Monitoraggio_0"/"Monitoraggio_1"
-// ("Attivo"/"Non Attivo") and "Utenza1_0"/"Utenza1_1" ("Azienda"/"Privato").
+// The window is put together from parts of its own: the upper panel (code,
+// names, address, monitoring, subscriber type), the tab "Impianto" and the
+// tab "Eventi". The inputs table (in tab "Impianto") and the history (tab
+// "Eventi") are widgets of their own that settle into contenitoreIngressi()
+// and impostaTabEventi() and answer the calls in ganci(); until they are
+// there those calls do nothing. The key rules of the fields are in
+// RegoleTasti; the record rules in Utenti and AppuntiConfigurazione.
 
 #include "platform/Messaggi.h"
 #include "registry/Utenti.h"
@@ -23,21 +22,18 @@
 #include <QWidget>
 #include <functional>
 
-class QButtonGroup;
-class QComboBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QScrollBar;
 class QTabWidget;
 
 namespace sorvela {
 
 struct Contesto;
 class Cornice;
+namespace registry {
+class PannelloUtente;
+class RegoleTasti;
+class TabImpianto;
+} // namespace registry
 
 // What the window asks of the inputs table and of the history.
 struct GanciScheda {
@@ -85,7 +81,10 @@ public:
 
     GanciScheda& ganci() { return m_ganci; }
     QWidget* contenitoreIngressi() const;   // "Dati Periferica" frame of tab "Impianto"
-    QWidget* contenitoreStorico() const;    // "Archivio storico" frame of tab "Eventi"
+    // Tab "Eventi": the window opens with an empty page, which the history
+    // widget replaces (the window takes ownership).
+    void impostaTabEventi(QWidget* tab);
+    QWidget* tabEventi() const;
     Cornice* cornice() const { return m_cornice; }
 
 signals:
@@ -111,10 +110,7 @@ private:
     registry::SchedaUtente scheda() const;
     void mostra(const registry::SchedaUtente& s);
     void caricaCodice();              // loads Codice whatever the flags say
-    void impostaModello(const QString& modello);
     void mostraInizi();
-    void scegliUtenza(bool azienda);
-    void scegliMonitoraggio(bool attivo);
     void azzeraFlag();
     void segnaScadenza();
 
@@ -129,7 +125,6 @@ private:
     void codiceModificato();          // the operator changed `Codice`
     void lasciaCodice();
     void lasciaMatricola();
-    void passoPeriodo(int valore);
     // The save question of a code change or a close; true when the window
     // may go on (Yes saved, or No).
     Risposta domandaSalvataggio(Pulsanti pulsanti);
@@ -147,36 +142,12 @@ private:
     bool m_avviata = false;
     bool m_chiusa = false;
 
-    QLineEdit* m_codice = nullptr;
-    QLabel* m_lblRagSociale = nullptr;
-    QLineEdit* m_ragSociale = nullptr;
-    QLineEdit* m_nominativo = nullptr;
-    QLineEdit* m_indirizzo = nullptr;
-    QLineEdit* m_citta = nullptr;
-    QLineEdit* m_provincia = nullptr;
-    QLineEdit* m_cap = nullptr;
-    QLineEdit* m_note = nullptr;
-    QButtonGroup* m_monitoraggio = nullptr;
-    QRadioButton* m_attivo = nullptr;
-    QRadioButton* m_nonAttivo = nullptr;
-    QButtonGroup* m_utenza = nullptr;
-    QRadioButton* m_azienda = nullptr;
-    QRadioButton* m_privato = nullptr;
+    registry::PannelloUtente* m_utente = nullptr;
+    registry::TabImpianto* m_impianto = nullptr;
+    registry::RegoleTasti* m_regole = nullptr;
+    QLineEdit* m_codice = nullptr;    // the upper panel's `Codice`
+    QLineEdit* m_matricola = nullptr; // tab "Impianto"'s `Matricola`
     QTabWidget* m_tab = nullptr;
-    QLineEdit* m_gsmFonia = nullptr;
-    QLineEdit* m_gsmDati = nullptr;
-    QLineEdit* m_pstn = nullptr;
-    QLineEdit* m_scadenza = nullptr;
-    QComboBox* m_periferiche = nullptr;
-    QComboBox* m_protocollo = nullptr;
-    QLineEdit* m_sopravvivenza = nullptr;
-    QScrollBar* m_passoPeriodo = nullptr;
-    QLineEdit* m_matricola = nullptr;
-    QLineEdit* m_installata = nullptr;
-    QLineEdit* m_installatore = nullptr;
-    QLineEdit* m_telInstallatore = nullptr;
-    QGroupBox* m_ingressi = nullptr;
-    QGroupBox* m_storico = nullptr;
 };
 
 } // namespace sorvela
