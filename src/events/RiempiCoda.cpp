@@ -56,11 +56,6 @@ void scriviCella(QTableWidget& g, int riga, int colonna, const QString& t, const
     it->setTextAlignment(allineamento);
 }
 
-qint16 in16Bit(int n)
-{
-    return static_cast<qint16>(std::min(n, int(std::numeric_limits<qint16>::max())));
-}
-
 } // namespace
 
 QColor coloreEvento(const QString& tipoEvento)
@@ -100,7 +95,7 @@ qint64 RiempiCoda(store::RecordSet& rs, QTableWidget& Coda, Contesto& ctx)
     if (riga > 0)
         Coda.setRowCount(riga);
     Coda.setUpdatesEnabled(aggiorna);
-    ctx.NumEventiNuovi = in16Bit(rs.recordCount());
+    ctx.NumEventiNuovi = rs.recordCount();
     rs.chiudi();
     return ultimoId;
 }

@@ -56,7 +56,7 @@ struct Contesto {
     // retrieval cycle, a call to a unit); empty while it is free. A second
     // holder would steal the first one's replies, so it must wait or refuse.
     QString lineaInUso;
-    qint16 NumEventiNuovi = 0;
+    int NumEventiNuovi = 0;            // the count of new events last shown; a big archive passes 32767
     FinestreAperte aperte;
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker
 

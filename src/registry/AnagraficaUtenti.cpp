@@ -255,6 +255,12 @@ void AnagraficaUtenti::Carica()
     caricaCodice();
 }
 
+void AnagraficaUtenti::nuoviEventi()
+{
+    if (!m_codiceCaricato.isEmpty() && m_ganci.ricaricaStorico)
+        m_ganci.ricaricaStorico();
+}
+
 void AnagraficaUtenti::caricaCodice()
 {
     const QString c = m_codice->text();

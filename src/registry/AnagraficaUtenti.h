@@ -42,7 +42,7 @@ struct GanciScheda {
     std::function<void()> fermaTracciamento;   // stop the inputs editor's tracking timer
     std::function<void()> chiudiEditor;        // close the inputs table's open editor
     std::function<void()> nonInModifica;       // no editor open (the window opens)
-    std::function<void()> ricaricaStorico;     // reload the history of codice()
+    std::function<void()> ricaricaStorico;     // reload the history of codiceCaricato()
     std::function<void()> Stampa;              // print the history
 };
 
@@ -61,12 +61,19 @@ public:
     // Cancel keeps the changes and the code they belong to (returns false).
     bool setCodice(const QString& codice);
     QString codice() const;
+    // The code whose record is on screen: what `Codice` held when it was
+    // last loaded, while `Codice` may hold a code being typed.
+    QString codiceCaricato() const { return m_codiceCaricato; }
 
     // Loads the code in `Codice`: a stored subscriber, or a new one with its
     // defaults. Unsaved changes of the code already shown are kept (only the
     // history is refreshed): a refresh from outside must not throw away the
     // operator's typing; `Annulla` is how the operator drops it.
     void Carica();
+    // New events arrived (the tick): only the history of the code on screen
+    // is read again. The fields, the focus and the cursor belong to the
+    // operator, who may be typing while events arrive.
+    void nuoviEventi();
     // The history's print-out.
     void Stampa();
 

@@ -164,7 +164,7 @@ QWidget* MDIForm1::finestra(const QString& nome) const
     return nullptr;
 }
 
-QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget*()>& crea)
+QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget*()>& crea, bool attiva)
 {
     if (QWidget* aperta = finestra(nome)) {
         QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(aperta->parentWidget());
@@ -177,6 +177,21 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
     w->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* sub = m_area->addSubWindow(w);
     sub->setWindowIcon(windowIcon());
+    if (!attiva) {
+        // The area activates a sub-window it shows, and activation moves the
+        // focus into it: the operator's window gets both back at once, before
+        // any key can land in the wrong place.
+        QPointer<QMdiSubWindow> primaAttiva = m_area->activeSubWindow();
+        QPointer<QWidget> fuoco = QApplication::focusWidget();
+        w->show();
+        sub->show();
+        if (primaAttiva && primaAttiva != sub) {
+            m_area->setActiveSubWindow(primaAttiva);
+            if (fuoco)
+                fuoco->setFocus(Qt::OtherFocusReason);
+        }
+        return sub;
+    }
     w->show();
     sub->show();
     return sub;

@@ -61,8 +61,12 @@ public:
     void mnuCancEventi();
 
     // Opens an operator window as an MDI child; an open one is closed first
-    // (its own closing logic may refuse, and then the open one stays).
-    QMdiSubWindow* riapri(const QString& nome, const std::function<QWidget*()>& crea);
+    // (its own closing logic may refuse, and then the open one stays). A
+    // window the console opens by itself (`attiva` false) shows without
+    // taking the keyboard focus from the window the operator works in.
+    QMdiSubWindow* riapri(const QString& nome, const std::function<QWidget*()>& crea, bool attiva = true);
+    // "Eventi nuovi", from the menu (active) or by the tick (not active).
+    void apriCoda(bool attiva);
     QWidget* finestra(const QString& nome) const;
     CodaEventi* codaEventi() const;
     AnagraficaUtenti* anagraficaUtenti() const;

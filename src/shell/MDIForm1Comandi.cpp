@@ -149,11 +149,19 @@ AnagraficaUtenti* MDIForm1::anagraficaUtenti() const
 
 void MDIForm1::mnuVisualCoda()
 {
-    riapri(QStringLiteral("CodaEventi"), [this] {
-        auto* coda = new CodaEventi(m_ctx);
-        connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
-        return coda;
-    });
+    apriCoda(true);
+}
+
+void MDIForm1::apriCoda(bool attiva)
+{
+    riapri(
+        QStringLiteral("CodaEventi"),
+        [this] {
+            auto* coda = new CodaEventi(m_ctx);
+            connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
+            return coda;
+        },
+        attiva);
 }
 
 void MDIForm1::mnuAnagraficaUtenti()

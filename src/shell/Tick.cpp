@@ -101,12 +101,10 @@ void Tick::controllaEventiNuovi()
 
         store::RecordSet rs = m_ctx.db->apriRecordSet(QStringLiteral("Coda Query"));
         const bool riempita = m_k.riempiCoda && m_k.riempiCoda(rs);
-        if (!riempita) {
-            // No window took the fill: the count is still what was shown on
-            // the strip, or the alert would sound again every second.
-            m_ctx.NumEventiNuovi =
-                static_cast<qint16>(std::min(stato.conteggio, int(std::numeric_limits<qint16>::max())));
-        }
+        // No window took the fill: the count is still what was shown on the
+        // strip, or the alert would sound again every second.
+        if (!riempita)
+            m_ctx.NumEventiNuovi = stato.conteggio;
         m_ultimoIdCoda = stato.ultimoId;
         m_ultimoIdVisto = std::max(m_ultimoIdVisto, stato.ultimoId);
         if (m_k.stampaConteggio)
@@ -175,7 +173,7 @@ Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m)
     k.suonaAllarme = [finestra] { finestra->allarme()->suona(); };
     // Called only while the queue is closed, where reopening is opening: one
     // way to build the window, with its double-click wired, for menu and tick.
-    k.apriCoda = [finestra] { finestra->mnuVisualCoda(); };
+    k.apriCoda = [finestra] { finestra->apriCoda(false); };
     k.riempiCoda = [coda](store::RecordSet& rs) {
         CodaEventi* c = coda();
         if (!c)
@@ -193,7 +191,7 @@ Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m)
     };
     k.ricaricaAnagrafica = [anagrafica] {
         if (AnagraficaUtenti* a = anagrafica())
-            a->Carica();
+            a->nuoviEventi();
     };
     k.stampaConteggio = [finestra](const QString& t) {
         finestra->striscia()->pannello(1)->stampa(t, 20, Tick::EtichettaConteggio);

@@ -36,7 +36,8 @@ public:
         std::function<bool(store::RecordSet&)> riempiCoda;
         // The queue window's argument-less window operation: brought forward.
         std::function<void()> portaCodaInPrimoPiano;
-        // The subscriber window's code field `Codice` and its reload `Carica`.
+        // The subscriber window's code field `Codice` and its refresh on new
+        // events, which reads its history again and leaves its fields alone.
         std::function<QString()> codiceAnagrafica;
         std::function<void()> ricaricaAnagrafica;
         // The status strip: `Picture2`(1) and `Picture2`(4).

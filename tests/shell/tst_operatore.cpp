@@ -1,0 +1,127 @@
+// The operator at work while the console works by itself: events arriving
+// while he types, the windows he opens from the menus, the count on the
+// strip. The main window and its tick on a real database file, a virtual
+// clock moved one second per tick.
+
+#include "comune/Banco.h"
+#include "registry/AnagraficaUtenti.h"
+#include "shell/Allarme.h"
+#include "shell/MDIForm1.h"
+#include "shell/StrisciaStato.h"
+#include "shell/Tick.h"
+#include "windows/CodaEventi.h"
+
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTableWidget>
+
+using namespace sorvela;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Console : comune::Banco {
+    MDIForm1 finestra{ctx};
+    std::unique_ptr<Tick> tick;
+
+    Console()
+    {
+        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], Nome, Indirizzo) VALUES "
+                   "('000001', 0, 'Dell''Acqua Giuseppe', 'Via Roma 1')");
+        finestra.adottaDatabase(std::move(db));
+        finestra.show();
+        tick = std::make_unique<Tick>(ctx, collegamentiFinestraPrincipale(finestra));
+    }
+    void secondi(int n)
+    {
+        for (int i = 0; i < n; ++i) {
+            orologio.avanza(1s);
+            tick->passo();
+        }
+    }
+    CodaEventi* coda() { return qobject_cast<CodaEventi*>(finestra.finestra("CodaEventi")); }
+    int suoni() { return finestra.allarme()->volteSuonato(); }
+    QLineEdit* campo(AnagraficaUtenti* a, const char* nome) { return a->findChild<QLineEdit*>(nome); }
+};
+
+} // namespace
+
+class TestOperatore : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eventsArrivingNeverTakeTheKeysFromTheOperator()
+    {
+        Console c;
+        QVERIFY(QTest::qWaitForWindowActive(&c.finestra));
+        AnagraficaUtenti* a = c.finestra.apriAnagrafica();
+        comune::tasti(c.campo(a, "Codice"), "1");
+        QTest::keyClick(c.campo(a, "Codice"), Qt::Key_Return);
+        QLineEdit* indirizzo = c.campo(a, "Indirizzo");
+        QLineEdit* nominativo = c.campo(a, "Nominativo");
+
+        // Into the address, the cursor after "Via ", nothing typed yet: the
+        // record on screen is still the stored one.
+        QTest::mouseClick(indirizzo, Qt::LeftButton);
+        indirizzo->setCursorPosition(4);
+        c.evento("000001");
+        c.secondi(1);
+        QVERIFY(c.coda());
+        QCOMPARE(c.suoni(), 1);
+        QCOMPARE(QApplication::focusWidget(), indirizzo);
+        QCOMPARE(indirizzo->cursorPosition(), 4);
+        comune::tasti(QApplication::focusWidget(), "Nuova ");
+
+        // Typing on while more events arrive.
+        c.evento("000001");
+        c.secondi(1);
+        QCOMPARE(c.suoni(), 2);
+        comune::tasti(QApplication::focusWidget(), "QQQ");
+        QCOMPARE(indirizzo->text(), "Via Nuova QQQRoma 1");
+        QCOMPARE(nominativo->text(), "Dell'Acqua Giuseppe");
+        QCOMPARE(QApplication::focusWidget(), indirizzo);
+        QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
+
+        // Half a code typed when the queue opens by itself: the field is
+        // not "left", so the code is neither padded nor loaded.
+        comune::premi(a, "Annulla");
+        c.coda()->archivia();
+        QTRY_VERIFY(!c.coda());
+        c.secondi(1);
+        QVERIFY(c.coda());
+        QLineEdit* codice = c.campo(a, "Codice");
+        QTest::mouseClick(codice, Qt::LeftButton);
+        codice->selectAll();
+        comune::tasti(codice, "4");
+        c.evento("000001");
+        c.secondi(1);
+        comune::tasti(QApplication::focusWidget(), "2");
+        QCOMPARE(codice->text(), "42");
+        QCOMPARE(nominativo->text(), "Dell'Acqua Giuseppe");
+    }
+
+    void moreThan32767WaitingEventsAreCountedAndRefilledOnlyOnChange()
+    {
+        Console c;
+        c.ctx.db->esegui("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000) "
+                         "INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Tipo evento], "
+                         "[Descrizione evento]) SELECT '000001', ?, 'Test', 'x' FROM n",
+                         {c.orologio.adesso()});
+        c.secondi(1);
+        QCOMPARE(c.finestra.striscia()->pannello(1)->testo(), "Numero eventi nuovi: 40000");
+        QCOMPARE(c.coda()->Coda()->rowCount(), 40000);
+        // A mark in the grid survives the ticks that find nothing new.
+        c.coda()->Coda()->item(0, 2)->setText("visto");
+        c.secondi(3);
+        QCOMPARE(c.suoni(), 1);
+        QCOMPARE(c.coda()->Coda()->item(0, 2)->text(), "visto");
+        c.evento("000001");
+        c.secondi(1);
+        QCOMPARE(c.suoni(), 2);
+        QCOMPARE(c.finestra.striscia()->pannello(1)->testo(), "Numero eventi nuovi: 40001");
+    }
+};
+
+QTEST_MAIN(TestOperatore)
+#include "tst_operatore.moc"
