@@ -1,0 +1,270 @@
+#include "interrogation/Interrogazione.h"
+
+#include "core/DateItaliane.h"
+#include "core/Orologio.h"
+#include "interrogation/Errori.h"
+#include "modem/Seriale.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "store/Database.h"
+#include "store/RecordSet.h"
+
+#include <QList>
+#include <QRegularExpression>
+
+#include <optional>
+
+namespace sorvela {
+
+using namespace interrogazione;
+
+namespace {
+
+// What a call needs to know about a subscriber; nothing when the code has
+// none.
+struct Utente {
+    QString telefono; // [Telefono GSM fonia], trimmed; may be empty
+};
+
+std::optional<Utente> cercaUtente(store::Database& db, const QString& codice)
+{
+    store::RecordSet rs = db.apriRecordSet(
+        QStringLiteral("SELECT [Telefono GSM fonia] FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
+    if (rs.eof())
+        return std::nullopt;
+    const QVariant t = rs.campo(0);
+    return Utente{t.isNull() ? QString() : t.toString().trimmed()};
+}
+
+// Whether the handset accepted the dial: a line that is exactly "OK". A
+// plain substring test would also take a number or a "NO CARRIER" with "OK"
+// somewhere in it.
+bool accettata(const QString& risposta)
+{
+    const QStringList righe = risposta.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
+    for (const QString& r : righe) {
+        if (r.trimmed() == QLatin1String("OK"))
+            return true;
+    }
+    return false;
+}
+
+// The progress window for the length of the call, however it ends.
+class FinestraChiamata {
+public:
+    FinestraChiamata(Contesto& c, const QString& codice) : m_f(c.InCorso)
+    {
+        if (m_f)
+            m_f->mostra(EtichettaInCorso + codice);
+    }
+    ~FinestraChiamata()
+    {
+        if (m_f)
+            m_f->chiudi();
+    }
+    FinestraChiamata(const FinestraChiamata&) = delete;
+    FinestraChiamata& operator=(const FinestraChiamata&) = delete;
+
+private:
+    Avanzamento* m_f;
+};
+
+QString testoEvento(const QString& modo)
+{
+    return modo == ModoManuale ? QStringLiteral("Interrogazione manuale della periferica")
+                               : QStringLiteral("Interrogazione automatica della periferica");
+}
+
+struct Pendente {
+    qint64 riga = 0;
+    QString codice;
+    QVariant quando;   // [Data e ora]; may be Null
+    QVariant tentativi; // may be Null
+};
+
+} // namespace
+
+int ChiamaPeriferica(Contesto& c, const QString& codice)
+{
+    std::optional<Utente> u;
+    try {
+        u = cercaUtente(errori::database(c), codice);
+    } catch (const store::ErroreDatabase& e) {
+        errori::avvisa(c, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
+        return 1;
+    }
+    // Nothing to dial: no serial traffic at all, not even the initialisation.
+    if (!u || u->telefono.isEmpty())
+        return 1;
+
+    const modem::UsoLinea linea(c, EtichettaInCorso + codice);
+    if (!linea.libera()) {
+        c.messaggi->avvisa(Icona::Avviso,
+                           QStringLiteral("Il telefono è impegnato (%1): la periferica %2 non è stata chiamata.")
+                               .arg(c.lineaInUso, codice));
+        return 1;
+    }
+
+    if (modem::InizializzaModem(c) != 0)
+        return 1;
+
+    // Whatever was in progress is hung up first; its answer does not matter.
+    modem::InviaComando(c, QStringLiteral("\rATH\r"));
+    modem::AttendiRisposta(c, AttesaComandoSecondi);
+
+    // The ";" makes it a voice call: the unit recognises the ring and answers
+    // by SMS, no connection is ever made.
+    modem::InviaComando(c, QStringLiteral("ATD") + u->telefono + QStringLiteral(";\r"));
+    const QString risposta = modem::AttendiRisposta(c, AttesaComandoSecondi);
+
+    int esito = 1;
+    {
+        const FinestraChiamata finestra(c, codice);
+        if (accettata(risposta)) {
+            esito = 0;
+            // The unit drops the call once it has recognised it; the
+            // operator may stop waiting sooner with "Annulla".
+            modem::AttendiTesto(c, QStringLiteral("NO CARRIER"), AttesaChiamataSecondi);
+        }
+        // Not waited for: the handset hangs up whether or not we listen.
+        modem::InviaComando(c, QStringLiteral("\rATH\r"));
+    }
+    return esito;
+}
+
+bool RegistraInterrogazione(Contesto& c, const QString& codice, const QString& modo)
+{
+    try {
+        store::Database& db = errori::database(c);
+        const QDateTime adesso = c.orologio->adesso();
+        store::Transazione t(db);
+        // One row per unit: a unit still pending starts again from one call.
+        const QVariant riga = db.valore(
+            QStringLiteral("SELECT rowid FROM InterrogazioniPendenti WHERE [Codice periferica] = ? ORDER BY rowid LIMIT 1"),
+            {codice});
+        if (riga.isNull()) {
+            db.esegui(QStringLiteral("INSERT INTO InterrogazioniPendenti ([Codice periferica], [Data e ora], [Tentativi]) "
+                                     "VALUES (?, ?, 1)"),
+                      {codice, adesso});
+        } else {
+            db.esegui(QStringLiteral("UPDATE InterrogazioniPendenti SET [Data e ora] = ?, [Tentativi] = 1 WHERE rowid = ?"),
+                      {adesso, riga});
+        }
+        // [Archiviato] is left to its default: the event starts unarchived.
+        db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
+                                 "[Tipo evento], [Descrizione evento]) VALUES (?, ?, ?, ?, ?)"),
+                  {codice, adesso, QStringLiteral("Interrogazione della periferica"), QStringLiteral("Test"),
+                   testoEvento(modo)});
+        db.esegui(QStringLiteral("UPDATE DatiUtente SET [Ultima interrogazione] = ? WHERE [Codice periferica] = ?"),
+                  {adesso, codice});
+        t.conferma();
+        return true;
+    } catch (const store::ErroreDatabase& e) {
+        errori::avvisa(c, QStringLiteral("Impossibile registrare l'interrogazione della periferica %1.").arg(codice), e);
+        return false;
+    }
+}
+
+void RegistraMancataRisposta(Contesto& c, const QString& codice, const QDateTime& inviata)
+{
+    store::Database& db = errori::database(c);
+    const QString testo = QStringLiteral("Mancata risposta della periferica ") + codice
+        + QStringLiteral(" all'interrogazione inviata il ") + date::mostra(inviata.date())
+        + QStringLiteral(" alle ore ") + date::mostraOra(inviata.time());
+    // The INSERT ... SELECT writes the event only when the subscriber exists,
+    // in one statement, so there is no window between asking and writing.
+    db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
+                             "[Archiviato], [Tipo evento], [Descrizione evento]) "
+                             "SELECT ?, ?, ?, 0, 'Allarme', ? WHERE EXISTS "
+                             "(SELECT 1 FROM DatiUtente WHERE [Codice periferica] = ?)"),
+              {codice, c.orologio->adesso(), testo, QStringLiteral("Mancata risposta della periferica ") + codice,
+               codice});
+}
+
+void ControllaInterrogazioni(Contesto& c)
+{
+    QList<Pendente> pendenti;
+    try {
+        store::RecordSet rs = errori::database(c).apriRecordSet(QStringLiteral(
+            "SELECT rowid, [Codice periferica], [Data e ora], [Tentativi] FROM InterrogazioniPendenti ORDER BY rowid"));
+        // Read whole before the first call: the calls run the window system,
+        // and nothing may step a statement across that.
+        for (; !rs.eof(); rs.moveNext())
+            pendenti.append({rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2), rs.campo(3)});
+    } catch (const store::ErroreDatabase& e) {
+        errori::avvisa(c, QStringLiteral("Impossibile leggere le interrogazioni in attesa."), e);
+        return;
+    }
+
+    for (const Pendente& p : pendenti) {
+        try {
+            store::Database& db = errori::database(c);
+            const QDateTime adesso = c.orologio->adesso();
+            const QDateTime quando = p.quando.toDateTime();
+            if (p.quando.isNull() || !quando.isValid()) {
+                // A row written outside the console without its time: it is
+                // judged from now on, so its alarm can say when it started.
+                db.esegui(QStringLiteral("UPDATE InterrogazioniPendenti SET [Data e ora] = ? WHERE rowid = ?"),
+                          {adesso, p.riga});
+                continue;
+            }
+            if (quando.addSecs(std::chrono::seconds(EtaRiprova).count()) >= adesso)
+                continue;
+            // A row exists only after an accepted call, so an empty count is one.
+            const int n = p.tentativi.isNull() ? 1 : p.tentativi.toInt();
+
+            const bool utente = !db.valore(QStringLiteral("SELECT 1 FROM DatiUtente WHERE [Codice periferica] = ?"),
+                                           {p.codice})
+                                     .isNull();
+            if (n >= LimiteTentativi || !utente) {
+                // A deleted subscriber can never be called nor answer: its
+                // row goes now rather than be retried for ever.
+                store::Transazione t(db);
+                RegistraMancataRisposta(c, p.codice, quando);
+                db.esegui(QStringLiteral("DELETE FROM InterrogazioniPendenti WHERE rowid = ?"), {p.riga});
+                t.conferma();
+                continue;
+            }
+            if (ChiamaPeriferica(c, p.codice) == 0) {
+                // The row may have been settled by the unit meanwhile; then
+                // there is nothing left to count.
+                db.esegui(QStringLiteral("UPDATE InterrogazioniPendenti SET [Tentativi] = ? WHERE rowid = ?"),
+                          {n + 1, p.riga});
+            }
+        } catch (const store::ErroreDatabase& e) {
+            errori::avvisa(c, QStringLiteral("Impossibile aggiornare l'interrogazione della periferica %1.").arg(p.codice),
+                           e);
+            return; // the next pass tries again; the next row would meet the same database
+        }
+    }
+}
+
+bool InterrogaAdesso(Contesto& c, const QString& codice)
+{
+    // The tick must not read the line while the call waits on it.
+    const TickSospeso tick(c);
+    std::optional<Utente> u;
+    try {
+        u = cercaUtente(errori::database(c), codice);
+    } catch (const store::ErroreDatabase& e) {
+        errori::avvisa(c, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
+        return false;
+    }
+    if (!u) {
+        c.messaggi->avvisa(Icona::Avviso,
+                           QStringLiteral("L'utente %1 non è memorizzato: salvarlo prima di interrogare la periferica.")
+                               .arg(codice));
+        return false;
+    }
+    if (u->telefono.isEmpty()) {
+        c.messaggi->avvisa(Icona::Avviso,
+                           QStringLiteral("L'utente %1 non ha un telefono GSM fonia: la periferica non può essere chiamata.")
+                               .arg(codice));
+        return false;
+    }
+    if (ChiamaPeriferica(c, codice) != 0)
+        return false;
+    return RegistraInterrogazione(c, codice, ModoManuale);
+}
+
+} // namespace sorvela

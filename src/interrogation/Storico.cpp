@@ -1,0 +1,39 @@
+#include "interrogation/Storico.h"
+
+#include "core/DateItaliane.h"
+#include "store/Database.h"
+#include "store/RecordSet.h"
+
+#include <QVariantList>
+
+namespace sorvela {
+
+store::RecordSet ApriStorico(store::Database& db, const QString& codice, const QString& dal, const QString& al)
+{
+    QString sql = QStringLiteral("SELECT [ID], [Data e ora], [Descrizione evento], [Tipo evento] "
+                                 "FROM [DatiUtente Query] WHERE [Codice periferica] = ?");
+    QVariantList parametri{codice};
+    // The stored times are "YYYY-MM-DD HH:MM:SS" text: a day's events lie
+    // from its date up to (not including) the next day's, which compares on
+    // the history index instead of cutting every stored time to its day.
+    if (const auto d = date::leggiData(dal)) {
+        sql += QStringLiteral(" AND [Data e ora] >= ?");
+        parametri << *d;
+    }
+    if (const auto a = date::leggiData(al)) {
+        sql += QStringLiteral(" AND [Data e ora] < ?");
+        parametri << a->addDays(1);
+    }
+    sql += QStringLiteral(" ORDER BY [Data e ora] DESC, [ID] DESC");
+    return db.apriRecordSet(sql, parametri);
+}
+
+QString TestoEvento(store::Database& db, const QString& codice, qint64 id)
+{
+    const QVariant t = db.valore(
+        QStringLiteral("SELECT [Testo messaggio] FROM [DatiUtente Query] WHERE [ID] = ? AND [Codice periferica] = ?"),
+        {id, codice});
+    return t.isNull() ? QString() : t.toString();
+}
+
+} // namespace sorvela
