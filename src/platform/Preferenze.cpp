@@ -24,12 +24,34 @@ QString Preferenze::percorso() const
 
 QString Preferenze::leggi(const QString& sezione, const QString& chiave) const
 {
+    // The file may have been edited by hand since it was last read.
+    m_s->sync();
     return m_s->value(sezione + QLatin1Char('/') + chiave).toString();
 }
 
 void Preferenze::scrivi(const QString& sezione, const QString& chiave, const QString& valore)
 {
-    m_s->setValue(sezione + QLatin1Char('/') + chiave, valore);
+    scriviChiavi(sezione, {{chiave, valore}});
+}
+
+void Preferenze::scriviChiavi(const QString& sezione, const QList<std::pair<QString, QString>>& valori)
+{
+    // Merged into the file as it is on disk at this moment, and only when a
+    // value really differs: a key, a section or a comment the operator
+    // changed by hand while the console ran stays as he left it.
+    QSettings file(m_s->fileName(), QSettings::IniFormat);
+    file.sync();   // reads the file again when it changed on disk
+    bool cambiato = false;
+    for (const auto& [chiave, valore] : valori) {
+        const QString k = sezione + QLatin1Char('/') + chiave;
+        if (file.contains(k) && file.value(k).toString() == valore)
+            continue;
+        file.setValue(k, valore);
+        cambiato = true;
+    }
+    if (!cambiato)
+        return;
+    file.sync();
     m_s->sync();
 }
 
@@ -64,11 +86,10 @@ GeometriaSalvata Preferenze::geometria(const QString& sezione) const
 
 void Preferenze::salvaGeometria(const QString& sezione, int x, int y, int larghezza, int altezza)
 {
-    m_s->setValue(sezione + QStringLiteral("/XPos"), QString::number(x));
-    m_s->setValue(sezione + QStringLiteral("/YPos"), QString::number(y));
-    m_s->setValue(sezione + QStringLiteral("/WiPos"), QString::number(larghezza));
-    m_s->setValue(sezione + QStringLiteral("/HePos"), QString::number(altezza));
-    m_s->sync();
+    scriviChiavi(sezione, {{QStringLiteral("XPos"), QString::number(x)},
+                           {QStringLiteral("YPos"), QString::number(y)},
+                           {QStringLiteral("WiPos"), QString::number(larghezza)},
+                           {QStringLiteral("HePos"), QString::number(altezza)}});
 }
 
 } // namespace sorvela

@@ -2,9 +2,13 @@
 // The settings facade: every key the console keeps in its per-user settings
 // file, with the defaults in one place. INI file "Sorvela/Sorvela.ini" under
 // $XDG_CONFIG_HOME (tests and the demo point that at a folder of their own).
+// The console writes only the keys whose value it changes, into the file as
+// it is at that moment, so keys edited by hand meanwhile survive.
 
+#include <QList>
 #include <QString>
 #include <memory>
+#include <utility>
 
 class QSettings;
 
@@ -37,6 +41,8 @@ public:
     void scrivi(const QString& sezione, const QString& chiave, const QString& valore);
 
 private:
+    void scriviChiavi(const QString& sezione, const QList<std::pair<QString, QString>>& valori);
+
     std::unique_ptr<QSettings> m_s;
 };
 

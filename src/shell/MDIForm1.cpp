@@ -197,8 +197,22 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
     return sub;
 }
 
+bool MDIForm1::portaDavanti(const QString& nome)
+{
+    for (QWidget* w : findChildren<QWidget*>(nome, Qt::FindDirectChildrenOnly)) {
+        if (w->isVisible() && w->isWindow()) {
+            w->raise();
+            w->activateWindow();
+            return true;
+        }
+    }
+    return false;
+}
+
 void MDIForm1::mnuInformazioni()
 {
+    if (portaDavanti(QStringLiteral("frmInfo")))
+        return;
     auto* f = new frmInfo(this);
     f->show();
     f->raise();

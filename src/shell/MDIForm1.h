@@ -86,6 +86,9 @@ protected:
 
 private:
     void creaMenu();
+    // The small windows (settings, clean-up, information) exist once: when
+    // `nome` is already open it comes to the front and this returns true.
+    bool portaDavanti(const QString& nome);
     void avviaLinea();
     void chiudiLinea();
 

@@ -107,6 +107,8 @@ namespace sorvela {
 
 void MDIForm1::mnuCancEventi()
 {
+    if (portaDavanti(QStringLiteral("Ripulisci")))
+        return;
     auto* r = new Ripulisci(m_ctx, this);
     r->adjustSize();
     r->move(geometry().center() - r->rect().center());
@@ -120,6 +122,8 @@ namespace sorvela {
 
 void MDIForm1::mnuComPort()
 {
+    if (portaDavanti(QStringLiteral("Impostazioni")))
+        return;
     auto* f = new Impostazioni(m_ctx, this);
     f->setAttribute(Qt::WA_DeleteOnClose);
     f->show();

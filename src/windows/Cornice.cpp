@@ -97,6 +97,11 @@ QWidget* Cornice::finestra() const
     return m_finestra;
 }
 
+bool Cornice::normale(const QWidget* f)
+{
+    return !(f->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+}
+
 void Cornice::setFinestra(QWidget* f)
 {
     if (m_finestra)
@@ -178,7 +183,13 @@ void Cornice::tieniInVista()
 
 void Cornice::salvaGeometria()
 {
-    const QRect g = geometriaTwips();
+    // A minimised or maximised window is remembered at its normal place and
+    // size: reopened at the minimised bar's size it would be of no use.
+    QRect g = geometriaTwips();
+    if (!normale(finestra()) && m_normale.isValid()) {
+        const QRect& n = m_normale;
+        g = QRect(twips::daPixel(n.x()), twips::daPixel(n.y()), twips::daPixel(n.width()), twips::daPixel(n.height()));
+    }
     m_pref.salvaGeometria(m_p.sezione, g.x(), g.y(), g.width(), g.height());
 }
 
@@ -190,6 +201,8 @@ void Cornice::ripristinaDimensione()
 
 bool Cornice::eventFilter(QObject* o, QEvent* e)
 {
+    if (o == m_finestra && (e->type() == QEvent::Resize || e->type() == QEvent::Move) && normale(m_finestra))
+        m_normale = m_finestra->geometry();
     if (o == m_finestra && e->type() == QEvent::Resize)
         applicaRegole();
     return QFrame::eventFilter(o, e);
@@ -216,7 +229,10 @@ void Cornice::applicaRegole()
         altezza = m_p.altezzaMinima;
     if (larghezza != g.width() || altezza != g.height())
         ridimensionaTwips(larghezza, altezza);
-    m_scorrimento = larghezza < m_p.larghezza || altezza < m_p.altezza;
+    // Compared in whole pixels: at a scale that does not divide the designed
+    // size, the window opened at that size reads back a few twips short and
+    // must still count as whole.
+    m_scorrimento = f->width() < twips::inPixel(m_p.larghezza) || f->height() < twips::inPixel(m_p.altezza);
     m_inRegole = false;
     disponi();
 }

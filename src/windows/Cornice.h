@@ -84,6 +84,7 @@ protected:
 private:
     void applicaRegole();
     void disponi();
+    static bool normale(const QWidget* f);   // neither minimised nor maximised
 
     ParametriCornice m_p;
     Preferenze& m_pref;
@@ -92,6 +93,7 @@ private:
     QScrollBar* m_v;
     QFrame* m_angolo;
     mutable QPointer<QWidget> m_finestra;
+    QRect m_normale;        // the window's last geometry while it was normal, in pixels
     bool m_scorrimento = false;
     bool m_inRegole = false;
 };

@@ -11,6 +11,8 @@
 #include "shell/Tick.h"
 #include "windows/CodaEventi.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -42,6 +44,15 @@ struct Console : comune::Banco {
     }
     CodaEventi* coda() { return qobject_cast<CodaEventi*>(finestra.finestra("CodaEventi")); }
     int suoni() { return finestra.allarme()->volteSuonato(); }
+    void menu(const char* voce) { finestra.findChild<QAction*>(voce)->trigger(); }
+    QList<QWidget*> aperte(const char* nome)
+    {
+        QList<QWidget*> v;
+        for (QWidget* w : finestra.findChildren<QWidget*>(nome))
+            if (w->isVisible())
+                v << w;
+        return v;
+    }
     QLineEdit* campo(AnagraficaUtenti* a, const char* nome) { return a->findChild<QLineEdit*>(nome); }
 };
 
@@ -120,6 +131,82 @@ private slots:
         c.secondi(1);
         QCOMPARE(c.suoni(), 2);
         QCOMPARE(c.finestra.striscia()->pannello(1)->testo(), "Numero eventi nuovi: 40001");
+    }
+
+    void theMenuBringsAnOpenSmallWindowForwardInsteadOfASecondOne()
+    {
+        Console c;
+        for (const char* voce : {"mnuInformazioni", "mnuComPort", "mnuCancEventi"}) {
+            c.menu(voce);
+            c.menu(voce);
+        }
+        for (const char* nome : {"frmInfo", "Impostazioni", "Ripulisci"})
+            QVERIFY2(c.aperte(nome).size() == 1, nome);
+        // The information window: on top, its version line, closed by OK.
+        QWidget* info = c.aperte("frmInfo").first();
+        QCOMPARE(info->windowTitle(), "Informazioni");
+        QVERIFY(info->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(info->findChild<QLabel*>("Label2")->text().startsWith("Versione: "));
+        QCOMPARE(info->findChild<QLabel*>("Label1(0)")->text(), "Sorvela");
+        comune::premi(info, "cmdOK");
+        QTRY_VERIFY(c.aperte("frmInfo").isEmpty());
+        c.menu("mnuInformazioni");
+        QCOMPARE(c.aperte("frmInfo").size(), 1);
+    }
+
+    void aMinimisedOrMaximisedWindowRemembersItsNormalGeometry()
+    {
+        Console c;
+        c.finestra.resize(1200, 900);
+        for (auto stato : {Qt::WindowMinimized, Qt::WindowMaximized}) {
+            c.menu("mnuVisualCoda");
+            QMdiSubWindow* sub = c.finestra.area()->subWindowList().last();
+            sub->setGeometry(40, 30, 700, 200);
+            const GeometriaSalvata normale{"600", "450", "10500", "3000"};
+            sub->setWindowState(stato);
+            QTRY_VERIFY(sub->windowState() & stato);
+            QVERIFY(sub->close());
+            const GeometriaSalvata g = c.pref.geometria("CodaEventi");
+            QCOMPARE((QStringList{g.XPos, g.YPos, g.WiPos, g.HePos}),
+                     (QStringList{normale.XPos, normale.YPos, normale.WiPos, normale.HePos}));
+        }
+    }
+
+    void keysEditedByHandWhileTheConsoleRunsSurvive()
+    {
+        Console c;
+        c.finestra.resize(1200, 900);
+        c.menu("mnuVisualCoda");
+        QMdiSubWindow* sub = c.finestra.area()->subWindowList().last();
+        sub->move(40, 30);
+        QVERIFY(sub->close());
+        // Edited by hand: a comment, the port, a device of its own.
+        const QString ini = c.pref.percorso();
+        QFile f(ini);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QByteArray testo = f.readAll().replace("XPos=600", "XPos=615");
+        f.close();
+        testo = "; porta del telefono cambiata a mano\n[Impostazioni]\nNumPort=4\n\n[Porte]\nCOM4=/dev/ttyUSB0\n\n" + testo;
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(testo);
+        f.close();
+
+        // Reopened where the hand put it and closed without a move: nothing
+        // to write, the file stays as it is, comment and all.
+        c.menu("mnuVisualCoda");
+        QCOMPARE(c.finestra.area()->subWindowList().last()->x(), 41);
+        QVERIFY(c.finestra.area()->subWindowList().last()->close());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), testo);
+        f.close();
+
+        // Moved: only its own keys change.
+        c.menu("mnuVisualCoda");
+        c.finestra.area()->subWindowList().last()->move(60, 30);
+        QVERIFY(c.finestra.area()->subWindowList().last()->close());
+        QCOMPARE(c.pref.numPort(), "4");
+        QCOMPARE(c.pref.dispositivoPorta(4), "/dev/ttyUSB0");
+        QCOMPARE(c.pref.geometria("CodaEventi").XPos, "900");
     }
 };
 
