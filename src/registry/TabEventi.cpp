@@ -1,0 +1,167 @@
+#include "registry/TabEventi.h"
+
+#include "events/RiempiCoda.h"
+#include "interrogation/Interrogazione.h"
+#include "interrogation/StampaStorico.h"
+#include "interrogation/Storico.h"
+#include "platform/Contesto.h"
+#include "platform/Messaggi.h"
+#include "registry/AnagraficaUtenti.h"
+#include "registry/Disposizione.h"
+#include "store/Database.h"
+#include "store/RecordSet.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTableWidget>
+
+namespace sorvela::registry {
+
+using namespace disposizione;
+
+TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
+    : m_ctx(ctx)
+    , m_finestra(finestra)
+{
+    setObjectName(QStringLiteral("tabEventi"));
+    QGroupBox* storico = riquadro(this, QStringLiteral("Archivio storico"), 30, 30, 10350, 3015);
+    storico->setObjectName(QStringLiteral("fraStorico"));
+
+    const int y = 270;
+    etichetta(storico, QStringLiteral("dal"), 120, y, 330);
+    m_dal = campo(storico, "txtFromDate", 450, y, 1200);
+    etichetta(storico, QStringLiteral("al"), 1770, y, 270);
+    m_al = campo(storico, "txtToDate", 2040, y, 1200);
+    for (QLineEdit* e : {m_dal, m_al}) {
+        e->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
+        e->installEventFilter(this);
+    }
+    auto* cerca = pulsante(storico, "cmdCerca", QStringLiteral("Cerca"), 3360, y - 30, 1050);
+    auto* stampa = pulsante(storico, "cmdStampa", QStringLiteral("Stampa"), 4500, y - 30, 1050);
+    auto* interroga = pulsante(storico, "cmdInterroga", QStringLiteral("Interroga adesso"), 8100, y - 30, 2100);
+
+    m_griglia = metti(new QTableWidget(1, 2, storico), 120, 690, 10110, 2205);
+    m_griglia->setObjectName(QStringLiteral("gridStorico"));
+    // The header row carries no headings; the columns speak for themselves.
+    m_griglia->horizontalHeader()->hide();
+    m_griglia->verticalHeader()->hide();
+    m_griglia->horizontalHeader()->setStretchLastSection(true);
+    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_griglia->setWordWrap(false);
+    m_griglia->viewport()->installEventFilter(this);
+    m_griglia->installEventFilter(this);
+
+    // Over the right half of the grid, where the descriptions leave room, so
+    // the dates stay readable beside it.
+    m_messaggio = metti(new QPlainTextEdit(storico), 5100, 780, 5010, 2010);
+    m_messaggio->setObjectName(QStringLiteral("txtMessaggio"));
+    m_messaggio->setReadOnly(true);
+    m_messaggio->hide();
+
+    connect(cerca, &QPushButton::clicked, this, [this] { m_finestra.Carica(); });
+    connect(stampa, &QPushButton::clicked, this, &TabEventi::Stampa);
+    connect(interroga, &QPushButton::clicked, this, &TabEventi::interroga);
+
+    GanciScheda& g = m_finestra.ganci();
+    g.ricaricaStorico = [this] { ricarica(); };
+    g.Stampa = [this] { Stampa(); };
+}
+
+void TabEventi::ricarica()
+{
+    const QString codice = m_finestra.codiceCaricato();
+    if (codice != m_codiceMostrato)
+        m_messaggio->hide(); // another unit's message has no place here
+    m_codiceMostrato = codice;
+    m_id.clear();
+    try {
+        store::RecordSet rs = ApriStorico(*m_ctx.db, codice, m_dal->text(), m_al->text());
+        for (; !rs.eof(); rs.moveNext())
+            m_id << rs.campo(QStringLiteral("ID")).toLongLong();
+        RiempiStorico(rs, *m_griglia, QFontMetrics(m_finestra.font()));
+    } catch (const store::ErroreDatabase& e) {
+        m_id.clear();
+        m_ctx.messaggi->avvisa(Icona::Errore,
+                               QStringLiteral("Impossibile leggere lo storico della periferica %1.\n"
+                                              "Errore del database: %2")
+                                   .arg(codice, e.messaggio()));
+    }
+}
+
+void TabEventi::mostraMessaggio()
+{
+    const int riga = m_griglia->currentRow();
+    QString testo;
+    if (riga >= 0 && riga < m_id.size()) {
+        try {
+            testo = TestoEvento(*m_ctx.db, m_codiceMostrato, m_id.at(riga));
+        } catch (const store::ErroreDatabase& e) {
+            m_ctx.messaggi->avvisa(Icona::Errore,
+                                   QStringLiteral("Impossibile leggere il messaggio.\nErrore del database: %1")
+                                       .arg(e.messaggio()));
+            return;
+        }
+    }
+    m_messaggio->setPlainText(testo);
+    m_messaggio->show();
+    m_messaggio->raise();
+}
+
+void TabEventi::Stampa()
+{
+    IntestazioneStorico intestazione;
+    intestazione.codice = m_finestra.codice();
+    if (auto* n = m_finestra.findChild<QLineEdit*>(QStringLiteral("Nominativo")))
+        intestazione.nominativo = n->text();
+    if (auto* r = m_finestra.findChild<QLineEdit*>(QStringLiteral("RagSociale")))
+        intestazione.ragioneSociale = r->text();
+    QList<QStringList> righe;
+    for (int r = 0; r < m_griglia->rowCount(); ++r) {
+        QStringList celle;
+        bool vuota = true;
+        for (int c = 0; c < m_griglia->columnCount(); ++c) {
+            const QTableWidgetItem* it = m_griglia->item(r, c);
+            celle << (it ? it->text() : QString());
+            vuota = vuota && celle.last().isEmpty();
+        }
+        // The blank row an empty history keeps is not an event.
+        if (!vuota)
+            righe << celle;
+    }
+    StampaStorico(m_ctx, intestazione, righe);
+}
+
+void TabEventi::interroga()
+{
+    InterrogaAdesso(m_ctx, m_finestra.codiceCaricato());
+    // The call's event is listed at the next reload; the tab is shown now,
+    // whether the call went out or not.
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
+        if (auto* schede = qobject_cast<QTabWidget*>(w)) {
+            schede->setCurrentWidget(this);
+            break;
+        }
+    }
+}
+
+bool TabEventi::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == m_griglia->viewport() && e->type() == QEvent::MouseButtonRelease) {
+        mostraMessaggio();
+    } else if (o == m_griglia && e->type() == QEvent::FocusIn) {
+        m_messaggio->hide();
+    } else if ((o == m_dal || o == m_al) && e->type() == QEvent::KeyPress) {
+        const int tasto = static_cast<QKeyEvent*>(e)->key();
+        if (tasto == Qt::Key_Return || tasto == Qt::Key_Enter) {
+            m_finestra.Carica();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+} // namespace sorvela::registry
