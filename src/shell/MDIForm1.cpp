@@ -1,5 +1,7 @@
 #include "shell/MDIForm1.h"
 
+#include "interrogation/Interrogazione.h"
+#include "interrogation/Sorveglianza.h"
 #include "modem/Lettura.h"
 
 #include "platform/Messaggi.h"
@@ -56,10 +58,12 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
 
     creaMenu();
 
-    // The tick: the console's only scheduler. The interrogation passes have
-    // no routines yet; their slots stay empty and call nothing.
+    // The tick: the console's only scheduler.
     m_tick = new Tick(m_ctx, collegamentiFinestraPrincipale(*this), this);
     m_tick->collegamenti().LetturaMessaggi = [this] { letturaMessaggi(); };
+    m_tick->collegamenti().ControllaInterrogazioni = [this] { ControllaInterrogazioni(m_ctx); };
+    m_tick->collegamenti().InterrogaPeriferiche = [this] { InterrogaPeriferiche(m_ctx); };
+    m_tick->collegamenti().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
     connect(m_timer1, &QTimer::timeout, m_tick, &Tick::passo);
 
     resize(twips::inPixel(12000), twips::inPixel(8400));
