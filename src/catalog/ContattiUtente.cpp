@@ -1,5 +1,7 @@
 #include "catalog/ContattiUtente.h"
 
+#include <algorithm>
+
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Twips.h"
@@ -144,8 +146,10 @@ void ContattiUtente::apriCella(int riga, int colonna)
 {
     m_riga = riga;
     m_colonna = colonna;
-    m_editor->setMaxLength(Limiti[colonna]);
     const QTableWidgetItem* cella = m_griglia->item(riga, colonna);
+    // A stored value longer than the column's limit is edited whole: the
+    // editor writes its text back into the cell, and a cut would be saved.
+    m_editor->setMaxLength(std::max(Limiti[colonna], cella ? int(cella->text().size()) : 0));
     // Filling the editor is not a change: only typing marks the list modified.
     m_editor->setText(cella ? cella->text() : QString());
     segui();

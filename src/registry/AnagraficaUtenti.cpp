@@ -246,6 +246,12 @@ bool AnagraficaUtenti::setCodice(const QString& codice)
 void AnagraficaUtenti::Carica()
 {
     const QString c = m_codice->text();
+    // An empty code (a queue row without one) shows nobody, rather than
+    // leaving the previous subscriber on screen under no code.
+    if (c.isEmpty()) {
+        svuota();
+        return;
+    }
     if (!codici::completo(c))
         return;
     m_tab->setEnabled(true);
@@ -300,6 +306,11 @@ void AnagraficaUtenti::caricaCodice()
 void AnagraficaUtenti::codiceModificato()
 {
     if (!m_modificato || m_inDomanda)
+        return;
+    // Before any code was loaded there is no record the typing belongs to
+    // and nothing a Yes could save: asking would put the empty code back at
+    // every key, and the operator could never type one.
+    if (m_codiceCaricato.isEmpty())
         return;
     m_inDomanda = true;
     const Risposta r = m_ctx.messaggi->chiedi(
@@ -384,8 +395,24 @@ bool AnagraficaUtenti::Salva()
         m_impianto->impostaModello(modello);
     }
     m_codiceCaricato = c;
+    mostraDateMemorizzate();
     azzeraFlag();
     return true;
+}
+
+void AnagraficaUtenti::mostraDateMemorizzate()
+{
+    // A date that was not a date is stored as Null (expiry) or not written
+    // (installation): the fields show what the record now holds, not the
+    // text that was refused.
+    std::optional<SchedaUtente> memorizzata;
+    try {
+        memorizzata = Utenti(*m_ctx.db).leggi(m_codiceCaricato);
+    } catch (const store::ErroreDatabase&) {
+        return;   // the save itself went through; the typed text stays
+    }
+    if (memorizzata)
+        m_impianto->mostraDate(*memorizzata);
 }
 
 void AnagraficaUtenti::Cancella()
@@ -402,6 +429,11 @@ void AnagraficaUtenti::Cancella()
         erroreDatabase(QStringLiteral("Impossibile cancellare l'utente ") + c + QLatin1Char('.'), e);
         return;
     }
+    svuota();
+}
+
+void AnagraficaUtenti::svuota()
+{
     m_codice->clear();
     m_codiceCaricato.clear();
     mostra(Utenti::nuova(QString(), m_ctx.orologio->oggi()));

@@ -117,6 +117,8 @@ private:
     registry::SchedaUtente scheda() const;
     void mostra(const registry::SchedaUtente& s);
     void caricaCodice();              // loads Codice whatever the flags say
+    void svuota();                    // no code: an empty form, nothing loaded
+    void mostraDateMemorizzate();
     void mostraInizi();
     void azzeraFlag();
     void segnaScadenza();

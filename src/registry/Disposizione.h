@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace sorvela::registry::disposizione {
 
 inline constexpr int Riga = 315;
@@ -34,6 +36,23 @@ inline QLineEdit* campo(QWidget* genitore, const char* nome, int x, int y, int l
     auto* e = new QLineEdit(genitore);
     e->setObjectName(QString::fromUtf8(nome));
     return metti(e, x, y, larghezza);
+}
+
+// A field as long as its column. A stored text longer than that (written
+// before, or by another program) is shown whole: cutting it to the field
+// would lose its end at the next save.
+inline void limita(QLineEdit* e, int lunghezza)
+{
+    e->setProperty("lunghezzaColonna", lunghezza);
+    e->setMaxLength(lunghezza);
+}
+
+inline void mostraTesto(QLineEdit* e, const QString& testo)
+{
+    const int lunghezza = e->property("lunghezzaColonna").toInt();
+    if (lunghezza > 0)
+        e->setMaxLength(std::max(lunghezza, int(testo.size())));
+    e->setText(testo);
 }
 
 inline QGroupBox* riquadro(QWidget* genitore, const QString& titolo, int x, int y, int larghezza, int altezza)

@@ -91,6 +91,10 @@ PannelloUtente::PannelloUtente(QWidget* genitore)
     for (qsizetype i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine[i - 1], ordine[i]);
 
+    for (QLineEdit* e : {m_ragSociale, m_nominativo, m_indirizzo, m_citta, m_note})
+        limita(e, lunghezze::Testo);
+    limita(m_provincia, lunghezze::Provincia);
+    limita(m_cap, lunghezze::Cap);
     for (QLineEdit* e : indirizzo())
         connect(e, &QLineEdit::textChanged, this, &PannelloUtente::modificato);
     connect(m_utenza, &QButtonGroup::idToggled, this, [this](int id, bool acceso) {
@@ -139,13 +143,13 @@ void PannelloUtente::mostra(const SchedaUtente& s)
     scegliUtenza(s.azienda);
     (s.monitoraggio ? m_attivo : m_nonAttivo)->setChecked(true);
     scegliMonitoraggio(s.monitoraggio);
-    m_ragSociale->setText(s.ragioneSociale);
-    m_nominativo->setText(s.nome);
-    m_indirizzo->setText(s.indirizzo);
-    m_citta->setText(s.citta);
-    m_provincia->setText(s.provincia);
-    m_cap->setText(s.cap);
-    m_note->setText(s.note);
+    mostraTesto(m_ragSociale, s.ragioneSociale);
+    mostraTesto(m_nominativo, s.nome);
+    mostraTesto(m_indirizzo, s.indirizzo);
+    mostraTesto(m_citta, s.citta);
+    mostraTesto(m_provincia, s.provincia);
+    mostraTesto(m_cap, s.cap);
+    mostraTesto(m_note, s.note);
 }
 
 void PannelloUtente::scegliUtenza(bool azienda)

@@ -4,6 +4,7 @@
 #include "registry/Disposizione.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 
@@ -71,6 +72,12 @@ TabImpianto::TabImpianto(QWidget* genitore)
     m_ingressi = riquadro(this, QStringLiteral("Dati Periferica"), 30, 1905, 10350, 1140);
     m_ingressi->setObjectName(QStringLiteral("fraIngressi"));
 
+    for (QLineEdit* e : {m_gsmFonia, m_gsmDati, m_pstn, m_telInstallatore})
+        limita(e, lunghezze::Telefono);
+    limita(m_installatore, lunghezze::Testo);
+    limita(m_scadenza, lunghezze::Data);
+    limita(m_installata, lunghezze::Data);
+    m_periferiche->lineEdit()->setMaxLength(lunghezze::Testo);
     for (QLineEdit* e : {m_gsmFonia, m_gsmDati, m_pstn, m_sopravvivenza, m_matricola, m_installata,
                          m_installatore, m_telInstallatore})
         connect(e, &QLineEdit::textChanged, this, &TabImpianto::modificato);
@@ -105,21 +112,31 @@ void TabImpianto::mostra(const SchedaUtente& s)
     impostaModello(s.modello);
     m_sopravvivenza->setText(s.periodo);
     m_protocollo->setCurrentIndex(0);
-    m_pstn->setText(s.pstn);
-    m_gsmFonia->setText(s.gsmFonia);
-    m_gsmDati->setText(s.gsmDati);
-    m_scadenza->setText(s.scadenza);
-    m_installata->setText(s.installazione);
-    m_installatore->setText(s.installatore);
-    m_telInstallatore->setText(s.telInstallatore);
+    mostraTesto(m_pstn, s.pstn);
+    mostraTesto(m_gsmFonia, s.gsmFonia);
+    mostraTesto(m_gsmDati, s.gsmDati);
+    mostraTesto(m_scadenza, s.scadenza);
+    mostraTesto(m_installata, s.installazione);
+    mostraTesto(m_installatore, s.installatore);
+    mostraTesto(m_telInstallatore, s.telInstallatore);
+}
+
+void TabImpianto::mostraDate(const SchedaUtente& s)
+{
+    for (auto [campo, testo] : {std::pair{m_scadenza, s.scadenza}, {m_installata, s.installazione}}) {
+        if (campo->text() != testo) {
+            mostraTesto(campo, testo);
+            campo->setCursorPosition(0);
+        }
+    }
 }
 
 void TabImpianto::mostraConfigurazione(const Configurazione& c)
 {
     impostaModello(c.modello);
     m_sopravvivenza->setText(c.periodo);
-    m_installatore->setText(c.installatore);
-    m_telInstallatore->setText(c.telInstallatore);
+    mostraTesto(m_installatore, c.installatore);
+    mostraTesto(m_telInstallatore, c.telInstallatore);
 }
 
 void TabImpianto::impostaTipi(const QStringList& tipi)
@@ -133,6 +150,7 @@ void TabImpianto::impostaTipi(const QStringList& tipi)
 
 void TabImpianto::impostaModello(const QString& modello)
 {
+    m_periferiche->lineEdit()->setMaxLength(std::max(lunghezze::Testo, int(modello.size())));
     const int i = m_periferiche->findText(modello, Qt::MatchExactly);
     if (i >= 0)
         m_periferiche->setCurrentIndex(i);

@@ -23,6 +23,8 @@ public:
 
     void leggi(SchedaUtente& s) const;
     void mostra(const SchedaUtente& s);
+    // The expiry and installation dates alone, as stored.
+    void mostraDate(const SchedaUtente& s);
     // Type, period and installer, as pasted from another subscriber.
     void mostraConfigurazione(const Configurazione& c);
 

@@ -62,6 +62,18 @@ struct Configurazione {
     QString telInstallatore;
 };
 
+// How many characters each text column of `DatiUtente` holds, and so how
+// many its field takes: 50 for names, address, notes and type (the width of
+// a text column where none is given), 2 for the province, 5 for the postcode,
+// 20 for a telephone number, 10 for a date.
+namespace lunghezze {
+inline constexpr int Testo = 50;
+inline constexpr int Provincia = 2;
+inline constexpr int Cap = 5;
+inline constexpr int Telefono = 20;
+inline constexpr int Data = 10;
+} // namespace lunghezze
+
 namespace codici {
 // Digits only: the rule of codes and serial numbers.
 bool soloCifre(const QString& testo);

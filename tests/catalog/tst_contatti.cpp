@@ -158,6 +158,23 @@ private slots:
         QVERIFY(!b.w->modificato());
     }
 
+    void valoreSalvatoPiuLungoDelLimiteNonVieneTagliato()
+    {
+        Banco b;
+        const QString numero = QStringLiteral("+39 0862 123456 int. 42");   // 23 characters, the column takes 16
+        b.db->esegui("INSERT INTO Telefoni_Utenti VALUES ('000003', 'Centralino', ?, 'x')", {numero});
+        b.apri("000003");
+        b.clicCella(0, 1);
+        QCOMPARE(b.editor->text(), numero);
+        QTest::keyClick(b.editor, Qt::Key_End);
+        tasti(b.editor, "9");                       // no room to grow
+        QTest::keyClick(b.editor, Qt::Key_Backspace);
+        tasti(b.editor, "3");
+        QCOMPARE(b.cella(0, 1), "+39 0862 123456 int. 43");
+        b.premi("Salva");
+        QCOMPARE(b.salvati("000003"), QStringList{"Centralino|+39 0862 123456 int. 43|x"});
+    }
+
     void annullaRiportaLElencoSalvato()
     {
         Banco b;

@@ -2,7 +2,9 @@
 // a real window over a real database file, with scripted message boxes.
 
 #include "comune/Banco.h"
+#include "platform/Twips.h"
 #include "registry/AnagraficaUtenti.h"
+#include "windows/Cornice.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -98,7 +100,7 @@ struct Banco : comune::Banco {
 class TestAnagrafica : public QObject {
     Q_OBJECT
 private slots:
-    void codiceDigitatoSiCompletaEApreUnNuovoUtente()
+    void codiceDigitatoSoloCifreCompletatoASeiCifre()
     {
         Banco b;
         QVERIFY(b.ctx.aperte.AnagraficaUtenti);
@@ -111,7 +113,14 @@ private slots:
         b.digita("Codice", "4a2");          // letters do not get in
         QCOMPARE(b.testo("Codice"), "42");
         b.esci("Codice");
+        QCOMPARE(b.testo("Codice"), "000042");
         QVERIFY(b.c<QTabWidget>("SSTab1")->isEnabled());
+    }
+
+    void nuovoUtenteHaIValoriPredefinitiEChiedeDiSalvare()
+    {
+        Banco b;
+        b.mostraCodice("42");
         QCOMPARE(b.testi({"Codice", "Matricola", "Sopravvivenza", "Installata"}),
                  (QStringList{"000042", "000042", "0", "02/03/2026"}));
         QCOMPARE(b.c<QComboBox>("Periferiche")->currentText(), "");
@@ -132,6 +141,54 @@ private slots:
         QCOMPARE(b.msg.voci().last().icona, Icona::Errore);
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000042'"), 0);
         QVERIFY(b.w->modificato());
+    }
+
+    void testoDigitatoPrimaDiUnCodiceNonBloccaIlCodice()
+    {
+        Banco b;
+        b.msg.rispondi(Risposta::Si);
+        b.digita("Nominativo", "Ugo");
+        b.digita("Codice", "1");
+        QCOMPARE(b.testo("Codice"), "1");
+        QVERIFY(b.msg.voci().isEmpty());
+        b.esci("Codice");
+        QCOMPARE(b.testi({"Codice", "Nominativo"}), (QStringList{"000001", "Mario Rossi"}));
+        QVERIFY(!b.w->modificato());
+    }
+
+    void codiceVuotoDaFuoriSvuotaLaScheda()
+    {
+        Banco b;
+        b.mostraCodice("1");
+        // A queue row without a code.
+        QVERIFY(b.w->setCodice(QString()));
+        b.w->Carica();
+        for (const char* campo : {"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"})
+            QVERIFY2(b.testo(campo).isEmpty(), campo);
+        QCOMPARE(b.w->codiceCaricato(), "");
+        QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
+        QVERIFY(!b.w->modificato());
+        QVERIFY(b.sub->close());
+    }
+
+    void campiLunghiQuantoLeColonne()
+    {
+        Banco b;
+        const QString notaLunga = QString(70, QLatin1Char('n'));
+        b.db->esegui("UPDATE DatiUtente SET Note = ? WHERE [Codice periferica] = '000001'", {notaLunga});
+        b.mostraCodice("1");
+        // A stored text longer than its column is shown and saved whole.
+        QCOMPARE(b.testo("Note"), notaLunga);
+        b.digita("Nominativo", QString(60, QLatin1Char('x')), true);
+        b.digita("Provincia", "roma", true);
+        b.digita("Cap", "6710099", true);
+        b.digita("GSMFonia", "+39 333 1234567 8901234", true);
+        b.premi("Salva");
+        QCOMPARE(b.campo("000001", "Note").toString(), notaLunga);
+        QCOMPARE(b.campo("000001", "Nome").toString().size(), 50);
+        QCOMPARE(b.campo("000001", "Provincia").toString(), "RO");
+        QCOMPARE(b.campo("000001", "Cap").toString(), "67100");
+        QCOMPARE(b.campo("000001", "Telefono GSM fonia").toString(), "+39 333 1234567 8901");
     }
 
     void utenteNotoSiCaricaEIlPrivatoNonHaRagioneSociale()
@@ -184,6 +241,9 @@ private slots:
         b.premi("Salva");
         QVERIFY(b.campo("000001", "Scadenza carta").isNull());
         QCOMPARE(b.campo("000001", "Installazione").toDate(), QDate(2020, 5, 4));
+        // The fields show what was stored, not the refused texts.
+        QCOMPARE(b.testi({"Scadenza", "Installata"}), (QStringList{"", "04/05/2020"}));
+        QVERIFY(!b.w->modificato());
     }
 
     void tipoDigitatoDiventaNuovaPeriferica()
@@ -312,7 +372,7 @@ private slots:
         const QList<std::pair<const char*, QString>> testi{
             {"RagSociale", "Bar dell'Università"}, {"Nominativo", "Dell'Acqua Niccolò"},
             {"Indirizzo", "Via dell'Aquila 3"}, {"Città", "L'Aquila"}, {"Provincia", "AQ"}, {"Cap", "67100"},
-            {"Note", "Nota d'accesso: chiavi dal portiere, cancello blu!!"},  // 50 characters
+            {"Note", "Nota d'accesso: chiavi dal portiere, cancello blu!"},  // 50 characters, the column's width
             {"PSTN", "0862 4'5"}, {"GSMFonia", "+393331234567"}, {"GSMDati", "333 è"},
             {"Installatore", "Sicurezza d'Abruzzo"}, {"TelInstallatore", "0862'1"},
         };
@@ -412,16 +472,22 @@ private slots:
         QCOMPARE(b.testi({"Codice", "Nominativo"}), (QStringList{"000001", "Maria Neri"}));
     }
 
-    void chiusuraSalvaGeometriaEBandiera()
+    void contattiApronoIlCodiceMostrato()
     {
         Banco b;
         QString contatti;
         QObject::connect(b.w, &AnagraficaUtenti::apriContatti, [&](const QString& c) { contatti = c; });
+        b.premi("SSCommand1");              // no code: nothing to open
+        QCOMPARE(contatti, "");
         b.mostraCodice("2");
         b.premi("SSCommand1");
         QCOMPARE(contatti, "000002");
+    }
 
-        // The period's arrows: up adds an hour, down never goes below 0.
+    void frecceDelPeriodoSommanoSenzaScendereSottoZero()
+    {
+        Banco b;
+        b.mostraCodice("2");
         auto* passo = b.c<QScrollBar>("VScroll2");
         passo->triggerAction(QAbstractSlider::SliderSingleStepSub);
         QCOMPARE(b.testo("Sopravvivenza"), "13");
@@ -429,18 +495,39 @@ private slots:
         passo->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(b.testo("Sopravvivenza"), "0");
         QCOMPARE(passo->value(), 0);
+    }
 
+    void chiusuraSalvaGeometriaEBandiera()
+    {
+        Banco b;
+        b.mostraCodice("2");
+        b.digita("Note", "x");
         b.msg.rispondi(Risposta::No);
         b.sub->resize(700, 400);
         b.premi("Esci");
         QVERIFY(!b.ctx.aperte.AnagraficaUtenti);
         QVERIFY(!b.pref.geometria("Anagraficautenti").WiPos.isEmpty());
-        QCOMPARE(b.campo("000002", "Periodo").toInt(), 12);
+        QCOMPARE(b.campo("000002", "Note").toString(), "");
 
         // Reopened at once: the old window, deleted later, leaves the new flag alone.
         b.apri();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(b.ctx.aperte.AnagraficaUtenti);
+    }
+
+    void a120DpiLaFinestraApertaAllaSuaMisuraEIntera()
+    {
+        // 12 twips a pixel: 10860 x 6675 twips are 905 x 556.25 pixels.
+        twips::imposta(12, 1920 * 12, 1200 * 12);
+        {
+            Banco b;
+            b.area.resize(1400, 900);
+            b.w->cornice()->ripristinaDimensione();
+            QVERIFY(!b.w->cornice()->scorrimento());
+            QVERIFY(!b.w->cornice()->barraOrizzontale()->isVisible());
+            QVERIFY(!b.w->cornice()->barraVerticale()->isVisible());
+        }
+        twips::ripristina();
     }
 };
 
