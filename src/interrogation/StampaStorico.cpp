@@ -143,7 +143,7 @@ QString StampaStorico(Contesto& c, const IntestazioneStorico& intestazione, cons
     }
     if (!pdf.isEmpty())
         c.messaggi->avvisa(Icona::Informazione,
-                           QStringLiteral("Nessuna stampante configurata: lo storico è stato salvato nel file %1")
+                           QStringLiteral("Nessuna stampante configurata: lo storico è stato salvato nel file\n%1")
                                .arg(QDir::toNativeSeparators(pdf)));
     return pdf;
 }

@@ -31,15 +31,15 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
 
     const int y = 270;
     etichetta(storico, QStringLiteral("dal"), 120, y, 330);
-    m_dal = campo(storico, "txtFromDate", 450, y, 1200);
-    etichetta(storico, QStringLiteral("al"), 1770, y, 270);
-    m_al = campo(storico, "txtToDate", 2040, y, 1200);
+    m_dal = campo(storico, "txtFromDate", 450, y, 1380);
+    etichetta(storico, QStringLiteral("al"), 1950, y, 270);
+    m_al = campo(storico, "txtToDate", 2220, y, 1380);
     for (QLineEdit* e : {m_dal, m_al}) {
         e->setPlaceholderText(QStringLiteral("gg/mm/aaaa"));
         e->installEventFilter(this);
     }
-    auto* cerca = pulsante(storico, "cmdCerca", QStringLiteral("Cerca"), 3360, y - 30, 1050);
-    auto* stampa = pulsante(storico, "cmdStampa", QStringLiteral("Stampa"), 4500, y - 30, 1050);
+    auto* cerca = pulsante(storico, "cmdCerca", QStringLiteral("Cerca"), 3720, y - 30, 1050);
+    auto* stampa = pulsante(storico, "cmdStampa", QStringLiteral("Stampa"), 4860, y - 30, 1050);
     auto* interroga = pulsante(storico, "cmdInterroga", QStringLiteral("Interroga adesso"), 8100, y - 30, 2100);
 
     m_griglia = metti(new QTableWidget(1, 2, storico), 120, 690, 10110, 2205);
@@ -52,6 +52,9 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
     m_griglia->setWordWrap(false);
+    // One line of text a row, as many rows as the frame holds.
+    m_griglia->verticalHeader()->setMinimumSectionSize(1);
+    m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + twips::inPixel(60));
     m_griglia->viewport()->installEventFilter(this);
     m_griglia->installEventFilter(this);
 

@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(pdf, b.dir.filePath("Storico_000123_20260302-100507.pdf"));
         QVERIFY(QFileInfo(pdf).size() > 0);
         QCOMPARE(b.msg.testi(),
-                 QStringList{"Nessuna stampante configurata: lo storico è stato salvato nel file " + pdf});
+                 QStringList{"Nessuna stampante configurata: lo storico è stato salvato nel file\n" + pdf});
 
         b.msg.svuota();
         b.ctx.cartellaDati = b.dir.filePath("non-esiste");

@@ -142,7 +142,7 @@ private slots:
         b.orologio.imposta(il(4, 12));
         comune::premi(b.w, "cmdStampa");
         const QString pdf = b.dir.filePath("Storico_000001_20260304-120000.pdf");
-        QCOMPARE(b.msg.testi(), QStringList{"Nessuna stampante configurata: lo storico è stato salvato nel file " + pdf});
+        QCOMPARE(b.msg.testi(), QStringList{"Nessuna stampante configurata: lo storico è stato salvato nel file\n" + pdf});
         if (QStandardPaths::findExecutable("pdftotext").isEmpty())
             return;
         QProcess p;
