@@ -1,6 +1,10 @@
 #include "shell/Avvio.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cstdio>
@@ -17,6 +21,46 @@ QString cartellaDatiPredefinita()
     return base + QStringLiteral("/Sorvela");
 }
 
+namespace {
+
+// How many words a Qt option takes on the command line (the option and its
+// value), or 0 for what is not one of Qt's options. One dash or two, as Qt
+// accepts them.
+int opzioneQt(const char* a)
+{
+    if (a[0] != '-')
+        return 0;
+    QByteArray nome(a + (a[1] == '-' ? 2 : 1));
+    if (nome.contains('='))
+        return nome.startsWith("qmljsdebugger") ? 1 : 0;
+    static const QList<QByteArray> conValore{"platform", "platformpluginpath", "platformtheme", "plugin",
+                                            "qwindowgeometry", "geometry", "qwindowtitle", "title",
+                                            "qwindowicon", "icon", "style", "stylesheet", "session",
+                                            "display", "name", "visual"};
+    static const QList<QByteArray> senzaValore{"reverse", "widgetcount", "nograb", "dograb", "sync",
+                                               "testability"};
+    if (conValore.contains(nome))
+        return 2;
+    if (senzaValore.contains(nome))
+        return 1;
+    return 0;
+}
+
+} // namespace
+
+bool installaTraduzioneQt(QCoreApplication& app)
+{
+    // Qt's own texts (the buttons of every message box, the standard
+    // dialogs) in Italian, like the rest of the console.
+    auto* traduttore = new QTranslator(&app);
+    if (!traduttore->load(QLocale(QLocale::Italian, QLocale::Italy), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete traduttore;
+        return false;
+    }
+    return QCoreApplication::installTranslator(traduttore);
+}
+
 OpzioniAvvio leggiOpzioni(int argc, char* argv[])
 {
     OpzioniAvvio o;
@@ -24,10 +68,11 @@ OpzioniAvvio leggiOpzioni(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            std::printf("Uso: sorvela [--data-dir CARTELLA]\n"
+            std::printf("Uso: sorvela [--data-dir CARTELLA] [opzioni di Qt]\n"
                         "Console di monitoraggio Sorvela.\n"
                         "  --data-dir CARTELLA  cartella di Sorvela.db e blip.wav\n"
-                        "                       (predefinita: $XDG_DATA_HOME/Sorvela)\n");
+                        "                       (predefinita: $XDG_DATA_HOME/Sorvela)\n"
+                        "  Le opzioni di Qt (-platform, -style, -geometry ...) sono accettate.\n");
             o.esci = true;
             return o;
         }
@@ -39,9 +84,12 @@ OpzioniAvvio leggiOpzioni(int argc, char* argv[])
             o.cartellaDati = QDir(QString::fromLocal8Bit(a + 11)).absolutePath();
             continue;
         }
-        // Qt's own options (-platform, -style …) pass through to QApplication.
-        if (a[0] == '-' && a[1] != '-')
+        // Qt's own options (-platform offscreen, -style Fusion …) are left for
+        // QApplication, which reads them from the same command line.
+        if (const int n = opzioneQt(a); n > 0) {
+            i += n - 1;
             continue;
+        }
         std::fprintf(stderr, "sorvela: argomento non riconosciuto: %s (vedere --help)\n", a);
         o.esci = true;
         o.codiceUscita = 2;

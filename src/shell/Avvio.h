@@ -3,6 +3,8 @@
 
 #include <QString>
 
+class QCoreApplication;
+
 namespace sorvela {
 
 struct OpzioniAvvio {
@@ -11,7 +13,8 @@ struct OpzioniAvvio {
     int codiceUscita = 0;
 };
 
-// sorvela [--data-dir DIR]; the default data folder is $XDG_DATA_HOME/Sorvela.
+// sorvela [--data-dir DIR] [Qt's options]; the default data folder is
+// $XDG_DATA_HOME/Sorvela. Qt's standard options are left for QApplication.
 OpzioniAvvio leggiOpzioni(int argc, char* argv[]);
 QString cartellaDatiPredefinita();
 
@@ -20,5 +23,9 @@ QString cartellaDatiPredefinita();
 QString problemaDatabase(const QString& cartellaDati);
 
 bool displayDisponibile();
+
+// Loads Qt's Italian translation for the standard buttons and dialogs; false
+// when it is not installed (the texts then stay in English).
+bool installaTraduzioneQt(QCoreApplication& app);
 
 } // namespace sorvela

@@ -6,6 +6,7 @@
 #include "comune/Banco.h"
 #include "registry/AnagraficaUtenti.h"
 #include "shell/Allarme.h"
+#include "shell/Avvio.h"
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
 #include "shell/Tick.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QTableWidget>
 
 using namespace sorvela;
@@ -207,6 +209,24 @@ private slots:
         QCOMPARE(c.pref.numPort(), "4");
         QCOMPARE(c.pref.dispositivoPorta(4), "/dev/ttyUSB0");
         QCOMPARE(c.pref.geometria("CodaEventi").XPos, "900");
+    }
+
+    void messageBoxButtonsReadItalian()
+    {
+        QVERIFY(installaTraduzioneQt(*QCoreApplication::instance()));
+        MessaggiQt box;
+        QStringList pulsanti;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY(QApplication::activeModalWidget());
+            auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(m);
+            for (QAbstractButton* b : m->buttons())
+                pulsanti << b->text().remove('&');
+            m->button(QMessageBox::No)->click();
+        });
+        QCOMPARE(box.chiedi(Icona::Domanda, "Salvare?", Pulsanti::SiNoAnnulla, "Anagrafica Utente"), Risposta::No);
+        pulsanti.sort();
+        QCOMPARE(pulsanti, (QStringList{"Annulla", "No", "Sì"}));
     }
 };
 

@@ -1,16 +1,19 @@
-// The console: sorvela [--data-dir DIR]
+// The console: sorvela [--data-dir DIR] [Qt's options]
 
 #include "core/Orologio.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
+#include "shell/ArrestoDaSegnale.h"
 #include "shell/Avvio.h"
 #include "shell/MDIForm1.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
+#include <functional>
 
 using namespace sorvela;
 
@@ -36,6 +39,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvela"));
     QApplication::setOrganizationName(QStringLiteral("Sorvela"));
+    installaTraduzioneQt(app);
     // Only the main window's close ends the program, never the last box.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -63,6 +67,20 @@ int main(int argc, char* argv[])
     messaggi.setGenitore(&finestra);
     QObject::connect(&finestra, &MDIForm1::terminata, &app, &QApplication::quit, Qt::QueuedConnection);
     finestra.avvia();
+
+    // SIGTERM and SIGINT close the console as "Esci" does: geometry saved,
+    // line and database closed. A stop that arrives while the handset is in
+    // the middle of an exchange waits for its end, which would otherwise
+    // find the database gone.
+    ArrestoDaSegnale arresto;
+    std::function<void()> chiudi = [&] {
+        if (!ctx.lineaInUso.isEmpty()) {
+            QTimer::singleShot(500, &finestra, chiudi);
+            return;
+        }
+        finestra.close();
+    };
+    QObject::connect(&arresto, &ArrestoDaSegnale::richiesto, &finestra, [&] { chiudi(); });
     // Filling the screen by hand as well keeps the console full-size where
     // no window manager honours the maximise request.
     if (QScreen* schermo = QGuiApplication::primaryScreen())
