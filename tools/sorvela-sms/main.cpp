@@ -33,7 +33,8 @@ const char kUso[] =
     "      Prints the whole reply to AT+CMGR a handset would send for an SMS from\n"
     "      NUMBER (\"+\" and digits for an international number, 1 to 20 digits)\n"
     "      with TEXT (1 to 160 ASCII characters) packed in 7 bits; N is the\n"
-    "      stat of the reply, 0 to 3, default 0.\n"
+    "      stat of the reply: 0 (received unread, the default) or 1 (received\n"
+    "      read).\n"
     "  sorvela-sms --help\n";
 
 void scrivi(const QString& testo)
@@ -168,8 +169,11 @@ int codifica(const QStringList& argomenti)
             } else {
                 bool ok = false;
                 stat = valore.toInt(&ok);
-                if (!ok || stat < 0 || stat > 3)
-                    return errore(QStringLiteral("--stat wants 0, 1, 2 or 3: ") + valore);
+                // Stats 2 and 3 are messages stored for sending, a layout
+                // the encoder does not write and decode would misread.
+                if (!ok || stat < 0 || stat > 1)
+                    return errore(QStringLiteral("--stat wants 0 (unread) or 1 (read), the two stats of a "
+                                                 "received message: ") + valore);
             }
         } else if (a.startsWith(u"--")) {
             return errore(QStringLiteral("unknown option ") + a);
