@@ -53,6 +53,13 @@ CREATE TABLE ArchivioEventi (
     [Archiviato]          BOOLEAN NOT NULL DEFAULT 0,
     [Tipo evento]         TEXT,
     [Descrizione evento]  TEXT,
+    -- What identifies the SMS an event came from (sender, service centre time
+    -- stamp, user data, hashed): the console may be stopped after committing
+    -- an event and before deleting its message from the handset, and then
+    -- reads the same message again; an identity already here means the event
+    -- exists. Null for events the console writes itself and for events
+    -- written before the column existed.
+    [Impronta]            TEXT,
     -- The event's day, derived rather than written: the archive window reads
     -- the first event's Data as the archive's first date.
     [Data]                DATE GENERATED ALWAYS AS (substr([Data e ora], 1, 10)) VIRTUAL
@@ -63,6 +70,8 @@ CREATE TABLE ArchivioEventi (
 CREATE INDEX [ArchivioEventi Archiviato] ON ArchivioEventi ([Archiviato]);
 -- A subscriber's history, newest first, optionally within a date range.
 CREATE INDEX [ArchivioEventi Codice] ON ArchivioEventi ([Codice periferica], [Data e ora]);
+-- Every message read is looked up by its identity before it is registered.
+CREATE INDEX [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);
 -- Clean-up by date range and the archive's first date.
 CREATE INDEX [ArchivioEventi Data e ora] ON ArchivioEventi ([Data e ora]);
 

@@ -10,7 +10,9 @@
 // handset's replies alone (the bytes that really crossed at the paced rate).
 
 #include "core/Orologio.h"
+#include "events/Registrazione.h"
 #include "modem/Lettura.h"
+#include "modem/pdu/Messaggio.h"
 #include "modem/Seriale.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
@@ -115,7 +117,7 @@ Misura unGiro(int messaggi)
     modem::DisattivaEco(c);
     sim.traffico();
 
-    modem::CicloLettura ciclo;
+    modem::CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); }};
     QElapsedTimer t;
     t.start();
     const modem::RiepilogoLettura r = ciclo.LetturaMessaggi(c);

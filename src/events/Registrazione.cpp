@@ -3,6 +3,7 @@
 #include "core/Orologio.h"
 #include "events/grammar/GrammaticaRapporto.h"
 #include "modem/pdu/DecodificaPdu.h"
+#include "modem/pdu/Messaggio.h"
 #include "platform/Contesto.h"
 #include "store/Database.h"
 
@@ -40,11 +41,13 @@ void inTransazione(store::Database& db, F&& scrivi)
 }
 
 void aggiungiEvento(store::Database& db, const QString& codice, const QDateTime& quando, const QString& testo,
-                    const QString& tipo, const QString& descrizione)
+                    const QString& tipo, const QString& descrizione, const QString& impronta = {})
 {
     db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
-                             "[Archiviato], [Tipo evento], [Descrizione evento]) VALUES (?, ?, ?, ?, ?, ?)"),
-              {codice, quando, testo, false, tipo, descrizione});
+                             "[Archiviato], [Tipo evento], [Descrizione evento], [Impronta]) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+              {codice, quando, testo, false, tipo, descrizione,
+               impronta.isEmpty() ? QVariant() : QVariant(impronta)});
 }
 
 // The subscriber whose GSM number is `mittente`, written with or without the
@@ -81,11 +84,11 @@ void risolvi(store::Database& db, const QString& codice)
 
 } // namespace
 
-Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
+namespace {
+
+Registrazione registra(Contesto& c, const QString& mittente, const QString& testo, const QString& impronta)
 {
     Registrazione r;
-    const QString testo = pdu::DecodificaSettetti(pdu::EstraiDatiPdu(rispostaCmgr));
-    const QString mittente = pdu::EstraiMittente(rispostaCmgr);
     try {
         store::Database& db = database(c);
         const QString codice = cercaUtente(db, mittente);
@@ -99,8 +102,14 @@ Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
         // not left to the fate of someone else's transaction. One already
         // open makes this throw, and the message waits for the next cycle.
         store::Transazione t(db);
+        if (!impronta.isEmpty()
+            && !db.valore(QStringLiteral("SELECT 1 FROM ArchivioEventi WHERE [Impronta] = ? LIMIT 1"), {impronta})
+                    .isNull()) {
+            r.esito = EsitoRegistrazione::Ripetuto;
+            return r;
+        }
         aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
-                       grammar::DescriviEvento(testo));
+                       grammar::DescriviEvento(testo), impronta);
         risolvi(db, codice);
         t.conferma();
         r.esito = EsitoRegistrazione::Registrato;
@@ -112,6 +121,22 @@ Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
         r.errore = QString::fromLocal8Bit(e.what());
     }
     return r;
+}
+
+} // namespace
+
+Registrazione RegistraMessaggio(Contesto& c, const pdu::MessaggioRicevuto& m)
+{
+    return registra(c, m.mittente, m.testo, m.impronta());
+}
+
+Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
+{
+    const pdu::MessaggioRicevuto m = pdu::LeggiMessaggioRicevuto(rispostaCmgr);
+    if (m.valido)
+        return RegistraMessaggio(c, m);
+    return registra(c, pdu::EstraiMittente(rispostaCmgr), pdu::DecodificaSettetti(pdu::EstraiDatiPdu(rispostaCmgr)),
+                    {});
 }
 
 void RisolviInterrogazione(Contesto& c, const QString& codice)

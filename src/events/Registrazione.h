@@ -10,32 +10,15 @@
 // knows what the failure means for the message at hand, e.g. that it stays in
 // the handset to be registered by the next cycle.
 
+#include "modem/EsitoRegistrazione.h"
+
 #include <QString>
 
 namespace sorvela {
 
-struct Contesto;
+namespace pdu { struct MessaggioRicevuto; }
 
-// The code that stands for "no subscriber matched".
-inline const QString CodiceNessunUtente = QStringLiteral("000000");
-
-enum class EsitoRegistrazione {
-    Registrato,          // the event is committed
-    MittenteSconosciuto, // no subscriber has the sender's number: nothing written
-    Fallito,             // the database refused: nothing written
-};
-
-struct Registrazione {
-    EsitoRegistrazione esito = EsitoRegistrazione::Fallito;
-    QString codice = CodiceNessunUtente; // the matched unit code (also when Fallito), or "000000"
-    QString errore;                      // the database's message when Fallito
-
-    // Whether the handset may forget the message: it is either safely in the
-    // archive or it belongs to nobody.
-    bool definitiva() const { return esito != EsitoRegistrazione::Fallito; }
-};
-
-// Registers one message from the handset's whole reply to AT+CMGR. The
+// Registers one message read from the handset. The
 // sender is compared with [Telefono GSM fonia] both as received and, when it
 // carries "+39", without it; an empty number never matches, so a message
 // whose sender could not be read is not pinned on a subscriber who simply
@@ -43,8 +26,16 @@ struct Registrazione {
 // oldest record wins. The event carries the clock's time, the text without
 // its surrounding NULs, and the type and description of the report grammar;
 // in the same transaction the subscriber's oldest pending interrogation is
-// settled. The transaction is always its own: with one already open it
-// writes nothing and fails. Never throws.
+// settled. The event keeps the message's identity: a message whose identity
+// is already in the archive writes nothing and comes back Ripetuto, so a
+// message read again after a crash is not an event twice. The transaction
+// is always its own: with one already open it writes nothing and fails.
+// Never throws.
+Registrazione RegistraMessaggio(Contesto& c, const pdu::MessaggioRicevuto& messaggio);
+
+// The same from the handset's whole reply to AT+CMGR. A reply whose PDU
+// cannot be read whole is registered with the 7-bit text of whatever user
+// data it has, and without an identity.
 Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr);
 
 // Deletes the oldest pending interrogation of `codice`, if any; further rows

@@ -2,18 +2,15 @@
 
 #include "core/Numeri.h"
 #include "core/Orologio.h"
-#include "events/Registrazione.h"
 #include "modem/Seriale.h"
 #include "modem/pdu/DecodificaPdu.h"
+#include "modem/pdu/Messaggio.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QPointer>
+#include <QMap>
 #include <QRegularExpression>
-#include <QSerialPort>
-#include <QTimer>
+#include <QSet>
 
 #include <limits>
 
@@ -21,116 +18,23 @@ namespace sorvela::modem {
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr int kAttesaSecondi = 8;
 // A handset that keeps announcing messages gets this many listings of each
-// state in one cycle; whatever it announces after that waits for the tick.
+// state in one cycle; what it announces after that is kept as news for the
+// next tick.
 constexpr int kGiriMassimi = 4;
 
-const QString kIndicazione = QStringLiteral("+CMTI:");
+const QString kTipoNotifica = QStringLiteral("lettura");
 
-// The final result of a reply, judged on whole lines so that a "+CMGL:" line
-// with "OK" inside a name or a "+CMTI:" after the result cannot fool it.
-bool risultatoFinale(const QString& testo, Esito* esito)
+QDateTime adesso(const Contesto& c)
 {
-    qsizetype inizio = 0;
-    while (inizio < testo.size()) {
-        qsizetype fine = inizio;
-        while (fine < testo.size() && testo[fine] != u'\r' && testo[fine] != u'\n')
-            ++fine;
-        if (fine == testo.size())
-            return false; // a line still arriving
-        const QStringView riga = QStringView(testo).mid(inizio, fine - inizio).trimmed();
-        if (riga == u"OK") {
-            *esito = Esito::Ok;
-            return true;
-        }
-        if (riga == u"ERROR" || riga.startsWith(u"+CMS ERROR") || riga.startsWith(u"+CME ERROR")) {
-            *esito = Esito::Errore;
-            return true;
-        }
-        inizio = fine + 1;
-    }
-    return false;
+    return c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
 }
 
-QTime oraDelGiorno(const Contesto& c)
-{
-    return (c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime()).time();
-}
-
-// The reply without the unsolicited lines a handset may slip into it (a new
-// message, a ring). Each goes with the line break before it, so one that
-// landed inside the PDU line leaves the PDU whole again.
-QString senzaNonRichiesti(QString risposta)
-{
-    static const QRegularExpression nonRichiesto(
-        QStringLiteral("\\r\\n(?:\\+CMTI:|\\+CDSI:|\\+CRING:|RING\\r)[^\\r\\n]*\\r?\\n?"));
-    return risposta.remove(nonRichiesto);
-}
-
-// One command and its reply. The discard before the command is done here
-// rather than by InviaComando because the cycle must see what it throws
-// away: a "+CMTI:" that arrived after the previous reply's "OK" is the only
-// news of a message that came in meanwhile.
-RispostaModem scambia(Contesto& c, const QString& comando)
-{
-    RispostaModem r;
-    const QPointer<QSerialPort> p = c.MSComm1;
-    if (!p || !p->isOpen())
-        return r;
-
-    QString scartato = QString::fromLatin1(p->readAll());
-    while (p->waitForReadyRead(0))
-        scartato += QString::fromLatin1(p->readAll());
-    r.indicazione = scartato.contains(kIndicazione);
-
-    p->write(comando.toLatin1());
-    p->flush();
-
-    // The final result is judged without the unsolicited lines: one that
-    // lands inside the "OK" line would otherwise hide it.
-    r.testo = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), kAttesaSecondi), [&r](const QString& t) {
-        return risultatoFinale(senzaNonRichiesti(t), &r.esito);
-    });
-    r.indicazione = r.indicazione || r.testo.contains(kIndicazione);
-    r.testo = senzaNonRichiesti(r.testo);
-    if (!risultatoFinale(r.testo, &r.esito))
-        r.esito = Esito::Scaduto;
-    QString senzaEco = r.testo;
-    senzaEco.remove(comando.trimmed());
-    r.muta = senzaEco.trimmed().isEmpty();
-    return r;
-}
-
-// The PDU line of a read reply: what identifies the message itself, with
-// its service centre time stamp, whatever else shared the reply.
+// The PDU line of a read reply.
 QString lineaPdu(const QString& risposta)
 {
     const QString resto = pdu::DividiRisposta(risposta).pdu;
     return resto.left(resto.indexOf(u'\r')).trimmed();
-}
-
-// Whether a read reply carries a whole PDU: hexadecimal only, as long as the
-// header's length says. A message garbled on the line would otherwise be
-// pinned on nobody and deleted; left in the handset it is read again.
-bool pduIntegra(const QString& risposta)
-{
-    const qsizetype h = risposta.indexOf(QStringLiteral("+CMGR:"));
-    if (h < 0)
-        return false;
-    const qsizetype fineTesta = risposta.indexOf(u'\r', h);
-    if (fineTesta < 0)
-        return false;
-    const QString p = lineaPdu(risposta);
-    static const QRegularExpression esadecimale(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
-    if (!esadecimale.match(p).hasMatch())
-        return false;
-    bool ok = false;
-    const int lunghezza = risposta.mid(h, fineTesta - h).section(u',', -1).trimmed().toInt(&ok);
-    const int centro = p.left(2).toInt(nullptr, 16);
-    return !ok || p.size() == 2 * (1 + centro + lunghezza);
 }
 
 // Shows the progress window for as long as the cycle runs, however it ends.
@@ -153,11 +57,82 @@ private:
     Avanzamento* m_finestra;
 };
 
+// One message read whole in this cycle, where it lies in the handset.
+struct Letto {
+    int indice = 0;
+    pdu::MessaggioRicevuto messaggio;
+};
+
+// The state of one cycle: what it has done, what it leaves behind.
+struct Giro {
+    Contesto& c;
+    const RegistraFn& registra;
+    const MostraStatoFn& mostraStato;
+    RiepilogoLettura& riepilogo;
+    QSet<int> lasciati;          // stay in the handset; not read again in this cycle
+    bool guastoTelefono = false; // an exchange did not end in "OK"
+    bool fermo = false;          // stop: the line is out of step, or the archive refuses
+    QString erroreArchivio;
+
+    // After an exchange that got no final result: nothing more is deleted in
+    // this cycle, and the line is brought back in step for the next one.
+    void fuoriPasso()
+    {
+        guastoTelefono = true;
+        fermo = true;
+        RimettiInPasso(c);
+    }
+
+    // Registers one message (the parts of a concatenated one together), shows
+    // its report and deletes it, `indici` in the order of deletion.
+    void gestisci(const pdu::MessaggioRicevuto& m, const QList<int>& indici)
+    {
+        const Registrazione reg = registra ? registra(c, m) : Registrazione{};
+        // Shown even when the archive refused it: the operator sees the unit's
+        // state now, and the event follows when the message is read again.
+        if (reg.esito != EsitoRegistrazione::Ripetuto && mostraStato)
+            mostraStato(reg.codice, m.mittente, m.testo);
+        if (!reg.definitiva()) {
+            erroreArchivio = reg.errore;
+            for (int i : indici)
+                lasciati.insert(i);
+            fermo = true; // the next message would meet the same archive
+            return;
+        }
+        switch (reg.esito) {
+        case EsitoRegistrazione::Registrato: ++riepilogo.registrati; break;
+        case EsitoRegistrazione::Ripetuto: ++riepilogo.ripetuti; break;
+        default: ++riepilogo.sconosciuti; break;
+        }
+        for (int indice : indici) {
+            const RispostaModem d = CancellaMessaggio(c, indice);
+            if (d.ok()) {
+                ++riepilogo.cancellati;
+                continue;
+            }
+            lasciati.insert(indice);
+            if (d.esito == Esito::Scaduto) {
+                fuoriPasso();
+                return;
+            }
+            // Refused: the message stays; its identity keeps the next cycle
+            // from making it an event twice.
+            guastoTelefono = true;
+        }
+    }
+};
+
+// The key that groups the parts of one concatenated message.
+QString chiaveParti(const pdu::MessaggioRicevuto& m)
+{
+    return m.mittente + u'|' + QString::number(m.riferimento) + u'|' + QString::number(m.parti);
+}
+
 } // namespace
 
 RispostaModem ElencaMessaggi(Contesto& c, int stato)
 {
-    return scambia(c, QStringLiteral("AT+CMGL=%1\r").arg(stato));
+    return Scambia(c, QStringLiteral("AT+CMGL=%1").arg(stato));
 }
 
 QList<int> EstraiIndici(const QString& risposta)
@@ -184,16 +159,35 @@ QList<int> EstraiIndici(const QString& risposta)
 
 RispostaModem LeggiMessaggio(Contesto& c, int indice)
 {
-    return scambia(c, QStringLiteral("AT+CMGR=%1\r").arg(indice));
+    return Scambia(c, QStringLiteral("AT+CMGR=%1").arg(indice));
 }
 
 RispostaModem CancellaMessaggio(Contesto& c, int indice)
 {
-    return scambia(c, QStringLiteral("AT+CMGD=%1\r").arg(indice));
+    return Scambia(c, QStringLiteral("AT+CMGD=%1").arg(indice));
 }
 
-CicloLettura::CicloLettura(MostraStatoFn mostraStato)
-    : m_mostraStato(std::move(mostraStato))
+bool RispostaLetturaIntera(const QString& risposta)
+{
+    const qsizetype h = risposta.indexOf(QStringLiteral("+CMGR:"));
+    if (h < 0)
+        return false;
+    const qsizetype fineTesta = risposta.indexOf(u'\r', h);
+    if (fineTesta < 0)
+        return false;
+    const QString p = lineaPdu(risposta);
+    static const QRegularExpression esadecimale(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
+    if (!esadecimale.match(p).hasMatch())
+        return false;
+    bool ok = false;
+    const int lunghezza = risposta.mid(h, fineTesta - h).section(u',', -1).trimmed().toInt(&ok);
+    const int centro = p.left(2).toInt(nullptr, 16);
+    return ok && p.size() == 2 * (1 + centro + lunghezza);
+}
+
+CicloLettura::CicloLettura(RegistraFn registra, MostraStatoFn mostraStato)
+    : m_registra(std::move(registra))
+    , m_mostraStato(std::move(mostraStato))
 {
 }
 
@@ -201,97 +195,136 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
 {
     const TickSospeso tick(c);
     RiepilogoLettura riepilogo;
-    if (InizializzaModem(c) != 0)
+    const UsoLinea uso(c, EtichettaLettura);
+    if (!uso.libera()) {
+        // A call or another cycle is talking to the handset: this cycle would
+        // steal its replies. The news stays for the next tick.
+        c.modem.messaggiInAttesa = true;
         return riepilogo;
+    }
+    if (InizializzaModem(c) != 0) {
+        c.modem.riprovaLettura = adesso(c).addSecs(AttesaRiprova.count());
+        return riepilogo;
+    }
     riepilogo.modemPronto = true;
     const FinestraInCorso inCorso(c);
 
-    // Messages that stay in the handset this cycle: not read again when a
-    // later listing shows them, so a fault costs one wait, not one per pass.
-    QSet<int> lasciati;
-    bool guastoTelefono = false; // a listing, read or deletion did not end in "OK"
-    bool fermo = false;          // stop: the handset went silent or the archive refused
-    QString erroreArchivio;
+    Giro g{c, m_registra, m_mostraStato, riepilogo, {}, false, false, {}};
+    for (int giro = 0; giro < kGiriMassimi && !g.fermo; ++giro) {
+        // What is announced from now on calls for another listing.
+        c.modem.messaggiInAttesa = false;
+        QSet<int> lettiNelGiro;
+        QMap<QString, QList<Letto>> gruppi; // parts of concatenated messages, by message
+        QStringList ordineGruppi;
 
-    for (int giro = 0; giro < kGiriMassimi && !fermo; ++giro) {
-        bool indicazione = false;
         for (const int stato : {0, 1}) {
             const RispostaModem elenco = ElencaMessaggi(c, stato);
             ++riepilogo.elenchi;
-            indicazione = indicazione || elenco.indicazione;
+            if (elenco.esito == Esito::Scaduto) {
+                g.fuoriPasso();
+                break;
+            }
             if (!elenco.ok()) {
-                // What was listed before the fault is still worth reading.
-                guastoTelefono = true;
-                if (elenco.muta) {
-                    fermo = true;
-                    break;
-                }
+                g.guastoTelefono = true; // refused: nothing listed, the other state may still work
+                continue;
             }
             for (const int indice : EstraiIndici(elenco.testo)) {
-                if (fermo) {
-                    lasciati.insert(indice);
+                if (g.lasciati.contains(indice) || lettiNelGiro.contains(indice))
+                    continue;
+                const RispostaModem m = LeggiMessaggio(c, indice);
+                if (m.esito == Esito::Scaduto) {
+                    g.lasciati.insert(indice);
+                    g.fuoriPasso();
+                    break;
+                }
+                if (!m.ok()) {
+                    // An empty slot (deleted since the listing) is no fault;
+                    // anything else leaves the message for the next try.
+                    if (m.finale.startsWith(QLatin1String("+CMS ERROR")) && m.finale.endsWith(QLatin1String(" 321")))
+                        continue;
+                    g.guastoTelefono = true;
+                    g.lasciati.insert(indice);
                     continue;
                 }
-                if (lasciati.contains(indice))
-                    continue;
-                RispostaModem m = LeggiMessaggio(c, indice);
-                indicazione = indicazione || m.indicazione;
-                if (!m.ok() || !pduIntegra(m.testo)) {
-                    guastoTelefono = true;
-                    lasciati.insert(indice);
-                    fermo = m.muta && m.esito == Esito::Scaduto;
+                pdu::MessaggioRicevuto messaggio = pdu::LeggiMessaggioRicevuto(m.testo);
+                messaggio.indice = indice;
+                if (!RispostaLetturaIntera(m.testo) || !messaggio.valido) {
+                    // Garbled on the line: left in the handset, read again.
+                    g.guastoTelefono = true;
+                    g.lasciati.insert(indice);
                     continue;
                 }
                 ++riepilogo.letti;
-
-                const QString chiave = QString::number(indice) + u'|' + lineaPdu(m.testo);
-                if (!m_registratiDaCancellare.contains(chiave)) {
-                    const Registrazione reg = RegistraMessaggio(c, m.testo);
-                    // Shown even when the archive refused it: the operator
-                    // sees the unit's state now, and the event follows when
-                    // the message is read again.
-                    if (m_mostraStato)
-                        m_mostraStato(reg.codice, pdu::EstraiMittente(m.testo),
-                                      pdu::DecodificaSettetti(pdu::EstraiDatiPdu(m.testo)));
-                    if (!reg.definitiva()) {
-                        erroreArchivio = reg.errore;
-                        lasciati.insert(indice);
-                        fermo = true; // the next message would meet the same archive
-                        continue;
-                    }
-                    ++(reg.esito == EsitoRegistrazione::Registrato ? riepilogo.registrati : riepilogo.sconosciuti);
+                lettiNelGiro.insert(indice);
+                if (messaggio.concatenato()) {
+                    const QString chiave = chiaveParti(messaggio);
+                    if (!gruppi.contains(chiave))
+                        ordineGruppi << chiave;
+                    gruppi[chiave].append(Letto{indice, messaggio});
+                    continue;
                 }
-
-                const RispostaModem d = CancellaMessaggio(c, indice);
-                indicazione = indicazione || d.indicazione;
-                if (d.ok()) {
-                    ++riepilogo.cancellati;
-                    m_registratiDaCancellare.remove(chiave);
-                } else {
-                    guastoTelefono = true;
-                    m_registratiDaCancellare.insert(chiave);
-                    lasciati.insert(indice);
-                    fermo = d.muta && d.esito == Esito::Scaduto;
-                }
+                g.gestisci(messaggio, {indice});
+                if (g.fermo)
+                    break;
             }
-            if (fermo)
+            if (g.fermo)
                 break;
         }
-        if (!indicazione)
+
+        // Concatenated messages: whole ones as one event, the rest part by part.
+        for (const QString& chiave : std::as_const(ordineGruppi)) {
+            if (g.fermo) {
+                for (const Letto& l : gruppi.value(chiave))
+                    g.lasciati.insert(l.indice);
+                continue;
+            }
+            QList<Letto> parti = gruppi.value(chiave);
+            std::sort(parti.begin(), parti.end(),
+                      [](const Letto& a, const Letto& b) { return a.messaggio.parte < b.messaggio.parte; });
+            const int attese = parti.front().messaggio.parti;
+            bool intero = parti.size() == attese;
+            for (int k = 0; intero && k < parti.size(); ++k)
+                intero = parti[k].messaggio.parte == k + 1;
+            if (!intero) {
+                for (const Letto& l : parti) {
+                    if (!g.fermo)
+                        g.gestisci(l.messaggio, {l.indice});
+                }
+                continue;
+            }
+            QList<pdu::MessaggioRicevuto> messaggi;
+            QList<int> indici;
+            for (const Letto& l : parti) {
+                messaggi << l.messaggio;
+                indici << l.indice;
+            }
+            // The first part goes last: its identity is the event's, so
+            // while any part is left in the handset the event is known.
+            indici.move(0, indici.size() - 1);
+            g.gestisci(pdu::UnisciParti(messaggi), indici);
+        }
+
+        if (!c.modem.messaggiInAttesa)
             break;
     }
 
-    riepilogo.lasciati = int(lasciati.size());
+    riepilogo.lasciati = int(g.lasciati.size());
+    // Messages left by a fault are tried again soon; a clean cycle clears it.
+    if (g.lasciati.isEmpty() && !g.fermo && !g.guastoTelefono)
+        c.modem.riprovaLettura = QDateTime();
+    else
+        c.modem.riprovaLettura = adesso(c).addSecs(AttesaRiprova.count());
+
     QStringList avviso;
-    if (guastoTelefono)
+    if (g.guastoTelefono)
         avviso << QStringLiteral("Controlla il telefono.");
-    if (!erroreArchivio.isEmpty())
-        avviso << QStringLiteral("Impossibile registrare i messaggi ricevuti: %1").arg(erroreArchivio);
-    if (!lasciati.isEmpty())
+    if (!g.erroreArchivio.isEmpty())
+        avviso << QStringLiteral("Impossibile registrare i messaggi ricevuti: %1").arg(g.erroreArchivio);
+    if (!g.lasciati.isEmpty() || g.fermo)
         avviso << QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
-    if (!avviso.isEmpty()) {
+    if (!avviso.isEmpty() && c.messaggi) {
         riepilogo.avviso = true;
-        c.messaggi->avvisa(Icona::Avviso, avviso.join(u'\n'));
+        c.messaggi->notifica(kTipoNotifica, Icona::Avviso, avviso.join(u'\n'));
     }
     return riepilogo;
 }

@@ -5,26 +5,33 @@
 //
 // What the cycle promises, in the order of importance:
 // - No message is lost. A message leaves the handset only after its read
-//   ended in a final "OK" and its event was committed, or after it was found
-//   to come from no known unit. A read that was cut short or refused, or an
-//   archive that refused the event, leaves it in the handset for the next
-//   cycle, and the operator is told once per cycle, never once per message.
+//   came back whole (its "+CMGR:" header and one whole PDU line) and its
+//   event was committed, or after it was found to come from no known unit or
+//   to be an event already. Nothing is deleted after an exchange that timed
+//   out or got a reply that was not its own: the line is brought back in
+//   step and the cycle ends; the next one starts clean.
+// - Each message is one event, once. Every event keeps its message's
+//   identity, so a message read again (the console stopped between the
+//   commit and the deletion) is deleted without a second event.
 // - Every listed message is read, whatever its index and however long the
-//   listing, in the order the handset listed them.
-// - A new-message indication ("+CMTI:") seen anywhere while the cycle holds
-//   the line, in a reply or in what arrived between two commands, makes the
-//   cycle list the store again before it ends (a few times at most), so a
-//   message that arrives while another is being read is registered now and
-//   not at the next poll.
-// - A message whose event was committed but whose deletion the handset did
-//   not confirm is remembered, so a later cycle deletes it without writing
-//   its event twice.
+//   listing, in the order the handset listed them. The parts of a
+//   concatenated message listed together are one event; a part whose
+//   siblings are not in the store is registered alone.
+// - A new-message indication ("+CMTI:") seen anywhere, in a reply or between
+//   two commands, makes the cycle list the store again (a few times at
+//   most); one that comes after the last listing is kept as news, and the
+//   next tick runs another cycle.
+// - The operator is told of a fault in a notice that does not wait for OK,
+//   once per cycle, never once per message; messages left in the handset
+//   are tried again in 30 seconds, not at the ten-minute sweep.
 //
 // The cycle runs on the user-interface thread with the tick suspended; its
 // waits run the window system, so other windows keep working meanwhile.
 
+#include "modem/EsitoRegistrazione.h"
+#include "modem/Scambio.h"
+
 #include <QList>
-#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -37,24 +44,10 @@ namespace sorvela::modem {
 
 inline const QString EtichettaLettura = QStringLiteral("Lettura messaggi in corso");
 
-// How one command's exchange ended.
-enum class Esito {
-    Ok,      // final "OK"
-    Errore,  // final "ERROR", "+CMS ERROR: …" or "+CME ERROR: …"
-    Scaduto, // no final result within the wait (or the line is closed)
-};
+// How long messages left in the handset by a fault wait before the next try.
+inline constexpr std::chrono::seconds AttesaRiprova{30};
 
-struct RispostaModem {
-    QString testo;            // what came back for the command, echo included, unsolicited lines taken out
-    Esito esito = Esito::Scaduto;
-    bool indicazione = false; // a "+CMTI:" arrived before or during the reply
-    // Nothing but (at most) the echo came back: the handset is not answering.
-    bool muta = true;
-
-    bool ok() const { return esito == Esito::Ok; }
-};
-
-// "AT+CMGL=<stato>", waiting up to 8 s.
+// "AT+CMGL=<stato>".
 RispostaModem ElencaMessaggi(Contesto& c, int stato);
 
 // The indices of a listing reply in the order listed: the number between
@@ -62,43 +55,50 @@ RispostaModem ElencaMessaggi(Contesto& c, int stato);
 // an entry without a number is left out. A listing of any length is whole.
 QList<int> EstraiIndici(const QString& risposta);
 
-// "AT+CMGR=<indice>", waiting up to 8 s.
+// "AT+CMGR=<indice>".
 RispostaModem LeggiMessaggio(Contesto& c, int indice);
 
-// "AT+CMGD=<indice>", waiting up to 8 s for the handset's confirmation, so
-// that a refused deletion is known and the handset is ready for the next
-// command.
+// "AT+CMGD=<indice>", waiting for the handset's confirmation, so that a
+// refused deletion is known and the handset is ready for the next command.
 RispostaModem CancellaMessaggio(Contesto& c, int indice);
+
+// Whether a read reply carries its "+CMGR:" header and one whole PDU line,
+// hexadecimal and as long as the header says.
+bool RispostaLetturaIntera(const QString& risposta);
 
 // Shows a message's status report: unit code ("000000" for nobody), sender
 // number, decoded text. The main window connects it to MostraStato.
 using MostraStatoFn = std::function<void(const QString& codice, const QString& mittente, const QString& testo)>;
 
 struct RiepilogoLettura {
-    bool modemPronto = false; // false: InizializzaModem failed and told the operator
+    bool modemPronto = false; // false: the line was busy or the handset not ready
     int elenchi = 0;          // listings sent
-    int letti = 0;            // reads that ended in "OK"
+    int letti = 0;            // reads that came back whole
     int registrati = 0;       // events committed
+    int ripetuti = 0;         // already events (read again after a crash): deleted without a second
     int sconosciuti = 0;      // from no known unit, deleted without an event
     int cancellati = 0;       // deletions the handset confirmed
-    int lasciati = 0;         // known to stay in the handset for the next cycle
+    int lasciati = 0;         // known to stay in the handset for the next try
     bool avviso = false;      // the operator was told something went wrong
 };
 
 class CicloLettura {
 public:
-    explicit CicloLettura(MostraStatoFn mostraStato = {});
+    // `registra` turns a message into an event (the event registration,
+    // handed down by the shell); `mostraStato` shows its report.
+    explicit CicloLettura(RegistraFn registra, MostraStatoFn mostraStato = {});
 
-    // The whole cycle: reopens the line ("AT+CNMI=1,1,0,0,1"), shows the
-    // progress window labelled "Lettura messaggi in corso" when there is one,
-    // lists, reads, registers, shows and deletes. When the modem does not
-    // answer the initialisation nothing else happens.
+    // The whole cycle: takes the line (a cycle or a call already holding it
+    // makes this one a no-op that leaves the news for the next tick), makes
+    // sure the handset is ready ("AT+CNMI=1,1,0,0,1"), shows the progress
+    // window labelled "Lettura messaggi in corso" when there is one, lists,
+    // reads, registers, shows and deletes. Messages left in the handset by a
+    // fault set Contesto::modem.riprovaLettura for a retry in 30 seconds.
     RiepilogoLettura LetturaMessaggi(Contesto& c);
 
 private:
+    RegistraFn m_registra;
     MostraStatoFn m_mostraStato;
-    // Committed but not confirmed deleted: "<index>|<PDU>".
-    QSet<QString> m_registratiDaCancellare;
 };
 
 } // namespace sorvela::modem

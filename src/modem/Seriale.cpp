@@ -1,5 +1,8 @@
 #include "modem/Seriale.h"
 
+#include "modem/Scambio.h"
+#include "modem/Sorveglianza.h"
+
 #include "core/Orologio.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
@@ -12,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -26,7 +30,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-enum class Apertura { Aperta, NonValida, NonDisponibile, AltroErrore };
+enum class Apertura { Aperta, NonValida, NonDisponibile, ConsoleDiSistema, AltroErrore };
 
 QString testoNonValida(int porta)
 {
@@ -36,6 +40,16 @@ QString testoNonValida(int porta)
 QString testoNonDisponibile(int porta)
 {
     return QStringLiteral("La porta COM%1 non è disponibile.").arg(porta);
+}
+
+QString testoConsole(const Contesto& c, int porta)
+{
+    return QStringLiteral("COM%1 (%2) è la console di sistema: Sorvela non la apre. "
+                          "Indicare la porta del telefono nelle impostazioni.")
+        .arg(porta)
+        .arg(QFileInfo(c.preferenze ? c.preferenze->dispositivoPorta(porta)
+                                    : QStringLiteral("/dev/ttyS%1").arg(porta - 1))
+                 .canonicalFilePath());
 }
 
 QString testoNonRilevato(int porta)
@@ -101,6 +115,21 @@ bool inUsoEsclusivo(const QString& percorso)
 #endif
 }
 
+// Whether `percorso` (a canonical device path) is where the system writes its
+// console: opening it would mix the kernel's messages into the handset's
+// replies, and the console's commands into a login prompt. On many machines
+// the first serial port, the default COM1, is exactly that.
+bool consoleDiSistema(const QString& percorso)
+{
+    QFile attive(QStringLiteral("/sys/class/tty/console/active"));
+    if (!attive.open(QIODevice::ReadOnly))
+        return false;
+    const QString nome = QFileInfo(percorso).fileName();
+    const QStringList nomi = QString::fromLatin1(attive.readAll()).split(QRegularExpression(QStringLiteral("\\s+")),
+                                                                         Qt::SkipEmptyParts);
+    return nomi.contains(nome);
+}
+
 // Closes the line if open and opens it on `porta` with the handset's settings.
 Apertura apriLinea(Contesto& c, int porta)
 {
@@ -116,6 +145,8 @@ Apertura apriLinea(Contesto& c, int porta)
     const QString percorso = info.canonicalFilePath();
     if (percorso.isEmpty())
         return Apertura::NonValida;
+    if (consoleDiSistema(percorso))
+        return Apertura::ConsoleDiSistema;
     if (inUsoEsclusivo(percorso))
         return Apertura::NonDisponibile;
 
@@ -226,20 +257,29 @@ std::chrono::milliseconds DurataAttesa(const QTime& ora, int secondi)
     return std::chrono::seconds(secondi) + arrotondamento;
 }
 
-int ApriPorta(Contesto& c)
+QString ApriLinea(Contesto& c)
 {
     switch (apriLinea(c, c.NumeroPorta)) {
     case Apertura::Aperta:
-        return 0;
+        return {};
     case Apertura::NonValida:
-        c.messaggi->avvisa(Icona::Avviso, testoNonValida(c.NumeroPorta));
-        break;
+        return testoNonValida(c.NumeroPorta);
     case Apertura::NonDisponibile:
-        c.messaggi->avvisa(Icona::Avviso, testoNonDisponibile(c.NumeroPorta));
-        break;
+        return testoNonDisponibile(c.NumeroPorta);
+    case Apertura::ConsoleDiSistema:
+        return testoConsole(c, c.NumeroPorta);
     case Apertura::AltroErrore:
         break;
     }
+    return QStringLiteral("La porta COM%1 non si apre.").arg(c.NumeroPorta);
+}
+
+int ApriPorta(Contesto& c)
+{
+    const QString motivo = ApriLinea(c);
+    if (motivo.isEmpty())
+        return 0;
+    c.messaggi->avvisa(Icona::Avviso, motivo);
     return 1;
 }
 
@@ -252,12 +292,13 @@ QString ProvaPorta(Contesto& c, int porta)
         return testoNonValida(porta);
     case Apertura::NonDisponibile:
         return testoNonDisponibile(porta);
+    case Apertura::ConsoleDiSistema:
+        return testoConsole(c, porta);
     case Apertura::AltroErrore:
         return {};
     }
-    InviaComando(c, ComandoIndicazioni);
-    const QString r = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), 4), risposta, false);
-    if (r.contains(QLatin1String("OK")))
+    const RispostaModem r = Scambia(c, ComandoIndicazioni.trimmed(), std::chrono::seconds(4));
+    if (r.ok())
         return QStringLiteral("TELEFONO RILEVATO ALLA PORTA COM%1").arg(porta);
     return testoNonRilevato(porta);
 }
@@ -273,55 +314,69 @@ void VerificaPorte(Contesto& c)
 
 void SvuotaIngresso(Contesto& c)
 {
-    QSerialPort* p = c.MSComm1;
-    if (!p || !p->isOpen())
-        return;
-    p->readAll();
-    // What the driver holds but Qt has not fetched yet goes too.
-    p->clear(QSerialPort::Input);
+    SvuotaNotando(c);
 }
 
 void InviaComando(Contesto& c, const QString& comando)
 {
-    SvuotaIngresso(c);
+    SvuotaNotando(c);
+    c.modem.comandoInCorso = comando.trimmed();
     QSerialPort* p = c.MSComm1;
     if (!p || !p->isOpen())
         return; // the waits that follow find the line closed and end at once
     p->write(comando.toLatin1());
-    // Out now, not at the next pass of the event loop: a command must not sit
-    // in Qt's buffer behind a discard or ahead of the next command.
     p->flush();
 }
 
 QString AttendiRisposta(Contesto& c, int secondi)
 {
-    const QString r = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), secondi), risposta, false);
-    if (!r.contains(QLatin1String("OK")))
-        c.messaggi->avvisa(Icona::Avviso, QStringLiteral("Controlla il telefono."));
-    return r;
+    const RispostaModem r = RaccogliRispostaA(c, std::chrono::seconds(secondi));
+    // Told without waiting for OK: this may run from the tick, which must go on.
+    if (!r.ok() && c.messaggi)
+        c.messaggi->notifica(QStringLiteral("scambio"), Icona::Avviso, QStringLiteral("Controlla il telefono."));
+    return r.testo;
 }
 
 void AttendiTesto(Contesto& c, const QString& atteso, int secondi)
 {
     c.AnnullaAttesa = false;
-    RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), secondi),
-             [&atteso](const QString& r) { return r.contains(atteso); }, true);
+    const QString r = RaccogliRisposta(c, DurataAttesa(oraDelGiorno(c), secondi),
+                                       [&atteso](const QString& r) { return r.contains(atteso); }, true);
+    if (r.contains(QLatin1String("+CMTI:")))
+        c.modem.messaggiInAttesa = true;
 }
 
 void DisattivaEco(Contesto& c)
 {
-    InviaComando(c, QStringLiteral("ATE0\r"));
-    AttendiRisposta(c, 8);
+    Scambia(c, QStringLiteral("ATE0"));
 }
 
 int InizializzaModem(Contesto& c)
 {
-    if (const int r = ApriPorta(c); r != 0)
-        return r;
-    InviaComando(c, ComandoIndicazioni);
-    if (AttendiRisposta(c, 4).contains(QLatin1String("OK")))
+    // An open line is kept: reopening it would throw away what the handset
+    // has sent meanwhile, a new-message indication among it. A closed one
+    // (never opened, or its device went away) is opened.
+    QSerialPort* p = c.MSComm1;
+    if (!p || !p->isOpen()) {
+        const QString motivo = ApriLinea(c);
+        if (!motivo.isEmpty()) {
+            if (c.sorveglianza)
+                c.sorveglianza->lineaPersa(motivo);
+            else if (c.messaggi)
+                c.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, motivo);
+            return 1;
+        }
+    }
+    const RispostaModem r = Scambia(c, ComandoIndicazioni.trimmed(), std::chrono::seconds(4));
+    if (r.ok())
         return 0;
-    c.messaggi->avvisa(Icona::Avviso, testoNonRilevato(c.NumeroPorta));
+    if (r.esito == Esito::Scaduto && !r.muta)
+        RimettiInPasso(c);
+    // A silent handset is the supervisor's to tell (after a few silences, not
+    // one); a handset that answers but refuses is told now.
+    if (!(r.muta && c.sorveglianza) && c.messaggi)
+        c.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso,
+                             QStringLiteral("Controlla il telefono.\n") + testoNonRilevato(c.NumeroPorta));
     return 1;
 }
 
@@ -331,6 +386,8 @@ void CaricaMessaggi(Contesto& c, const std::function<void()>& letturaMessaggi)
     // running inside InizializzaModem's wait would read and throw away the
     // handset's "OK" and make a working handset look missing.
     const TickSospeso tick(c);
+    if (!c.lineaInUso.isEmpty())
+        return; // a cycle or a call holds the line; the cycle empties the handset anyway
     if (InizializzaModem(c) != 0)
         return;
     DisattivaEco(c);

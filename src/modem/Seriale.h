@@ -51,8 +51,14 @@ private:
     bool m_preso = false;
 };
 
+// Opens the line on NumeroPorta, closing it first if open, without telling
+// anyone: empty when open, otherwise the reason in the operator's words
+// ("COM<n> non è una porta valida.", "La porta COM<n> non è disponibile.", or
+// that the device is the system's console, which is never opened).
+QString ApriLinea(Contesto& c);
+
 // Opens the line on NumeroPorta, closing it first if open. 0 when open; 1 on
-// failure, after "COM<n> non è una porta valida." (no such device, or not a
+// failure, after the reason in a box: "COM<n> non è una porta valida." (no such device, or not a
 // serial line) or "La porta COM<n> non è disponibile." (held by another
 // program, locked, or not permitted).
 int ApriPorta(Contesto& c);
@@ -66,27 +72,34 @@ QString ProvaPorta(Contesto& c, int porta);
 // in one box. Leaves the line as the last probe left it.
 void VerificaPorte(Contesto& c);
 
-// Throws away everything the line has received so far.
+// Throws away everything the line has received so far; a new-message
+// indication among it is kept as news (Contesto::modem.messaggiInAttesa).
 void SvuotaIngresso(Contesto& c);
 
-// SvuotaIngresso, then writes `comando` (which already ends in CR).
+// SvuotaIngresso, then writes `comando` (which already ends in CR) and
+// remembers it, so that AttendiRisposta takes only its reply.
 void InviaComando(Contesto& c, const QString& comando);
 
-// Collects the reply to the command just sent until it contains "OK" or
-// "ERROR" or the limit passes, and returns whatever arrived. Warns
-// "Controlla il telefono." when the reply holds no "OK".
+// Collects the reply to the command just sent (see Scambio.h: only its own
+// reply, the wait ending on its final result or after `secondi` of silence)
+// and returns it without echo and unsolicited lines. When it is not "OK" the
+// operator gets "Controlla il telefono." in a notice that does not wait.
 QString AttendiRisposta(Contesto& c, int secondi);
 
 // Collects input until it contains `atteso`, the limit passes or the operator
 // sets AnnullaAttesa (cleared on entry, left as it was when the wait ended).
+// A new-message indication among it is kept as news.
 void AttendiTesto(Contesto& c, const QString& atteso, int secondi);
 
 // "ATE0": stops the handset echoing commands; the reply is not used.
 void DisattivaEco(Contesto& c);
 
-// Reopens the line and sends "AT+CNMI=1,1,0,0,1". 0 when the handset answered
-// "OK"; otherwise 1, after "Controlla il telefono." and
-// "Telefono non rilevato alla porta COM<n>".
+// Opens the line when it is closed (an open one is kept: reopening would
+// throw away what arrived meanwhile) and sends "AT+CNMI=1,1,0,0,1". 0 when
+// the handset answered "OK"; otherwise 1. Nothing here waits for the
+// operator: a port that cannot be opened goes to the line supervisor (or a
+// notice where there is none), a handset that refuses gets the notice
+// "Controlla il telefono." and "Telefono non rilevato alla porta COM<n>".
 int InizializzaModem(Contesto& c);
 
 // The manual message load ("Carica messaggi"): InizializzaModem, then with the

@@ -9,6 +9,8 @@
 // build their own with a virtual clock, scripted message boxes and a settings
 // file in a temporary folder. Everything runs on the user-interface thread.
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QPointer>
 #include <QString>
 
@@ -21,6 +23,7 @@ class Orologio;
 class Messaggi;
 class Preferenze;
 namespace store { class Database; }
+namespace modem { class SorveglianzaTelefono; }
 
 // The progress window "InCorso", seen from the logic that shows it: a label
 // set by the caller and a cancel button that only sets AnnullaAttesa.
@@ -56,6 +59,16 @@ struct Contesto {
     // retrieval cycle, a call to a unit); empty while it is free. A second
     // holder would steal the first one's replies, so it must wait or refuse.
     QString lineaInUso;
+    // The exchange with the handset, kept by the modem layer between commands.
+    struct {
+        QString comandoInCorso;       // last command written (without CR), its reply still due
+        int eco = -1;                 // the handset echoes commands: -1 not known yet, 0 no, 1 yes
+        int scambiMuti = 0;           // exchanges in a row that got nothing back
+        QByteArray codaLinea;         // the last bytes read, so an indication split across reads is seen
+        bool messaggiInAttesa = false; // a new-message indication seen and not yet served by a retrieval
+        QDateTime riprovaLettura;     // messages were left in the handset by a fault: read again from then on
+    } modem;
+    modem::SorveglianzaTelefono* sorveglianza = nullptr; // the handset's state; null where nobody watches (tests)
     int NumEventiNuovi = 0;            // the count of new events last shown; a big archive passes 32767
     FinestreAperte aperte;
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker

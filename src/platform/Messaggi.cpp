@@ -52,6 +52,45 @@ Risposta MessaggiQt::chiedi(Icona icona, const QString& testo, Pulsanti pulsanti
     }
 }
 
+void MessaggiQt::notifica(const QString& tipo, Icona icona, const QString& testo)
+{
+    QPointer<QMessageBox>& box = m_notifiche[tipo];
+    if (box) {
+        // The same notice again changes nothing; a newer one replaces the text
+        // in place, without raising or activating the box.
+        box->setIcon(iconaQt(icona));
+        box->setText(testo);
+        return;
+    }
+    box = new QMessageBox(iconaQt(icona), TitoloApplicazione, testo, QMessageBox::Ok, m_genitore);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    // Shown, never activated: the operator may be typing in a window.
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->show();
+}
+
+void MessaggiQt::ritiraNotifica(const QString& tipo)
+{
+    if (QPointer<QMessageBox> box = m_notifiche.take(tipo))
+        box->close();
+}
+
+void MessaggiRegistrati::notifica(const QString& tipo, Icona icona, const QString& testo)
+{
+    m_voci.append({icona, TitoloApplicazione, testo, false, tipo});
+    m_notifiche << tipo + QStringLiteral(": ") + testo;
+    m_mostrate.insert(tipo, testo);
+}
+
+void MessaggiRegistrati::ritiraNotifica(const QString& tipo)
+{
+    m_mostrate.remove(tipo);
+}
+
 void MessaggiRegistrati::avvisa(Icona icona, const QString& testo, const QString& titolo)
 {
     m_voci.append({icona, titoloOPredefinito(titolo), testo, false});

@@ -4,9 +4,12 @@
 // script the operator's answers and read every text that was shown.
 
 #include <QList>
+#include <QMap>
+#include <QPointer>
 #include <QString>
 #include <deque>
 
+class QMessageBox;
 class QWidget;
 
 namespace sorvela {
@@ -25,6 +28,14 @@ public:
     // A question; the answer is one of the buttons offered.
     virtual Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
                             const QString& titolo = {}) = 0;
+    // A notice that does not wait for the operator and never takes the
+    // keyboard focus: what the console tells on its own (the handset lost,
+    // messages left in it) must not stop the tick or what the operator types.
+    // One notice per kind is shown at a time; a new one of the same kind
+    // replaces it.
+    virtual void notifica(const QString& tipo, Icona icona, const QString& testo) = 0;
+    // Takes down the notice of that kind, if one is shown.
+    virtual void ritiraNotifica(const QString& tipo) = 0;
 };
 
 // Real boxes, application-modal, on top of the main window.
@@ -35,9 +46,12 @@ public:
     void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) override;
     Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
                     const QString& titolo = {}) override;
+    void notifica(const QString& tipo, Icona icona, const QString& testo) override;
+    void ritiraNotifica(const QString& tipo) override;
 
 private:
     QWidget* m_genitore;
+    QMap<QString, QPointer<QMessageBox>> m_notifiche;
 };
 
 // The operator as a script: records every box and answers questions from a
@@ -49,13 +63,21 @@ public:
         QString titolo;
         QString testo;
         bool domanda;
+        QString notifica; // the kind of a notice; empty for a box
     };
 
     void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) override;
     Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
                     const QString& titolo = {}) override;
 
+    void notifica(const QString& tipo, Icona icona, const QString& testo) override;
+    void ritiraNotifica(const QString& tipo) override;
+
     void rispondi(Risposta r) { m_risposte.push_back(r); }
+    // Every box and notice is a Voce, in the order shown (testi() too); the
+    // notices also as "<kind>: <text>", and the one of each kind still shown.
+    const QStringList& notifiche() const { return m_notifiche; }
+    QString notificaMostrata(const QString& tipo) const { return m_mostrate.value(tipo); }
     void setRispostaPredefinita(Risposta r) { m_predefinita = r; }
     const QList<Voce>& voci() const { return m_voci; }
     QStringList testi() const;
@@ -64,6 +86,8 @@ public:
 
 private:
     QList<Voce> m_voci;
+    QStringList m_notifiche;
+    QMap<QString, QString> m_mostrate;
     std::deque<Risposta> m_risposte;
     Risposta m_predefinita = Risposta::No;
 };

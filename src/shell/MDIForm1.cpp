@@ -3,6 +3,7 @@
 #include "interrogation/Interrogazione.h"
 #include "interrogation/Sorveglianza.h"
 #include "modem/Lettura.h"
+#include "modem/Sorveglianza.h"
 
 #include "platform/Messaggi.h"
 #include "platform/Twips.h"
@@ -66,11 +67,25 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     m_tick->collegamenti().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
     connect(m_timer1, &QTimer::timeout, m_tick, &Tick::passo);
 
+    // The handset's state on the strip from the first moment; its loss is an
+    // alarm of its own, and its return (or the console's start) may find
+    // messages waiting in it, which the next tick fetches.
+    m_sorveglianza = new modem::SorveglianzaTelefono(m_ctx, this);
+    connect(m_sorveglianza, &modem::SorveglianzaTelefono::statoCambiato, this, [this](modem::StatoTelefono stato) {
+        m_striscia->mostraTelefono(m_ctx.NumeroPorta, modem::SorveglianzaTelefono::testoStato(stato),
+                                   stato != modem::StatoTelefono::Connesso);
+    });
+    connect(m_sorveglianza, &modem::SorveglianzaTelefono::perso, m_allarme, &Allarme::suona);
+    connect(m_sorveglianza, &modem::SorveglianzaTelefono::ritornato, this,
+            [this] { m_ctx.modem.messaggiInAttesa = true; });
+
     resize(twips::inPixel(12000), twips::inPixel(8400));
 }
 
 MDIForm1::~MDIForm1()
 {
+    delete m_sorveglianza; // before the context's line goes
+    m_sorveglianza = nullptr;
     if (m_ctx.InCorso == m_inCorso)
         m_ctx.InCorso = nullptr;
     if (m_ctx.Timer1 == m_timer1)

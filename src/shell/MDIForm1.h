@@ -17,7 +17,7 @@ class QTimer;
 namespace sorvela {
 
 namespace store { class Database; }
-namespace modem { class CicloLettura; }
+namespace modem { class CicloLettura; class SorveglianzaTelefono; }
 class Allarme;
 class AnagraficaUtenti;
 class CodaEventi;
@@ -48,6 +48,7 @@ public:
     Allarme* allarme() const { return m_allarme; }
     InCorso* inCorso() const { return m_inCorso; }
     Tick* tick() const { return m_tick; }
+    modem::SorveglianzaTelefono* sorveglianza() const { return m_sorveglianza; }
     QTimer* Timer1() const { return m_timer1; }
     QTimer* Timer3() const { return m_timer3; }
 
@@ -102,6 +103,7 @@ private:
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
     std::unique_ptr<modem::CicloLettura> m_ciclo;
+    modem::SorveglianzaTelefono* m_sorveglianza = nullptr;
     bool m_inLettura = false;
 };
 

@@ -3,10 +3,12 @@
 #include "shell/MDIForm1.h"
 
 #include "modem/Seriale.h"
+#include "modem/Sorveglianza.h"
 #include "platform/Messaggi.h"
 #include "shell/Impostazioni.h"
 
 #include <QSerialPort>
+#include <QTimer>
 
 namespace sorvela {
 
@@ -17,9 +19,13 @@ void MDIForm1::avviaLinea()
         m_ctx.MSComm1->setObjectName(QStringLiteral("MSComm1"));
     }
     LeggiImpostazioni(m_ctx);
-    // The result is not needed: a port that cannot be opened has already been
-    // reported, and the console runs on without the line.
-    modem::ApriPorta(m_ctx);
+    // No box may wait for OK here: after a power cut nobody is there to press
+    // it, and the window and the tick must come up. A port that cannot be
+    // opened is told in a notice and tried again every ten seconds.
+    m_sorveglianza->avvia();
+    // Messages stored while the console was not running are fetched a few
+    // seconds after start-up, not at the next ten-minute sweep.
+    QTimer::singleShot(std::chrono::seconds(3), this, [this] { m_ctx.modem.messaggiInAttesa = true; });
 }
 
 void MDIForm1::chiudiLinea()
@@ -214,6 +220,7 @@ void MDIForm1::apriContatti(const QString& codice)
 
 } // namespace sorvela
 
+#include "events/Registrazione.h"
 #include "events/frmStato.h"
 #include "modem/Lettura.h"
 
@@ -234,6 +241,7 @@ void MDIForm1::letturaMessaggi()
     const auto fine = qScopeGuard([this] { m_inLettura = false; });
     if (!m_ciclo) {
         m_ciclo = std::make_unique<modem::CicloLettura>(
+            [](Contesto& c, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(c, m); },
             [this](const QString& codice, const QString& mittente, const QString& testo) {
                 MostraStato(m_ctx, codice, mittente, testo);
             });

@@ -29,12 +29,24 @@ void PannelloTesto::pulisci()
     update();
 }
 
+void PannelloTesto::setSfondo(const QColor& colore)
+{
+    m_sfondo = colore;
+    update();
+}
+
 void PannelloTesto::paintEvent(QPaintEvent* e)
 {
+    if (m_sfondo.isValid()) {
+        QPainter fondo(this);
+        fondo.fillRect(contentsRect(), m_sfondo);
+    }
     QFrame::paintEvent(e);
     if (m_testo.isEmpty())
         return;
     QPainter p(this);
+    if (m_sfondo.isValid())
+        p.setPen(Qt::white);
     const QFontMetrics fm(font());
     const QRect interno = contentsRect();
     // Vertical position: half the inner height less half the sample's height.
@@ -65,6 +77,17 @@ StrisciaStato::StrisciaStato(QWidget* genitore)
     m_immagine->setPixmap(immagini::marchio(twips::inPixel(1710), twips::inPixel(555)));
     setFixedHeight(twips::inPixel(Altezza));
     applica();
+}
+
+void StrisciaStato::mostraTelefono(int porta, const QString& stato, bool guasto)
+{
+    const QColor rosso(0xC0, 0x00, 0x00);
+    m_pannelli[2]->stampa(QStringLiteral("Telefono COM%1").arg(porta), 60);
+    m_pannelli[5]->stampa(stato, 60);
+    m_pannelli[2]->setSfondo(guasto ? rosso : QColor());
+    m_pannelli[5]->setSfondo(guasto ? rosso : QColor());
+    m_pannelli[2]->setToolTip(QStringLiteral("Telefono sulla porta COM%1: %2").arg(porta).arg(stato));
+    m_pannelli[5]->setToolTip(m_pannelli[2]->toolTip());
 }
 
 void StrisciaStato::Monitor(int larghezzaSchermo)

@@ -4,6 +4,7 @@
 // events, panel 4 the clock; the others are spacers that `Monitor` stretches
 // to the screen's width.
 
+#include <QColor>
 #include <QFrame>
 #include <QRect>
 #include <array>
@@ -21,6 +22,9 @@ public:
     void stampa(const QString& testo, int xTwips, const QString& campione = {});
     void pulisci();
     QString testo() const { return m_testo; }
+    // The panel's background; an invalid colour gives back the ordinary one.
+    void setSfondo(const QColor& colore);
+    QColor sfondo() const { return m_sfondo; }
 
 protected:
     void paintEvent(QPaintEvent* e) override;
@@ -28,6 +32,7 @@ protected:
 private:
     QString m_testo;
     QString m_campione;
+    QColor m_sfondo;
     int m_x = 0;
 };
 
@@ -45,6 +50,11 @@ public:
     // Designed geometry in twips: index 1..6 are the panels, 7 is `Image1`.
     QRect geometriaTwips(int indice) const { return m_geo.at(indice); }
     PannelloTesto* pannello(int indice) const { return m_pannelli.at(indice); }
+
+    // Panels 2 and 5: the handset's port ("Telefono COM1") and its state
+    // ("connesso", "non connesso", "non risponde"), on red while it cannot be
+    // reached, since a console that cannot hear its handset hears no alarm.
+    void mostraTelefono(int porta, const QString& stato, bool guasto);
     QLabel* immagine() const { return m_immagine; }
 
 private:

@@ -3,6 +3,7 @@
 #include "core/DateItaliane.h"
 #include "core/Orologio.h"
 #include "events/RiempiCoda.h"
+#include "modem/Scambio.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "registry/AnagraficaUtenti.h"
@@ -23,8 +24,6 @@
 namespace sorvela {
 
 namespace {
-
-const QByteArray Indicazione = QByteArrayLiteral("+CMTI:");
 
 void chiama(const std::function<void()>& f)
 {
@@ -128,13 +127,13 @@ void Tick::sorvegliaLinea()
         return;
     // Everything received so far is taken: nothing else is waiting for it
     // while the tick runs, since the routines that talk to the handset
-    // outside the tick suspend it.
-    const QByteArray letto = m_codaLinea + linea->readAll();
-    m_codaLinea = letto.right(Indicazione.size() - 1);
-    const bool indicazione = letto.contains(Indicazione);
-    if (indicazione)
-        m_codaLinea.clear();
-    if (indicazione || (m_secondi == 5 && m_minuto % 10 == 0))
+    // outside the tick suspend it. A new-message indication in it becomes
+    // news, and news stays until a retrieval cycle has served it, so one that
+    // came after a cycle's last listing is served now.
+    modem::SvuotaNotando(m_ctx);
+    const QDateTime riprova = m_ctx.modem.riprovaLettura;
+    const bool riprovaDovuta = riprova.isValid() && m_ctx.orologio->adesso() >= riprova;
+    if (m_ctx.modem.messaggiInAttesa || riprovaDovuta || (m_secondi == 5 && m_minuto % 10 == 0))
         esegui(m_k.LetturaMessaggi);
 }
 
@@ -157,8 +156,9 @@ void Tick::segnalaErrore(const QString& testo)
     if (testo == m_ultimoErrore)
         return;
     m_ultimoErrore = testo;
+    // A notice, not a box: the tick goes on while the operator reads it.
     if (m_ctx.messaggi)
-        m_ctx.messaggi->avvisa(Icona::Errore, testo);
+        m_ctx.messaggi->notifica(QStringLiteral("tick"), Icona::Errore, testo);
 }
 
 Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m)

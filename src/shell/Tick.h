@@ -81,9 +81,6 @@ private:
     // even when archiving in the meantime left the count where it was.
     qint64 m_ultimoIdCoda = 0;
     qint64 m_ultimoIdVisto = 0;
-    // The last few characters read from the line, so an indication split
-    // across two reads is still recognised.
-    QByteArray m_codaLinea;
     QString m_ultimoErrore;
     bool m_inCorso = false;
 };

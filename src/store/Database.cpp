@@ -96,6 +96,33 @@ Database::~Database()
     chiudi();
 }
 
+namespace {
+
+// A database made by an earlier version lacks what later versions added;
+// it gains it here, all of it in one transaction, so that a file is either
+// the old layout or the whole new one.
+void aggiornaSchema(sqlite3* db, const QString& percorso)
+{
+    Istruzione colonna(db, QStringLiteral(
+        "SELECT count(*) FROM pragma_table_info('ArchivioEventi') WHERE name = 'Impronta'"));
+    colonna.passo();
+    if (sqlite3_column_int(colonna.get(), 0) == 1)
+        return;
+    const QString dove = QStringLiteral("aggiornamento di %1").arg(percorso);
+    eseguiScript(db, QStringLiteral("BEGIN IMMEDIATE;"), dove);
+    try {
+        eseguiScript(db, QStringLiteral(
+            "ALTER TABLE ArchivioEventi ADD COLUMN [Impronta] TEXT;"
+            "CREATE INDEX IF NOT EXISTS [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);"
+            "COMMIT;"), dove);
+    } catch (...) {
+        sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+} // namespace
+
 std::unique_ptr<Database> Database::apri(const QString& percorso)
 {
     if (!QFileInfo(percorso).isFile())
@@ -113,6 +140,7 @@ std::unique_ptr<Database> Database::apri(const QString& percorso)
     verifica.passo();
     if (sqlite3_column_int(verifica.get(), 0) != 2)
         throw ErroreDatabase(QStringLiteral("Il file %1 non è un database Sorvela").arg(percorso), SQLITE_NOTADB);
+    aggiornaSchema(conn->db, percorso);
     return std::unique_ptr<Database>(new Database(std::move(conn)));
 }
 

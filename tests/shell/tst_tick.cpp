@@ -3,7 +3,9 @@
 // simulated handset on a pseudo-terminal for the line.
 
 #include "comune/Banco.h"
+#include "events/Registrazione.h"
 #include "modem/Lettura.h"
+#include "modem/pdu/Messaggio.h"
 #include "modem/Simulatore.h"
 #include "shell/Allarme.h"
 #include "shell/MDIForm1.h"
@@ -179,7 +181,7 @@ private slots:
                                         "VALUES (?, ?, ?)"),
                          {"000101", "+393351234567", "Dell'Acqua Giuseppe"});
         QVERIFY(apriLinea(c, sim.percorso()));
-        modem::CicloLettura ciclo;
+        modem::CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); }};
         c.tick->collegamenti().LetturaMessaggi = [&] { ciclo.LetturaMessaggi(c.ctx); };
         c.secondi(1);
         sim.comando("sms +393351234567 ALLARME INGRESSO 1");

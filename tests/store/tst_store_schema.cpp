@@ -62,7 +62,7 @@ private slots:
               "Scadenza carta", "Scadenza segnalata", "Ultima interrogazione"}},
             {"ArchivioEventi",
              {"ID", "Codice periferica", "Data e ora", "Testo messaggio", "Archiviato", "Tipo evento",
-              "Descrizione evento", "Data"}},
+              "Descrizione evento", "Impronta", "Data"}},
             {"InterrogazioniPendenti", {"Codice periferica", "Data e ora", "Tentativi"}},
             {"Matricole", {"Matricola", "Codice periferica"}},
             {"TipoPeriferica",

@@ -131,6 +131,10 @@ void Telefono::eseguiAt(const QString& riga)
             esegui(innesco.comando);
         break;
     }
+    // A trigger that switched the handset off or pulled its cable: the
+    // command is never carried out.
+    if (m_guasto == Guasto::Muto || m_guasto == Guasto::Staccato)
+        return;
     // Whatever does not begin with AT is line noise to a handset.
     if (!c.startsWith(QLatin1String("AT")))
         return;
@@ -213,7 +217,15 @@ void Telefono::leggi(int indice)
     auto it = m_memoria.find(indice);
     if (it == m_memoria.end())
         return rispondi("\r\n+CMS ERROR: 321\r\n");
-    rispondi(pdu::RispostaCmgr(it->stat, it->pdu).toLatin1());
+    QString r = pdu::RispostaCmgr(it->stat, it->pdu);
+    if (!m_nonRichiestoPdu.isEmpty()) {
+        // Half-way through the PDU line, as a network line slips in.
+        const qsizetype inizioPdu = r.indexOf(it->pdu);
+        r.insert(inizioPdu + it->pdu.size() / 2, QStringLiteral("\r\n") + m_nonRichiestoPdu + QStringLiteral("\r\n"));
+    }
+    if (!m_nonRichiestoOk.isEmpty())
+        r.insert(r.lastIndexOf(QLatin1String("\r\nOK\r\n")), QStringLiteral("\r\n") + m_nonRichiestoOk + QStringLiteral("\r\n"));
+    rispondi(r.toLatin1());
     it->stat = 1;
 }
 
@@ -335,8 +347,19 @@ QStringList Telefono::esegui(const QString& rigaIntera)
                                                 {QStringLiteral("error"), Guasto::Errore},
                                                 {QStringLiteral("truncate"), Guasto::Tronca},
                                                 {QStringLiteral("unplug"), Guasto::Staccato}};
-        if (a.size() != 1 || !nomi.contains(a[0]))
-            return sbaglio(QStringLiteral("usage: fault silent|error|truncate|unplug|none"));
+        const bool conRitorno = a.size() == 2 && a[0] == QLatin1String("unplug") && intero(a[1], &n) && n >= 0;
+        if ((a.size() != 1 && !conRitorno) || !nomi.contains(a[0]))
+            return sbaglio(QStringLiteral("usage: fault silent|error|truncate|unplug [MS]|none"));
+        if (conRitorno && m_guasto != Guasto::Staccato) {
+            // Plugged back in by itself on the same link after MS.
+            QTimer::singleShot(n, this, [this] {
+                // Not an answer to any command: a comment line, so a driving
+                // program waiting for "ok"/"error" is not misled.
+                for (const QString& r : esegui(QStringLiteral("fault none")))
+                    std::printf("# plugged back: %s\n", qPrintable(r));
+                std::fflush(stdout);
+            });
+        }
         const Guasto nuovo = nomi.value(a[0]);
         const Guasto vecchio = m_guasto;
         m_riga.clear();
@@ -357,10 +380,47 @@ QStringList Telefono::esegui(const QString& rigaIntera)
         return {QStringLiteral("ok")};
     }
     if (verbo == QLatin1String("pace")) {
-        if (a.size() != 1 || (a[0] != QLatin1String("on") && a[0] != QLatin1String("off")))
-            return sbaglio(QStringLiteral("usage: pace on|off"));
-        m_linea.ritmo(a[0] == QLatin1String("on"));
+        int velocita = 0;
+        if (a.size() == 1 && a[0] == QLatin1String("on"))
+            velocita = 1920;
+        else if (a.size() == 1 && a[0] == QLatin1String("off"))
+            velocita = 0;
+        else if (a.size() != 1 || !intero(a[0], &velocita) || velocita < 1)
+            return sbaglio(QStringLiteral("usage: pace on|off|BYTES_PER_SECOND"));
+        m_linea.ritmo(velocita);
         return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("urc")) {
+        if (a.size() == 1 && a[0] == QLatin1String("off")) {
+            m_nonRichiestoPdu.clear();
+            m_nonRichiestoOk.clear();
+            return {QStringLiteral("ok")};
+        }
+        if (a.size() < 2 || (a[0] != QLatin1String("pdu") && a[0] != QLatin1String("ok")))
+            return sbaglio(QStringLiteral("usage: urc pdu|ok LINE | urc off"));
+        (a[0] == QLatin1String("pdu") ? m_nonRichiestoPdu : m_nonRichiestoOk) = coda(1);
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("say")) {
+        if (a.isEmpty())
+            return sbaglio(QStringLiteral("usage: say LINE"));
+        if (m_guasto == Guasto::Nessuno || m_guasto == Guasto::Tronca)
+            m_linea.scrivi(QStringLiteral("\r\n%1\r\n").arg(coda(0)).toLatin1());
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("putpdu")) {
+        int stat = 0;
+        static const QRegularExpression hex(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
+        if (a.size() != 3 || !intero(a[0], &n) || n < 0 || !intero(a[1], &stat) || stat < 0 || stat > 1
+            || !hex.match(a[2]).hasMatch())
+            return sbaglio(QStringLiteral("usage: putpdu INDEX STAT HEX"));
+        Sms sms;
+        sms.stat = stat;
+        sms.mittente = QStringLiteral("pdu");
+        sms.testo = QStringLiteral("(pdu)");
+        sms.pdu = a[2].toUpper();
+        m_memoria.insert(n, sms);
+        return {QStringLiteral("ok %1").arg(n)};
     }
     if (verbo == QLatin1String("echo")) {
         if (a.size() != 1 || (a[0] != QLatin1String("on") && a[0] != QLatin1String("off")))

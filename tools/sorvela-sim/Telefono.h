@@ -21,7 +21,7 @@ public:
     virtual void scrivi(const QByteArray& dati) = 0;
     virtual void stacca() = 0;                           // close the line
     virtual QString riattacca(QString* errore) = 0;      // a new line; its path
-    virtual void ritmo(bool attivo) = 0;                 // pacing at the line rate
+    virtual void ritmo(int byteAlSecondo) = 0;           // pacing at that rate; 0 none
     virtual bool trattieni(const QString& modo, QString* errore) = 0; // qt|excl|off
 };
 
@@ -95,6 +95,10 @@ private:
     // How a voice dial is answered: "OK" (the call goes out) or, refused at
     // once, "BUSY", "NO CARRIER" or "ERROR".
     QByteArray m_esitoChiamata = "OK";
+    // An unsolicited line slipped into every read reply: inside its PDU line
+    // or between the PDU line and the final result. Empty: none.
+    QString m_nonRichiestoPdu;
+    QString m_nonRichiestoOk;
     int m_chiamata = 0; // id of the call in progress, 0 when none
     int m_ultimaChiamata = 0;
 };

@@ -41,6 +41,7 @@ Options:
   --first-index N      index of the first message slot (default 1)
   --capacity N         number of message slots (default 10)
   --pace               send at the real line rate (19200 baud, 1920 bytes/s)
+  --pace-rate BPS      send at BPS bytes a second (a slow line)
   --delay-nocarrier MS delay between accepting a voice call and NO CARRIER
                        (default 3000)
   --control FILE       also read control commands from FILE, following it as
@@ -64,7 +65,8 @@ prints one final line on standard output: "ok ..." or "error: ...".
   fault silent          no echo, no reply, no announcement (handset off)
   fault error           every AT command answers ERROR
   fault truncate        replies stop half-way, without their final result
-  fault unplug          the terminal is closed (cable pulled out)
+  fault unplug [MS]     the terminal is closed (cable pulled out); with MS it
+                        is plugged back after MS milliseconds, as fault none
   fault none            normal again; after unplug a new terminal is made and
                         its path printed after "ok "
   on PREFIX [amid] COMMAND
@@ -77,7 +79,14 @@ prints one final line on standard output: "ok ..." or "error: ...".
   dial ok|busy|nocarrier|error
                         how a voice dial is answered: accepted (the default)
                         or refused at once with BUSY, NO CARRIER or ERROR
-  pace on|off           pacing at the line rate
+  pace on|off|BPS       pacing at the line rate, off, or BPS bytes a second
+  urc pdu|ok LINE       every read reply gets LINE slipped in, as a network
+                        line: half-way through its PDU line (pdu) or between
+                        the PDU line and OK (ok)
+  urc off               no more slipped lines
+  say LINE              the handset sends LINE now, as an unsolicited line
+  putpdu INDEX STAT HEX a message stored at INDEX with STAT 0 or 1, given as
+                        its whole PDU in hexadecimal (any coding)
   echo on|off           command echo (the handset starts with echo on)
   delay-nocarrier MS    as the option
   hold qt|excl|off      another program holds the terminal: "qt" opens it as
@@ -203,9 +212,10 @@ public:
 
     QString riattacca(QString* errore) override { return apri(errore); }
 
-    void ritmo(bool attivo) override
+    void ritmo(int byteAlSecondo) override
     {
-        m_ritmo = attivo;
+        m_ritmo = byteAlSecondo > 0;
+        m_velocita = byteAlSecondo;
         m_credito = 0;
         m_ultimo.start();
         scarica();
@@ -255,8 +265,8 @@ private:
             m_telefono->ricevi(QByteArray(buf, n));
     }
 
-    // Sends what is queued, at the line rate when pacing: 19200 baud with a
-    // start and a stop bit is 1920 bytes a second.
+    // Sends what is queued, at the pacing rate when there is one (19200 baud
+    // with a start and a stop bit is 1920 bytes a second).
     void scarica()
     {
         if (m_master < 0 || m_coda.isEmpty()) {
@@ -267,7 +277,7 @@ private:
         }
         qsizetype quanti = m_coda.size();
         if (m_ritmo) {
-            m_credito += m_ultimo.restart() * 1.92;
+            m_credito += double(m_ultimo.restart()) * m_velocita / 1000.0;
             m_credito = std::min(m_credito, 64.0);
             quanti = std::min<qsizetype>(quanti, qsizetype(m_credito));
             if (!m_orologio.isActive())
@@ -297,6 +307,7 @@ private:
     Telefono* m_telefono = nullptr;
     QByteArray m_coda;
     bool m_ritmo = false;
+    int m_velocita = 0; // bytes a second when pacing
     double m_credito = 0;
     QElapsedTimer m_ultimo;
     QTimer m_orologio;
@@ -376,7 +387,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList a = app.arguments();
-    int primo = 1, capacita = 10, ritardo = 3000;
+    int primo = 1, capacita = 10, ritardo = 3000, velocita = 1920;
     bool ritmo = false, traccia = false, conStdin = true;
     QString controllo, collegamento;
     for (int i = 1; i < a.size(); ++i) {
@@ -392,6 +403,11 @@ int main(int argc, char** argv)
             ritardo = numeroOpzione(a, i);
         } else if (o == QLatin1String("--pace")) {
             ritmo = true;
+        } else if (o == QLatin1String("--pace-rate")) {
+            ritmo = true;
+            velocita = numeroOpzione(a, i);
+            if (velocita < 1)
+                sbaglio(QStringLiteral("--pace-rate needs at least 1 byte a second"));
         } else if (o == QLatin1String("--trace")) {
             traccia = true;
         } else if (o == QLatin1String("--no-stdin")) {
@@ -430,7 +446,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (ritmo)
-        terminale.ritmo(true);
+        terminale.ritmo(velocita);
     stampa(percorso);
 
     Sorgente daStdin(telefono);

@@ -73,7 +73,11 @@ QString settettiImpaccati(const QString& testo)
 
 } // namespace
 
-QString CodificaDeliver(const QString& mittente, const QString& testo, const QDateTime& ora)
+namespace {
+
+// Everything of an SMS-DELIVER up to and including the time stamp; `primo`
+// is the first octet (0x04, or 0x44 with a user data header).
+QString testaDeliver(const QString& mittente, int primo, int dcs, const QDateTime& ora)
 {
     const QString centro = QString::fromUtf16(kCentroServizi);
     QString pdu = OttettoEsadecimale(int(1 + (centro.size() + 1) / 2)) + QStringLiteral("91") + semiottetti(centro);
@@ -85,15 +89,62 @@ QString CodificaDeliver(const QString& mittente, const QString& testo, const QDa
     }
     const bool internazionale = mittente.startsWith(u'+');
 
-    pdu += u"04"; // SMS-DELIVER, no more messages waiting
+    pdu += OttettoEsadecimale(primo);
     pdu += OttettoEsadecimale(int(cifre.size()));
     pdu += internazionale ? QStringLiteral("91") : QStringLiteral("81");
     pdu += semiottetti(cifre);
-    pdu += u"0000"; // protocol identifier, default alphabet
+    pdu += u"00"; // protocol identifier
+    pdu += OttettoEsadecimale(dcs);
     pdu += marcaTemporale(ora);
+    return pdu;
+}
+
+QString inEsadecimale(const QByteArray& b)
+{
+    return QString::fromLatin1(b.toHex().toUpper());
+}
+
+} // namespace
+
+QString CodificaDeliver(const QString& mittente, const QString& testo, const QDateTime& ora)
+{
+    // SMS-DELIVER, no more messages waiting, default alphabet.
+    QString pdu = testaDeliver(mittente, 0x04, 0x00, ora);
     pdu += OttettoEsadecimale(int(qMin(testo.size(), kMassimoSettetti)));
     pdu += settettiImpaccati(testo);
     return pdu;
+}
+
+QString CodificaDeliverUcs2(const QString& mittente, const QString& testo, const QDateTime& ora)
+{
+    QByteArray dati;
+    for (const QChar c : testo.left(70)) {
+        dati += char(c.unicode() >> 8);
+        dati += char(c.unicode() & 0xFF);
+    }
+    return testaDeliver(mittente, 0x04, 0x08, ora) + OttettoEsadecimale(int(dati.size())) + inEsadecimale(dati);
+}
+
+QString CodificaDeliverOttetti(const QString& mittente, const QByteArray& dati, const QDateTime& ora)
+{
+    const QByteArray corpo = dati.left(140);
+    return testaDeliver(mittente, 0x04, 0x04, ora) + OttettoEsadecimale(int(corpo.size())) + inEsadecimale(corpo);
+}
+
+QString CodificaDeliverParte(const QString& mittente, const QString& testo, int riferimento, int parti, int parte,
+                             const QDateTime& ora)
+{
+    // Header: its length, then the concatenation element (8-bit reference).
+    // Six octets are seven septets, so the text starts at septet 7 with the
+    // first one (a fill bit and six zero bits) blank.
+    const QString testata = QStringLiteral("050003") + OttettoEsadecimale(riferimento & 0xFF)
+                            + OttettoEsadecimale(parti) + OttettoEsadecimale(parte);
+    const QString corpo = testo.left(153);
+    // Pack the text behind seven placeholder septets, then put the header over
+    // the first six octets (the seventh septet's bits start in octet 6 at bit 1).
+    QString impaccati = settettiImpaccati(QString(7, QChar(u'\0')) + corpo);
+    impaccati.replace(0, testata.size(), testata);
+    return testaDeliver(mittente, 0x44, 0x00, ora) + OttettoEsadecimale(int(7 + corpo.size())) + impaccati;
 }
 
 QString RispostaCmgr(int stat, const QString& pduHex)

@@ -18,6 +18,15 @@ namespace sorvela::pdu {
 // offset from UTC.
 QString CodificaDeliver(const QString& mittente, const QString& testo, const QDateTime& ora);
 
+// The same message with other codings, for the tests and the simulated
+// handset: the text as UCS2 (at most 70 characters), 8-bit data (at most 140
+// octets), and one part of a concatenated 7-bit message (at most 153
+// characters after its header).
+QString CodificaDeliverUcs2(const QString& mittente, const QString& testo, const QDateTime& ora);
+QString CodificaDeliverOttetti(const QString& mittente, const QByteArray& dati, const QDateTime& ora);
+QString CodificaDeliverParte(const QString& mittente, const QString& testo, int riferimento, int parti, int parte,
+                             const QDateTime& ora);
+
 // The whole reply to AT+CMGR as a handset sends it:
 //   CR LF "+CMGR: " stat ",," length CR LF pdu CR LF CR LF "OK" CR LF
 // where length counts the octets of the PDU without the service centre

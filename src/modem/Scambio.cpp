@@ -1,0 +1,341 @@
+#include "modem/Scambio.h"
+
+#include "modem/Sorveglianza.h"
+#include "platform/Contesto.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace sorvela::modem {
+
+namespace {
+
+const QString kIndicazione = QStringLiteral("+CMTI:");
+
+// The lines that belong to a command's reply besides its final result: the
+// information lines named after the command ("AT+CMGL=0" answers "+CMGL: …",
+// "AT+CSQ" answers "+CSQ: …") and, for listings and reads, the PDU lines.
+struct Grammatica {
+    QString prefisso;     // "+CMGL:"; empty for commands without information lines
+    bool pdu = false;
+    bool chiamata = false;
+};
+
+Grammatica grammaticaDi(const QString& comando)
+{
+    Grammatica g;
+    const QString c = comando.trimmed().toUpper();
+    if (c.startsWith(QLatin1String("ATD"))) {
+        g.chiamata = true;
+        return g;
+    }
+    if (c.startsWith(QLatin1String("AT+")) || c.startsWith(QLatin1String("AT^"))) {
+        qsizetype fine = 3;
+        while (fine < c.size() && (c[fine].isLetterOrNumber()))
+            ++fine;
+        g.prefisso = c.mid(2, fine - 2) + u':';
+    }
+    g.pdu = g.prefisso == u"+CMGL:" || g.prefisso == u"+CMGR:";
+    return g;
+}
+
+bool esadecimale(QStringView riga)
+{
+    if (riga.isEmpty())
+        return false;
+    return std::all_of(riga.begin(), riga.end(), [](QChar ch) {
+        return (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f');
+    });
+}
+
+QSerialPort* lineaAperta(Contesto& c)
+{
+    QSerialPort* p = c.MSComm1;
+    return p && p->isOpen() ? p : nullptr;
+}
+
+// Runs the window system until `completo` holds for what arrived, the line
+// has been silent for `silenzio`, `DurataMassima` has passed or the line
+// closes. Costs no CPU while it waits: woken by the port's readyRead and by a
+// timer at the next limit.
+template <typename F>
+QString attendi(Contesto& c, std::chrono::milliseconds silenzio, std::chrono::milliseconds massimo, F completo)
+{
+    const QPointer<QSerialPort> p = c.MSComm1;
+    QString ricevuto;
+    if (!p || !p->isOpen())
+        return ricevuto;
+    const QDeadlineTimer fine(massimo, Qt::PreciseTimer);
+    QDeadlineTimer quiete(silenzio, Qt::PreciseTimer);
+
+    auto leggi = [&] {
+        if (!p || !p->isOpen())
+            return;
+        const QByteArray nuovi = p->readAll();
+        if (!nuovi.isEmpty()) {
+            ricevuto += QString::fromLatin1(nuovi);
+            quiete.setRemainingTime(silenzio, Qt::PreciseTimer);
+        }
+    };
+    auto finita = [&] {
+        return completo(ricevuto) || quiete.hasExpired() || fine.hasExpired() || !p || !p->isOpen();
+    };
+    leggi();
+    if (finita())
+        return ricevuto;
+
+    QEventLoop ciclo;
+    QTimer sveglia;
+    sveglia.setSingleShot(true);
+    sveglia.setTimerType(Qt::PreciseTimer);
+    auto riarma = [&] {
+        const qint64 resto = std::min(quiete.remainingTime(), fine.remainingTime());
+        sveglia.start(int(std::max<qint64>(1, resto + 1))); // a timer may fire a fraction early
+    };
+    auto passo = [&] {
+        leggi();
+        if (finita())
+            ciclo.quit();
+        else
+            riarma();
+    };
+    QObject::connect(&sveglia, &QTimer::timeout, &ciclo, passo);
+    QObject::connect(p.data(), &QIODevice::readyRead, &ciclo, passo);
+    QObject::connect(p.data(), &QIODevice::aboutToClose, &ciclo, [&] {
+        leggi();
+        ciclo.quit();
+    });
+    QObject::connect(p.data(), &QObject::destroyed, &ciclo, &QEventLoop::quit);
+    riarma();
+    ciclo.exec();
+    return ricevuto;
+}
+
+// Looks for "+CMTI:" in what was read, together with the tail of the previous
+// read, so an indication split across two reads is seen too.
+bool notaIndicazioni(Contesto& c, const QByteArray& letto)
+{
+    const QByteArray insieme = c.modem.codaLinea + letto;
+    const bool trovata = insieme.contains(kIndicazione.toLatin1());
+    c.modem.codaLinea = trovata ? QByteArray() : insieme.right(kIndicazione.size() - 1);
+    if (trovata)
+        c.modem.messaggiInAttesa = true;
+    return trovata;
+}
+
+// Whether a whole line is an unsolicited one: a network line of its own
+// kind ("+CREG: 1", "^RSSI: 3", "RING") that is not part of the command's
+// reply grammar.
+bool nonRichiesta(const QString& riga, const Grammatica& g)
+{
+    if (riga.isEmpty())
+        return false;
+    if (riga == u"RING")
+        return true;
+    if (!riga.startsWith(u'+') && !riga.startsWith(u'^'))
+        return false;
+    if (!g.prefisso.isEmpty() && riga.startsWith(g.prefisso))
+        return false;
+    return !riga.startsWith(u"+CMS ERROR") && !riga.startsWith(u"+CME ERROR");
+}
+
+// Takes out every unsolicited line with the CR LF before and after it, as the
+// handset slipped it in: a PDU line or a final result it cut in two comes
+// back whole. A "+CMTI:" among them is noted.
+QString senzaNonRichiesti(QString testo, const Grammatica& g, bool* indicazione)
+{
+    qsizetype da = 0;
+    for (;;) {
+        const qsizetype inizio = testo.indexOf(QLatin1String("\r\n"), da);
+        if (inizio < 0)
+            break;
+        const qsizetype fine = testo.indexOf(QLatin1String("\r\n"), inizio + 2);
+        if (fine < 0)
+            break;
+        const QString riga = testo.mid(inizio + 2, fine - inizio - 2);
+        if (riga.contains(u'\r') || riga.contains(u'\n') || !nonRichiesta(riga.trimmed(), g)) {
+            da = inizio + 2;
+            continue;
+        }
+        if (riga.startsWith(kIndicazione))
+            *indicazione = true;
+        testo.remove(inizio, fine + 2 - inizio);
+        da = inizio;
+    }
+    return testo;
+}
+
+} // namespace
+
+bool RisultatoFinale(const QString& riga, bool chiamata, Esito* esito)
+{
+    if (riga == u"OK") {
+        *esito = Esito::Ok;
+        return true;
+    }
+    if (riga == u"ERROR" || riga.startsWith(u"+CMS ERROR") || riga.startsWith(u"+CME ERROR")) {
+        *esito = Esito::Errore;
+        return true;
+    }
+    if (chiamata && (riga == u"BUSY" || riga == u"NO CARRIER" || riga == u"NO ANSWER" || riga == u"NO DIALTONE")) {
+        *esito = Esito::Errore;
+        return true;
+    }
+    return false;
+}
+
+Analisi AnalizzaRisposta(const QString& comando, const QString& ricevuto, int eco)
+{
+    Analisi a;
+    const Grammatica g = grammaticaDi(comando);
+    QString corpo = ricevuto;
+    const QString echeggiato = comando.trimmed() + u'\r';
+    const qsizetype posEco = ricevuto.indexOf(echeggiato, 0, Qt::CaseInsensitive);
+    if (posEco >= 0) {
+        a.ecoTrovata = true;
+        // What came before the echo belongs to an earlier command.
+        a.indicazione = ricevuto.left(posEco).contains(kIndicazione);
+        corpo = ricevuto.mid(posEco + echeggiato.size());
+    } else if (eco == 1) {
+        a.indicazione = ricevuto.contains(kIndicazione);
+        return a; // the reply starts after the echo, which has not come yet
+    }
+
+    corpo = senzaNonRichiesti(corpo, g, &a.indicazione);
+
+    QStringList proprie;
+    bool ultimaPdu = false;
+    qsizetype inizio = 0;
+    while (inizio < corpo.size()) {
+        qsizetype fineRiga = inizio;
+        while (fineRiga < corpo.size() && corpo[fineRiga] != u'\r' && corpo[fineRiga] != u'\n')
+            ++fineRiga;
+        const bool intera = fineRiga < corpo.size();
+        const QString riga = corpo.mid(inizio, fineRiga - inizio).trimmed();
+        if (!riga.isEmpty())
+            a.vuota = false;
+        if (!intera)
+            break; // still arriving
+        inizio = fineRiga + 1;
+        if (riga.isEmpty())
+            continue;
+        Esito esito;
+        if (RisultatoFinale(riga, g.chiamata, &esito)) {
+            a.completa = true;
+            a.risposta.esito = esito;
+            a.risposta.finale = riga;
+            // A new message may be announced right after the result.
+            a.indicazione = a.indicazione || corpo.mid(inizio).contains(kIndicazione);
+            break;
+        }
+        if (!g.prefisso.isEmpty() && riga.startsWith(g.prefisso)) {
+            proprie << riga;
+            ultimaPdu = false;
+        } else if (g.pdu && esadecimale(riga)) {
+            // A PDU line cut in two by an unsolicited line comes back whole.
+            if (ultimaPdu)
+                proprie.last() += riga;
+            else
+                proprie << riga;
+            ultimaPdu = true;
+        } else if (riga.startsWith(kIndicazione)) {
+            a.indicazione = true;
+        }
+        // Anything else is an unsolicited line: out, wherever it fell.
+    }
+
+    QString testo;
+    if (!proprie.isEmpty())
+        testo = QStringLiteral("\r\n") + proprie.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    if (a.completa)
+        testo += QStringLiteral("\r\n") + a.risposta.finale + QStringLiteral("\r\n");
+    a.risposta.testo = testo;
+    a.risposta.muta = corpo.trimmed().isEmpty();
+    a.risposta.indicazione = a.indicazione;
+    if (!a.completa)
+        a.risposta.esito = Esito::Scaduto;
+    return a;
+}
+
+bool SvuotaNotando(Contesto& c)
+{
+    QSerialPort* p = lineaAperta(c);
+    if (!p)
+        return false;
+    QByteArray letto = p->readAll();
+    // What the driver holds but Qt has not fetched yet comes too: it is read,
+    // not discarded, because a "+CMTI:" in it is the only news of a message.
+    while (p->isOpen() && p->waitForReadyRead(0))
+        letto += p->readAll();
+    return notaIndicazioni(c, letto);
+}
+
+void Scrivi(Contesto& c, const QString& comando)
+{
+    SvuotaNotando(c);
+    c.modem.comandoInCorso = comando.trimmed();
+    QSerialPort* p = lineaAperta(c);
+    if (!p)
+        return; // the wait that follows finds the line closed and ends at once
+    p->write(comando.toLatin1() + '\r');
+    // Out now, not at the next pass of the event loop: a command must not sit
+    // in Qt's buffer behind a discard or ahead of the next command.
+    p->flush();
+}
+
+RispostaModem RaccogliRispostaA(Contesto& c, std::chrono::milliseconds silenzio)
+{
+    const QString comando = c.modem.comandoInCorso;
+    const int eco = c.modem.eco;
+    Analisi a;
+    const QString ricevuto = attendi(c, silenzio, DurataMassima, [&](const QString& r) {
+        a = AnalizzaRisposta(comando, r, eco);
+        return a.completa;
+    });
+    a = AnalizzaRisposta(comando, ricevuto, eco);
+    c.modem.comandoInCorso.clear();
+    if (a.indicazione)
+        c.modem.messaggiInAttesa = true;
+    c.modem.codaLinea = ricevuto.right(kIndicazione.size() - 1).toLatin1();
+    if (a.completa) {
+        // Learnt from a whole reply: whether the handset echoes. An "ATE0"
+        // answered "OK" turns it off whatever was seen.
+        c.modem.eco = (comando.compare(QLatin1String("ATE0"), Qt::CaseInsensitive) == 0 && a.risposta.ok())
+                          ? 0
+                          : int(a.ecoTrovata);
+    }
+    if (c.sorveglianza && lineaAperta(c)) {
+        if (a.risposta.muta)
+            c.sorveglianza->scambioMuto();
+        else
+            c.sorveglianza->scambioRiuscito();
+    }
+    return a.risposta;
+}
+
+RispostaModem Scambia(Contesto& c, const QString& comando, std::chrono::milliseconds silenzio)
+{
+    Scrivi(c, comando);
+    return RaccogliRispostaA(c, silenzio);
+}
+
+bool RimettiInPasso(Contesto& c)
+{
+    if (!lineaAperta(c))
+        return false;
+    // The abandoned command's reply may still be arriving: it is let run out
+    // (a second of quiet) and thrown away, its news kept.
+    const QString resto = attendi(c, 1s, 15s, [](const QString&) { return false; });
+    notaIndicazioni(c, resto.toLatin1());
+    c.modem.eco = -1;
+    const RispostaModem r = Scambia(c, QStringLiteral("AT"), 3s);
+    SvuotaNotando(c);
+    return r.ok();
+}
+
+} // namespace sorvela::modem
