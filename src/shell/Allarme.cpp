@@ -7,6 +7,8 @@
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QTemporaryFile>
+#include <QTimer>
+#include <QWidget>
 #include <QUrl>
 #include <QtEndian>
 #include <cmath>
@@ -55,7 +57,16 @@ QByteArray Allarme::beepIncorporato()
     return wav;
 }
 
-void Allarme::prepara(const QString& cartellaDati)
+namespace {
+
+// The audio backends report a missing sound server (no PulseAudio, no device)
+// as warnings at every probe; the console says nothing of it: the flashing
+// panel is its answer.
+void zitto(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+} // namespace
+
+void Allarme::prepara(const QString& cartellaDati, Uscita uscita)
 {
     QString file = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
     if (!QFileInfo::exists(file)) {
@@ -69,10 +80,52 @@ void Allarme::prepara(const QString& cartellaDati)
         }
     }
     m_sorgente = file;
-    if (file.isEmpty() || QMediaDevices::audioOutputs().isEmpty())
+    if (file.isEmpty() || uscita == Uscita::Nessuna)
         return;
-    m_effetto = new QSoundEffect(this);
-    m_effetto->setSource(QUrl::fromLocalFile(file));
+    const QtMessageHandler prima = qInstallMessageHandler(zitto);
+    if (!QMediaDevices::audioOutputs().isEmpty()) {
+        m_effetto = new QSoundEffect(this);
+        m_effetto->setSource(QUrl::fromLocalFile(file));
+    }
+    qInstallMessageHandler(prima);
+}
+
+void Allarme::setSegnale(QWidget* segnale)
+{
+    m_segnale = segnale;
+}
+
+bool Allarme::lampeggia() const
+{
+    return m_lampo && m_lampo->isActive();
+}
+
+void Allarme::visto()
+{
+    if (!lampeggia())
+        return;
+    m_lampo->stop();
+    if (m_acceso)
+        alterna();
+}
+
+void Allarme::alterna()
+{
+    if (!m_segnale)
+        return;
+    m_acceso = !m_acceso;
+    if (m_acceso) {
+        m_paletteSpenta = m_segnale->palette();
+        m_riempitoSpento = m_segnale->autoFillBackground();
+        QPalette p = m_paletteSpenta;
+        p.setColor(QPalette::Window, QColor(255, 0, 0));
+        p.setColor(QPalette::WindowText, QColor(255, 255, 255));
+        m_segnale->setPalette(p);
+        m_segnale->setAutoFillBackground(true);
+    } else {
+        m_segnale->setPalette(m_paletteSpenta);
+        m_segnale->setAutoFillBackground(m_riempitoSpento);
+    }
 }
 
 void Allarme::suona()
@@ -82,7 +135,19 @@ void Allarme::suona()
         m_effetto->play();
         return;
     }
-    QApplication::beep();
+    // Nothing to hear: the count panel flashes, twice a second, until the
+    // queue has been seen.
+    if (!m_segnale)
+        return;
+    if (!m_lampo) {
+        m_lampo = new QTimer(this);
+        m_lampo->setInterval(500);
+        connect(m_lampo, &QTimer::timeout, this, &Allarme::alterna);
+    }
+    if (!m_lampo->isActive()) {
+        m_lampo->start();
+        alterna();
+    }
 }
 
 } // namespace sorvela

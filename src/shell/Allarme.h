@@ -1,13 +1,20 @@
 #pragma once
 // The alert sound: "blip.wav" from the data folder when there is one,
-// otherwise a short two-tone beep the console makes itself. Without an audio
-// device it falls back to the system beep; it never reports an error.
+// otherwise a short two-tone beep the console makes itself. Without a usable
+// audio output the alert is seen instead of heard: the signal widget (the
+// strip's count panel) flashes until the operator has seen the queue
+// (visto()). It never reports an error, and an audio system that is missing
+// does not fill the log.
 
 #include <QObject>
+#include <QPalette>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
 class QSoundEffect;
+class QTimer;
+class QWidget;
 class QTemporaryFile;
 
 namespace sorvela {
@@ -18,9 +25,17 @@ public:
     explicit Allarme(QObject* genitore = nullptr);
     ~Allarme() override;
 
+    enum class Uscita { Automatica, Nessuna };
     // Opens the sound once at start-up; it stays open for the whole run.
-    void prepara(const QString& cartellaDati);
+    // Nessuna: as on a machine without an audio output.
+    void prepara(const QString& cartellaDati, Uscita uscita = Uscita::Automatica);
     void suona();
+
+    // The widget that flashes when the alert cannot be heard.
+    void setSegnale(QWidget* segnale);
+    bool lampeggia() const;
+    // The operator has the queue in front of him: the flashing stops.
+    void visto();
 
     int volteSuonato() const { return m_volte; }
     QString sorgente() const { return m_sorgente; }
@@ -29,7 +44,14 @@ public:
     static QByteArray beepIncorporato();
 
 private:
+    void alterna();
+
     QSoundEffect* m_effetto = nullptr;
+    QPointer<QWidget> m_segnale;
+    QTimer* m_lampo = nullptr;
+    bool m_acceso = false;          // the signal shows its alert colours
+    QPalette m_paletteSpenta;
+    bool m_riempitoSpento = false;
     std::unique_ptr<QTemporaryFile> m_temporaneo;
     QString m_sorgente;
     int m_volte = 0;

@@ -54,6 +54,13 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     m_ctx.Timer1 = m_timer1;
 
     m_allarme = new Allarme(this);
+    // Without sound the count panel flashes until the operator brings the
+    // queue forward; the queue the tick opens by itself is not seen yet.
+    m_allarme->setSegnale(m_striscia->pannello(1));
+    connect(m_area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* s) {
+        if (s && s->widget() && s->widget()->objectName() == QLatin1String("CodaEventi") && !m_apreDaSola)
+            m_allarme->visto();
+    });
     m_inCorso = new InCorso(m_ctx, this);
     m_ctx.InCorso = m_inCorso;
 
@@ -202,8 +209,10 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
         // any key can land in the wrong place.
         QPointer<QMdiSubWindow> primaAttiva = m_area->activeSubWindow();
         QPointer<QWidget> fuoco = QApplication::focusWidget();
+        m_apreDaSola = true;
         w->show();
         sub->show();
+        m_apreDaSola = false;
         if (primaAttiva && primaAttiva != sub) {
             m_area->setActiveSubWindow(primaAttiva);
             if (fuoco)

@@ -105,6 +105,7 @@ private:
     std::unique_ptr<modem::CicloLettura> m_ciclo;
     modem::SorveglianzaTelefono* m_sorveglianza = nullptr;
     bool m_inLettura = false;
+    bool m_apreDaSola = false;   // a window the console opens by itself is showing
 };
 
 } // namespace sorvela

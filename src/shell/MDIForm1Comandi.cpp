@@ -139,6 +139,7 @@ void MDIForm1::mnuComPort()
 } // namespace sorvela
 
 #include "catalog/ContattiUtente.h"
+#include "shell/Allarme.h"
 #include "registry/AnagraficaUtenti.h"
 #include "windows/CodaEventi.h"
 
@@ -169,6 +170,8 @@ void MDIForm1::apriCoda(bool attiva)
         [this] {
             auto* coda = new CodaEventi(m_ctx);
             connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
+            // Archived or closed by the operator: seen.
+            connect(coda, &QObject::destroyed, m_allarme, &Allarme::visto);
             return coda;
         },
         attiva);

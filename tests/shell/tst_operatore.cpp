@@ -228,6 +228,34 @@ private slots:
         pulsanti.sort();
         QCOMPARE(pulsanti, (QStringList{"Annulla", "No", "Sì"}));
     }
+
+    void withoutSoundTheCountPanelFlashesUntilTheQueueIsSeen()
+    {
+        Console c;
+        c.finestra.allarme()->prepara(c.dir.path(), Allarme::Uscita::Nessuna);
+        AnagraficaUtenti* a = c.finestra.apriAnagrafica();
+        QWidget* pannello = c.finestra.striscia()->pannello(1);
+        c.evento("000001");
+        c.secondi(1);
+        QVERIFY(c.finestra.allarme()->lampeggia());
+        QTRY_VERIFY(pannello->autoFillBackground());
+        QCOMPARE(pannello->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QTRY_VERIFY(!pannello->autoFillBackground());     // on and off
+        // Opened by the tick behind the operator's window: not seen yet.
+        QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
+        c.secondi(3);
+        QVERIFY(c.finestra.allarme()->lampeggia());
+        c.finestra.area()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(c.coda()->parentWidget()));
+        QVERIFY(!c.finestra.allarme()->lampeggia());
+        QVERIFY(!pannello->autoFillBackground());
+
+        // A new alarm flashes again; archiving is seeing.
+        c.evento("000001");
+        c.secondi(1);
+        QVERIFY(c.finestra.allarme()->lampeggia());
+        c.coda()->archivia();
+        QTRY_VERIFY(!c.finestra.allarme()->lampeggia());
+    }
 };
 
 QTEST_MAIN(TestOperatore)
