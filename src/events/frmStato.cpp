@@ -6,6 +6,9 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+#include <QGuiApplication>
+#include <QMoveEvent>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace sorvela {
@@ -91,6 +94,9 @@ frmStato::frmStato(QWidget* genitore)
     setObjectName(QStringLiteral("frmStato"));
     setWindowTitle(QStringLiteral("Messaggio ricevuto"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Reports arrive while the operator types elsewhere: the window shows
+    // on top but leaves the keyboard where it is.
+    setAttribute(Qt::WA_ShowWithoutActivating);
 
     auto etichetta = [this](const char* nome) {
         auto* l = new QLabel(this);
@@ -160,6 +166,16 @@ void frmStato::mostra(const ContenutoStato& s)
 
 namespace {
 QPointer<frmStato> g_finestra;
+// Where the operator last left the window, for the next one; at first the
+// top right corner of the screen, out of the way of the operator windows.
+std::optional<QPoint> g_posizione;
+}
+
+void frmStato::moveEvent(QMoveEvent* e)
+{
+    QWidget::moveEvent(e);
+    if (isVisible())
+        g_posizione = pos();
 }
 
 frmStato* FinestraStato()
@@ -172,9 +188,20 @@ void MostraStato(Contesto& c, const QString& codice, const QString& mittente, co
     const std::optional<ContenutoStato> s = ComponiStato(c, codice, mittente, testo);
     if (!s)
         return;
-    if (!g_finestra)
+    const bool nuova = !g_finestra;
+    if (nuova)
         g_finestra = new frmStato;
     g_finestra->mostra(*s);
+    if (nuova) {
+        QPoint dove;
+        if (g_posizione) {
+            dove = *g_posizione;
+        } else if (const QScreen* schermo = QGuiApplication::primaryScreen()) {
+            const QRect area = schermo->availableGeometry();
+            dove = QPoint(area.right() - g_finestra->frameGeometry().width() - 20, area.top() + 60);
+        }
+        g_finestra->move(dove);
+    }
     g_finestra->show();
     g_finestra->raise();
 }

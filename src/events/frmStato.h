@@ -2,7 +2,8 @@
 // The status report window "Messaggio ricevuto": a small window above all
 // others that shows the last report a unit sent. It is made by the first
 // report, each further report replaces its whole content, and "Chiudi"
-// destroys it; the next report makes a new one.
+// destroys it; the next report makes a new one where the last one stood. It
+// never takes the keyboard from the window the operator is typing in.
 
 #include "events/StatoRapporto.h"
 
@@ -40,6 +41,9 @@ public:
     // Which cell each picture shows, for whoever checks the window.
     int cellaBatteria() const { return m_cellaBatteria; }
     int cellaAntenna() const { return m_cellaAntenna; }
+
+protected:
+    void moveEvent(QMoveEvent* e) override;
 
 private:
     QLabel* m_labelCodice;

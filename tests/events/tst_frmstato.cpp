@@ -4,7 +4,9 @@
 
 #include "events/frmStato.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
@@ -81,6 +83,30 @@ private slots:
         f->cmdChiudi()->click();
         QTRY_VERIFY(chiusa.isNull());
         QVERIFY(mostra(QStringLiteral("liv. batt. 50")));
+    }
+
+    void nonPrendeLaTastieraERiapreDoveEraStata()
+    {
+        delete FinestraStato();
+        QWidget operatore;
+        auto* campo = new QLineEdit(&operatore);
+        operatore.show();
+        QVERIFY(QTest::qWaitForWindowActive(&operatore));
+        campo->setFocus();
+        QTest::keyClicks(campo, "Dell'");
+        frmStato* f = mostra("liv. batt. 50 segnale 3/5");
+        QVERIFY(f && f->isVisible());
+        QVERIFY(f->pos() != QPoint(0, 0));
+        mostra("liv. batt. 60 segnale 4/5");
+        QCOMPARE(QApplication::activeWindow(), &operatore);
+        QTest::keyClicks(QApplication::focusWidget(), "Acqua");
+        QCOMPARE(campo->text(), "Dell'Acqua");
+
+        // Moved by the operator and closed: the next report opens there.
+        f->move(300, 200);
+        f->cmdChiudi()->click();
+        QTRY_VERIFY(!FinestraStato());
+        QCOMPARE(mostra("liv. batt. 70 segnale 2/5")->pos(), QPoint(300, 200));
     }
 };
 
