@@ -13,17 +13,14 @@
 using namespace sorvela;
 
 namespace {
-
 QDateTime il(int giorno, int ora, int minuto, int secondo = 0)
 {
     return QDateTime(QDate(2026, 3, giorno), QTime(ora, minuto, secondo));
 }
-
 QString numero(const QString& codice)
 {
-    return QStringLiteral("+39335") + codice;
+    return "+39335" + codice;
 }
-
 } // namespace
 
 class TestSettimana : public QObject {
@@ -61,7 +58,7 @@ private slots:
             // read twice looks. A report that names its hour is one of its own.
             if (t.time().minute() == 0) {
                 for (const QString& c : rispondono)
-                    b.unita(numero(c), QString::fromLatin1(b.Rapporto) + " ora " + t.toString("ddHH"));
+                    b.unita(numero(c), prova::Rapporto + " ora " + t.toString("ddHH"));
             }
             if (!manuale && t > il(4, 11, 3)) {
                 b.orologio.imposta(il(4, 11, 3));
@@ -108,12 +105,8 @@ private slots:
         atteso("000010", il(4, 11, 3), "Test", "Interrogazione manuale della periferica");
         atteso("000010", il(4, 11, 10, 5), "Test", "Stato regolare");
 
-        QStringList avuti;
-        for (auto rs = b.ctx.db->apriRecordSet("SELECT * FROM ArchivioEventi ORDER BY ID"); !rs.eof(); rs.moveNext()) {
-            avuti << rs.campo("Data e ora").toDateTime().toString("yyyy-MM-dd HH:mm:ss") + " "
-                    + rs.campo("Codice periferica").toString() + " " + rs.campo("Tipo evento").toString() + " "
-                    + rs.campo("Descrizione evento").toString();
-        }
+        QStringList avuti = b.righe("SELECT [Data e ora] || ' ' || [Codice periferica] || ' ' || [Tipo evento] || ' ' || "
+                                    "[Descrizione evento] FROM ArchivioEventi");
         attesi.sort();
         avuti.sort();
         QCOMPARE(avuti, attesi);
