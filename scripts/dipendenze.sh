@@ -6,8 +6,9 @@ set -euo pipefail
 PACCHETTI=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-multimedia-dev libgl-dev
+  qt6-translations-l10n
   libsqlite3-dev sqlite3
-  libgtest-dev libbenchmark-dev
+  libbenchmark-dev
   fonts-liberation python3
 )
 
