@@ -1,0 +1,203 @@
+// Reception against a handset that behaves like real ones: slow, chatty with
+// network lines, sending other codings, announcing at the worst moment, and
+// an archive held by another program. Every test ends by checking that each
+// message is one event, once, or still in the handset.
+
+#include "events/Registrazione.h"
+#include "modem/Lettura.h"
+#include "modem/Seriale.h"
+#include "modem/Simulatore.h"
+#include "modem/pdu/CodificaPdu.h"
+#include "modem/pdu/Messaggio.h"
+#include "shell/Tick.h"
+#include "store/Database.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace sorvela;
+using namespace sorvela::modem;
+
+namespace {
+
+const QString kUnita = QStringLiteral("+393351111111");
+
+struct Banco : prova::BancoConTelefono {
+    std::unique_ptr<store::Database> db;
+    QStringList mostrati;
+    std::function<void(int)> dopoMostrato;
+    CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); },
+                       [this](const QString&, const QString&, const QString& testo) {
+                           mostrati << testo;
+                           if (dopoMostrato)
+                               dopoMostrato(int(mostrati.size()));
+                       }};
+
+    explicit Banco(const QStringList& argomenti = {}) : BancoConTelefono(argomenti)
+    {
+        store::Database::crea(cartella.filePath("Sorvela.db"), false);
+        db = store::Database::apri(cartella.filePath("Sorvela.db"));
+        c.db = db.get();
+        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", {kUnita});
+    }
+    RiepilogoLettura leggi() { return ciclo.LetturaMessaggi(c); }
+    QStringList testi()
+    {
+        QStringList r;
+        for (auto rs = db->apriRecordSet("SELECT [Testo messaggio] FROM ArchivioEventi ORDER BY ID"); !rs.eof();
+             rs.moveNext())
+            r << rs.campo("Testo messaggio").toString();
+        return r;
+    }
+    QStringList memoria() { return sim.comando("list").filter(QRegularExpression("^\\d")); }
+    void putpdu(int indice, const QString& pdu) { sim.comando(QStringLiteral("putpdu %1 0 %2").arg(indice).arg(pdu)); }
+};
+
+QString lungo(int n)
+{
+    return QStringLiteral("ALLARME %1 ").arg(n, 2, 10, QLatin1Char('0')).leftJustified(160, QLatin1Char('x'));
+}
+
+} // namespace
+
+class TestRicezione : public QObject {
+    Q_OBJECT
+
+private slots:
+    void listingLongerThanTheOldWaitLosesNothing()
+    {
+        // 600 bytes a second: twenty 160-character messages list in about
+        // eleven seconds, longer than a fixed eight-second wait.
+        Banco b({"--capacity", "20", "--pace-rate", "600"});
+        QStringList attesi;
+        for (int i = 1; i <= 20; ++i) {
+            attesi << lungo(i);
+            b.sim.comando("store " + kUnita + u' ' + lungo(i));
+        }
+        QElapsedTimer t;
+        t.start();
+        const RiepilogoLettura r = b.leggi();
+        QVERIFY2(t.elapsed() > 8000, "the listing must outlast the old fixed wait");
+        QCOMPARE(b.testi(), attesi);
+        QCOMPARE(r.cancellati, 20);
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.messaggi.testi(), QStringList());
+    }
+
+    void networkLinesInsideReadRepliesAreTakenOut()
+    {
+        Banco b;
+        b.sim.comando("urc pdu +CREG: 1");
+        b.sim.comando("urc ok ^RSSI: 3");
+        b.sim.comando("store " + kUnita + " batt 80 seg 20");
+        b.sim.comando("store " + kUnita + " ALLARME INGRESSO 2");
+        b.sim.comando("on AT+CMGL=0 amid say +CLIP: \"3351234567\",129");
+        const RiepilogoLettura r = b.leggi();
+        QCOMPARE(b.testi(), (QStringList{"batt 80 seg 20", "ALLARME INGRESSO 2"}));
+        QCOMPARE(r.elenchi, 2); // read in the same cycle, no fault
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.messaggi.testi(), QStringList());
+
+        // The same cut on the pure parser: a PDU line in two, an "OK" in two.
+        const QString cmd = QStringLiteral("AT+CMGR=1");
+        Analisi a = AnalizzaRisposta(cmd, "AT+CMGR=1\r\r\n+CMGR: 0,,3\r\n0791AB\r\n+CGREG: 1\r\nCD12\r\n\r\nO\r\nRING\r\nK\r\n", 1);
+        QVERIFY(a.completa && a.risposta.ok());
+        QCOMPARE(a.risposta.testo, QStringLiteral("\r\n+CMGR: 0,,3\r\n0791ABCD12\r\n\r\nOK\r\n"));
+        // With the echo known, what comes before it is an earlier command's.
+        a = AnalizzaRisposta(cmd, "\r\nOK\r\nAT+CMGR=1\r", 1);
+        QVERIFY(!a.completa);
+        a = AnalizzaRisposta(cmd, "\r\n+CMTI: \"SM\",4\r\n", 1);
+        QVERIFY(!a.completa && a.indicazione);
+    }
+
+    void otherCodingsAndConcatenatedMessages()
+    {
+        Banco b;
+        const QDateTime ora(QDate(2026, 3, 2), QTime(10, 0, 0));
+        b.putpdu(1, pdu::CodificaDeliverUcs2(kUnita, QStringLiteral("Città: allarme €"), ora));
+        b.putpdu(2, pdu::CodificaDeliverOttetti(kUnita, QByteArray::fromHex("00FF10"), ora));
+        // Parts listed out of order, and a part whose siblings never came.
+        b.putpdu(3, pdu::CodificaDeliverParte(kUnita, QStringLiteral("seconda parte, "), 7, 3, 2, ora));
+        b.putpdu(4, pdu::CodificaDeliverParte(kUnita, QStringLiteral("prima parte, "), 7, 3, 1, ora));
+        b.putpdu(5, pdu::CodificaDeliverParte(kUnita, QStringLiteral("terza parte"), 7, 3, 3, ora));
+        b.putpdu(6, pdu::CodificaDeliverParte(kUnita, QStringLiteral("orfana"), 9, 2, 2, ora));
+
+        b.leggi();
+
+        QCOMPARE(b.testi(), (QStringList{"Città: allarme €", "00FF10", "prima parte, seconda parte, terza parte",
+                                         "orfana"}));
+        QCOMPARE(b.memoria(), QStringList());
+        // Read again (the console stopped before the deletions): no second event.
+        b.putpdu(4, pdu::CodificaDeliverParte(kUnita, QStringLiteral("prima parte, "), 7, 3, 1, ora));
+        b.putpdu(5, pdu::CodificaDeliverParte(kUnita, QStringLiteral("terza parte"), 7, 3, 3, ora));
+        b.leggi();
+        QCOMPARE(b.testi().size(), 4);
+        QCOMPARE(b.memoria(), QStringList());
+    }
+
+    void indicationDuringTheLastListingIsServedByTheNextTick()
+    {
+        Banco b;
+        b.sim.comando("store " + kUnita + " primo");
+        // Each report brings another message: the cycle gives up after its
+        // last listing, with news left over.
+        b.dopoMostrato = [&](int n) {
+            if (n <= 4)
+                b.sim.comando(QStringLiteral("sms %1 ancora %2").arg(kUnita).arg(n));
+        };
+        b.leggi();
+        QCOMPARE(b.memoria().size(), 1);
+        QVERIFY(b.c.modem.messaggiInAttesa);
+
+        Tick tick(b.c);
+        tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
+        QElapsedTimer t;
+        t.start();
+        tick.passo();
+        QVERIFY(t.elapsed() < 3000);
+        QCOMPARE(b.testi().size(), 5);
+        QCOMPARE(b.memoria(), QStringList());
+        QVERIFY(!b.c.modem.messaggiInAttesa);
+    }
+
+    void archiveHeldByAnotherProgramDeletesNothingAndCatchesUp()
+    {
+        Banco b;
+        Orologio vero;
+        b.c.orologio = &vero; // the retry is timed on the real clock here
+        QTimer timer1;
+        b.c.Timer1 = &timer1;
+        Tick tick(b.c);
+        tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
+        connect(&timer1, &QTimer::timeout, &tick, &Tick::passo);
+        QVERIFY(ApriPorta(b.c) == 0);
+        timer1.start(1000);
+
+        // Another program holds the archive for 15 s while three alarms arrive.
+        auto altro = store::Database::apri(b.cartella.filePath("Sorvela.db"));
+        altro->esegui("BEGIN EXCLUSIVE");
+        for (int i = 1; i <= 3; ++i) {
+            b.sim.comando(QStringLiteral("sms %1 ALLARME %2").arg(kUnita).arg(i));
+            QTest::qWait(3000);
+        }
+        QTest::qWait(6000);
+        QCOMPARE(b.memoria().size(), 3); // nothing deleted while the archive refused
+        QVERIFY(b.messaggi.voci().size() >= 1);
+        QVERIFY(std::none_of(b.messaggi.voci().cbegin(), b.messaggi.voci().cend(),
+                             [](const auto& v) { return v.notifica.isEmpty(); })); // no box waits for OK
+        altro->esegui("COMMIT");
+        altro.reset();
+
+        // No further indication: the retry alone brings them in.
+        QElapsedTimer t;
+        t.start();
+        QTRY_COMPARE_WITH_TIMEOUT(b.testi().size(), 3, 45000);
+        QVERIFY(t.elapsed() < 45000);
+        QTRY_COMPARE_WITH_TIMEOUT(b.memoria(), QStringList(), 10000);
+        QCOMPARE(b.testi(), (QStringList{"ALLARME 1", "ALLARME 2", "ALLARME 3"}));
+        timer1.stop();
+    }
+};
+
+QTEST_MAIN(TestRicezione)
+#include "tst_ricezione.moc"
