@@ -87,13 +87,16 @@ private slots:
 
         // A compaction that cannot write its copy keeps the database and the
         // backup as they were, and the console carries on with the database.
-        QFile::remove(cartella.filePath("Sorvela.bak"));
-        QFile::copy(cartella.filePath("Sorvela.db"), cartella.filePath("Sorvela.bak"));
+        // The backup holds the two events of the last compaction; one more
+        // is deleted since, so the two files can be told apart.
+        b.ctx.db->esegui("DELETE FROM ArchivioEventi WHERE [Data e ora] < '2026-03-10'");
         QVERIFY(cartella.mkdir("Sorvelanew.db")); // in the way, cannot be removed as a file
         w.mnuCompatta();
         QCOMPARE(b.msg.testi().last(), "Compattazione fallita.");
-        QVERIFY(cartella.exists("Sorvela.bak"));
-        QCOMPARE(b.eventi(), 2);
+        QCOMPARE(store::Database::apri(cartella.filePath("Sorvela.bak"))
+                     ->valore("SELECT group_concat([Data e ora]) FROM ArchivioEventi").toString(),
+                 "2026-03-09 00:00:00,2026-03-10 11:00:00");
+        QCOMPARE(b.eventi(), 1);
     }
 };
 
