@@ -84,13 +84,15 @@ struct Pendente {
 
 } // namespace
 
-int ChiamaPeriferica(Contesto& c, const QString& codice)
+namespace {
+
+int chiama(Contesto& c, const QString& codice, errori::Per per)
 {
     std::optional<Utente> u;
     try {
         u = cercaUtente(errori::database(c), codice);
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
+        errori::avvisa(c, per, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
         return 1;
     }
     // Nothing to dial: no serial traffic at all, not even the initialisation.
@@ -99,9 +101,9 @@ int ChiamaPeriferica(Contesto& c, const QString& codice)
 
     const modem::UsoLinea linea(c, EtichettaInCorso + codice);
     if (!linea.libera()) {
-        c.messaggi->avvisa(Icona::Avviso,
-                           QStringLiteral("Il telefono è impegnato (%1): la periferica %2 non è stata chiamata.")
-                               .arg(c.lineaInUso, codice));
+        errori::dici(c, per, Icona::Avviso,
+                     QStringLiteral("Il telefono è impegnato (%1): la periferica %2 non è stata chiamata.")
+                         .arg(c.lineaInUso, codice));
         return 1;
     }
 
@@ -132,6 +134,13 @@ int ChiamaPeriferica(Contesto& c, const QString& codice)
     return esito;
 }
 
+} // namespace
+
+int ChiamaPeriferica(Contesto& c, const QString& codice)
+{
+    return chiama(c, codice, errori::Per::Tick);
+}
+
 bool RegistraInterrogazione(Contesto& c, const QString& codice, const QString& modo)
 {
     try {
@@ -160,7 +169,8 @@ bool RegistraInterrogazione(Contesto& c, const QString& codice, const QString& m
         t.conferma();
         return true;
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile registrare l'interrogazione della periferica %1.").arg(codice), e);
+        errori::avvisa(c, modo == ModoManuale ? errori::Per::Operatore : errori::Per::Tick,
+                       QStringLiteral("Impossibile registrare l'interrogazione della periferica %1.").arg(codice), e);
         return false;
     }
 }
@@ -192,7 +202,7 @@ void ControllaInterrogazioni(Contesto& c)
         for (; !rs.eof(); rs.moveNext())
             pendenti.append({rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2), rs.campo(3)});
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile leggere le interrogazioni in attesa."), e);
+        errori::avvisa(c, errori::Per::Tick, QStringLiteral("Impossibile leggere le interrogazioni in attesa."), e);
         return;
     }
 
@@ -232,8 +242,8 @@ void ControllaInterrogazioni(Contesto& c)
                           {n + 1, p.riga});
             }
         } catch (const store::ErroreDatabase& e) {
-            errori::avvisa(c, QStringLiteral("Impossibile aggiornare l'interrogazione della periferica %1.").arg(p.codice),
-                           e);
+            errori::avvisa(c, errori::Per::Tick,
+                           QStringLiteral("Impossibile aggiornare l'interrogazione della periferica %1.").arg(p.codice), e);
             return; // the next pass tries again; the next row would meet the same database
         }
     }
@@ -247,7 +257,7 @@ bool InterrogaAdesso(Contesto& c, const QString& codice)
     try {
         u = cercaUtente(errori::database(c), codice);
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
+        errori::avvisa(c, errori::Per::Operatore, QStringLiteral("Impossibile leggere l'utente %1.").arg(codice), e);
         return false;
     }
     if (!u) {
@@ -262,7 +272,7 @@ bool InterrogaAdesso(Contesto& c, const QString& codice)
                                .arg(codice));
         return false;
     }
-    if (ChiamaPeriferica(c, codice) != 0)
+    if (chiama(c, codice, errori::Per::Operatore) != 0)
         return false;
     return RegistraInterrogazione(c, codice, ModoManuale);
 }

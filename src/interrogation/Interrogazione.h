@@ -10,7 +10,9 @@
 // so no transaction is ever open across a call: each routine writes after the
 // call, in a transaction of its own, all or nothing. A database failure is
 // told to the operator here, with the database's own words, and nothing is
-// thrown.
+// thrown. What the passes say on their own comes as notices, which neither
+// wait for the operator nor take the keyboard; what answers the operator's
+// button comes in boxes.
 
 #include <QDateTime>
 #include <QString>
@@ -45,7 +47,7 @@ inline const QString EtichettaInCorso = QStringLiteral("Interrogazione in corso 
 // dial ("OK"); 1 otherwise, the operator already told what there was to tell.
 // A code with no subscriber, or a subscriber without a GSM number, gets 1
 // with no serial traffic at all, and so does a line held by a retrieval cycle
-// or another call (with a message saying so): talking on a held line would
+// or another call (with a notice saying so): talking on a held line would
 // steal its holder's replies.
 int ChiamaPeriferica(Contesto& c, const QString& codice);
 
@@ -53,8 +55,8 @@ int ChiamaPeriferica(Contesto& c, const QString& codice);
 // (now, one call), the "Test" event "Interrogazione manuale della periferica"
 // (mode "Manuale") or "Interrogazione automatica della periferica" (any other
 // mode) is written and `[Ultima interrogazione]` becomes now, all in one
-// transaction. False when the database refused, after telling the operator;
-// then nothing is written.
+// transaction. False when the database refused, after telling the operator
+// (in a box for "Manuale", else in a notice); then nothing is written.
 bool RegistraInterrogazione(Contesto& c, const QString& codice, const QString& modo);
 
 // The no-answer alarm of `codice` for the interrogation sent at `inviata`,

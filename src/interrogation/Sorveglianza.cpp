@@ -49,7 +49,7 @@ void InterrogaPeriferiche(Contesto& c)
         for (; !rs.eof(); rs.moveNext())
             unita.append({rs.campo(0).toString(), oreDelPeriodo(rs.campo(1)), rs.campo(2)});
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile leggere gli utenti da interrogare."), e);
+        errori::avvisa(c, errori::Per::Tick, QStringLiteral("Impossibile leggere gli utenti da interrogare."), e);
         return;
     }
 
@@ -91,7 +91,7 @@ void ControllaScadenzeSim(Contesto& c)
         }
         t.conferma();
     } catch (const store::ErroreDatabase& e) {
-        errori::avvisa(c, QStringLiteral("Impossibile segnalare le carte SIM scadute."), e);
+        errori::avvisa(c, errori::Per::Tick, QStringLiteral("Impossibile segnalare le carte SIM scadute."), e);
     }
 }
 

@@ -144,6 +144,8 @@ private slots:
         QCOMPARE(testi, (QStringList{"Impossibile registrare l'interrogazione della periferica 000123. [disco pieno]",
                                      "Impossibile aggiornare l'interrogazione della periferica 000123. [disco pieno]",
                                      "Impossibile segnalare le carte SIM scadute. [disco pieno]"}));
+        // The operator's button is answered in a box, the passes in notices.
+        QCOMPARE(b.msg.notifiche().size(), 2);
         QVERIFY(!b.ctx.db->inTransazione());
     }
 
