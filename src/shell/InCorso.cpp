@@ -14,6 +14,9 @@ InCorso::InCorso(Contesto& ctx, QWidget* genitore)
     , m_ctx(ctx)
 {
     setObjectName(QStringLiteral("InCorso"));
+    // The tick's retrieval and polling calls show it on their own: the
+    // operator's typing must stay where it is. "Annulla" is still a click away.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString());
     auto* v = new QVBoxLayout(this);
     m_label = new QLabel(this);
