@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <csignal>
@@ -202,6 +203,32 @@ private slots:
         // whose place the close kept; the database was closed properly.
         QVERIFY(!Preferenze(ini).geometria("CodaEventi").WiPos.isEmpty());
         QVERIFY(!QFile::exists(dati.filePath("Sorvela.db-wal")));
+    }
+
+    void sigtermClosesTheLineAndItsLock()
+    {
+        prova::Simulatore sim;
+        QTemporaryDir dati, config;
+        store::Database::crea(dati.filePath("Sorvela.db"), false);
+        Preferenze(config.filePath("Sorvela/Sorvela.ini")).setDispositivoPorta(1, sim.percorso());
+        // The port's lock, as Qt names it: the device under /dev, '/' as '_'.
+        const QString blocco =
+            "/var/lock/LCK.." + QString(sim.percorso()).remove(QRegularExpression("^/dev/")).replace('/', '_');
+        auto proprietario = [&] {
+            QFile f(blocco);
+            return f.open(QIODevice::ReadOnly) ? f.readLine().trimmed().toLongLong() : 0;
+        };
+        QProcess p;
+        avvia(p, config.path(), dati.path(), "offscreen");
+        QVERIFY(p.waitForStarted());
+        const qint64 console = p.processId();
+        QTRY_COMPARE_WITH_TIMEOUT(proprietario(), console, 5000);
+        // At once: a stop during the start-up closes the line as well.
+        ::kill(console, SIGTERM);
+        QVERIFY(p.waitForFinished(5000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(proprietario() != console);
     }
 };
 

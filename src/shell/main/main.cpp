@@ -40,6 +40,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Sorvela"));
     QApplication::setOrganizationName(QStringLiteral("Sorvela"));
     installaTraduzioneQt(app);
+    // Caught from here on: a stop during the start-up is answered once the
+    // window runs, and closes the database and the line as well.
+    ArrestoDaSegnale arresto;
     // Only the main window's close ends the program, never the last box.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -66,13 +69,11 @@ int main(int argc, char* argv[])
     finestra.adottaDatabase(std::move(db));
     messaggi.setGenitore(&finestra);
     QObject::connect(&finestra, &MDIForm1::terminata, &app, &QApplication::quit, Qt::QueuedConnection);
-    finestra.avvia();
 
     // SIGTERM and SIGINT close the console as "Esci" does: geometry saved,
     // line and database closed. A stop that arrives while the handset is in
     // the middle of an exchange waits for its end, which would otherwise
     // find the database gone.
-    ArrestoDaSegnale arresto;
     std::function<void()> chiudi = [&] {
         if (!ctx.lineaInUso.isEmpty()) {
             QTimer::singleShot(500, &finestra, chiudi);
@@ -81,6 +82,7 @@ int main(int argc, char* argv[])
         finestra.close();
     };
     QObject::connect(&arresto, &ArrestoDaSegnale::richiesto, &finestra, [&] { chiudi(); });
+    finestra.avvia();
     // Filling the screen by hand as well keeps the console full-size where
     // no window manager honours the maximise request.
     if (QScreen* schermo = QGuiApplication::primaryScreen())
