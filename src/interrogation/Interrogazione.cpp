@@ -23,8 +23,21 @@ namespace {
 // What a call needs to know about a subscriber; nothing when the code has
 // none.
 struct Utente {
-    QString telefono; // [Telefono GSM fonia], trimmed; may be empty
+    QString telefono; // [Telefono GSM fonia] as dialled; may be empty
 };
+
+// The number as the handset dials it: digits, "+", "*" and "#" only. Blanks
+// and dashes typed for readability go, and so does anything that would end
+// the dial command early or add one of its own (";", CR).
+QString numeroDaComporre(const QString& telefono)
+{
+    QString n;
+    for (const QChar ch : telefono) {
+        if ((ch >= u'0' && ch <= u'9') || ch == u'+' || ch == u'*' || ch == u'#')
+            n += ch;
+    }
+    return n;
+}
 
 std::optional<Utente> cercaUtente(store::Database& db, const QString& codice)
 {
@@ -32,8 +45,7 @@ std::optional<Utente> cercaUtente(store::Database& db, const QString& codice)
         QStringLiteral("SELECT [Telefono GSM fonia] FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
     if (rs.eof())
         return std::nullopt;
-    const QVariant t = rs.campo(0);
-    return Utente{t.isNull() ? QString() : t.toString().trimmed()};
+    return Utente{numeroDaComporre(rs.campo(0).toString())};
 }
 
 // Whether the handset accepted the dial: a line that is exactly "OK". A
@@ -81,10 +93,6 @@ struct Pendente {
     QVariant quando;   // [Data e ora]; may be Null
     QVariant tentativi; // may be Null
 };
-
-} // namespace
-
-namespace {
 
 int chiama(Contesto& c, const QString& codice, errori::Per per)
 {

@@ -30,7 +30,7 @@ private slots:
         prova::BancoChiamate b;
         InCorso finestra(b.ctx);
         b.ctx.InCorso = &finestra;
-        b.utente(Unita, Numero);
+        b.utente(Unita, "+39 335-111 0001"); // dialled as +393351110001
         b.ctx.db->esegui("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 3)", {Unita, alle(9, 0)});
         b.orologio.imposta(alle(10, 3));
 
@@ -101,8 +101,9 @@ private slots:
         prova::BancoChiamate b;
         b.utente("000001", QVariant());
         b.utente("000002", "  ");
+        b.utente("000003", "ATZ;\r");
         b.utente(Unita, Numero);
-        for (const char* codice : {"000001", "000002", "000404"})
+        for (const char* codice : {"000001", "000002", "000003", "000404"})
             QCOMPARE(ChiamaPeriferica(b.ctx, codice), 1);
         QVERIFY(!InterrogaAdesso(b.ctx, "000001"));
         QVERIFY(!InterrogaAdesso(b.ctx, "000404"));
