@@ -244,10 +244,12 @@ void ControllaInterrogazioni(Contesto& c)
                 continue;
             }
             if (ChiamaPeriferica(c, p.codice) == 0) {
-                // The row may have been settled by the unit meanwhile; then
-                // there is nothing left to count.
-                db.esegui(QStringLiteral("UPDATE InterrogazioniPendenti SET [Tentativi] = ? WHERE rowid = ?"),
-                          {n + 1, p.riga});
+                // The row may have been settled by the unit meanwhile (and
+                // its rowid taken by another unit's row); then there is
+                // nothing left to count.
+                db.esegui(QStringLiteral("UPDATE InterrogazioniPendenti SET [Tentativi] = ? "
+                                         "WHERE rowid = ? AND [Codice periferica] = ?"),
+                          {n + 1, p.riga, p.codice});
             }
         } catch (const store::ErroreDatabase& e) {
             errori::avvisa(c, errori::Per::Tick,
