@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -209,6 +210,12 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
         // any key can land in the wrong place.
         QPointer<QMdiSubWindow> primaAttiva = m_area->activeSubWindow();
         QPointer<QWidget> fuoco = QApplication::focusWidget();
+        // A text field loses its selection with the focus: it goes back too,
+        // or the next key would add to a text the operator meant to replace.
+        QPointer<QLineEdit> campo = qobject_cast<QLineEdit*>(fuoco.data());
+        const int inizio = campo ? campo->selectionStart() : -1;
+        const int lunghezza = campo ? int(campo->selectedText().size()) : 0;
+        const int cursore = campo ? campo->cursorPosition() : 0;
         m_apreDaSola = true;
         w->show();
         sub->show();
@@ -217,6 +224,11 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
             m_area->setActiveSubWindow(primaAttiva);
             if (fuoco)
                 fuoco->setFocus(Qt::OtherFocusReason);
+            if (campo && inizio >= 0)
+                campo->setSelection(cursore == inizio ? inizio + lunghezza : inizio,
+                                    cursore == inizio ? -lunghezza : lunghezza);
+            else if (campo)
+                campo->setCursorPosition(cursore);
         }
         return sub;
     }

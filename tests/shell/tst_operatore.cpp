@@ -96,6 +96,16 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), indirizzo);
         QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
 
+        // A selection made to type over stays selected.
+        indirizzo->selectAll();
+        c.coda()->archivia();
+        QTRY_VERIFY(!c.coda());
+        c.evento("000001");
+        c.secondi(1);
+        QVERIFY(c.coda());
+        comune::tasti(QApplication::focusWidget(), "Via Po 2");
+        QCOMPARE(indirizzo->text(), "Via Po 2");
+
         // Half a code typed when the queue opens by itself: the field is
         // not "left", so the code is neither padded nor loaded.
         comune::premi(a, "Annulla");
