@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACCHETTI=(
   build-essential cmake ninja-build pkg-config git
-  qt6-base-dev qt6-base-dev-tools libqt6serialport6-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev libgl-dev
   qt6-translations-l10n
   libsqlite3-dev sqlite3
   libbenchmark-dev
