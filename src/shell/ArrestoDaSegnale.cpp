@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@ ArrestoDaSegnale::ArrestoDaSegnale(QObject* genitore)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_coppia) != 0)
         return;
+    // A burst of signals must never block the handler on a full socket: one
+    // byte waiting is enough to close.
+    ::fcntl(g_coppia[0], F_SETFL, ::fcntl(g_coppia[0], F_GETFL) | O_NONBLOCK);
     m_notifica = new QSocketNotifier(g_coppia[1], QSocketNotifier::Read, this);
     connect(m_notifica, &QSocketNotifier::activated, this, [this] {
         char c;
