@@ -165,6 +165,32 @@ private slots:
         QCOMPARE(sim.comando("list").size(), 1); // the store is empty: only "ok"
     }
 
+    void qtOptionsAreAcceptedUnknownOnesRefused_data()
+    {
+        QTest::addColumn<QStringList>("argomenti");
+        QTest::addColumn<QString>("errore");
+        // With no database the console stops at its check, after reading the
+        // command line: the message says which step it reached.
+        const QString database = QStringLiteral("non esiste");
+        QTest::newRow("-style") << QStringList{"-style", "Fusion"} << database;
+        QTest::newRow("--platform") << QStringList{"--platform", "offscreen"} << database;
+        QTest::newRow("-reverse") << QStringList{"-reverse"} << database;
+        QTest::newRow("unknown") << QStringList{"--sconosciuta"} << QStringLiteral("argomento non riconosciuto");
+    }
+
+    void qtOptionsAreAcceptedUnknownOnesRefused()
+    {
+        QFETCH(QStringList, argomenti);
+        QFETCH(QString, errore);
+        QTemporaryDir base;
+        QProcess p;
+        avvia(p, base.path(), base.path(), {}, argomenti);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 2);
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(err.contains(errore), qPrintable(err));
+    }
+
     void missingDatabaseIsReportedAndTheConsoleExits()
     {
         QTemporaryDir base;
