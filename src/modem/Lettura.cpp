@@ -3,6 +3,7 @@
 #include "core/Numeri.h"
 #include "core/Orologio.h"
 #include "modem/Seriale.h"
+#include "modem/Sorveglianza.h"
 #include "modem/pdu/DecodificaPdu.h"
 #include "modem/pdu/Messaggio.h"
 #include "platform/Contesto.h"
@@ -316,11 +317,14 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
         c.modem.riprovaLettura = adesso(c).addSecs(AttesaRiprova.count());
 
     QStringList avviso;
-    if (g.guastoTelefono)
+    // A handset that went away has been told by the supervisor already:
+    // one notice per loss, not one more per cycle.
+    const bool persoGiaDetto = c.sorveglianza && c.sorveglianza->stato() != StatoTelefono::Connesso;
+    if (g.guastoTelefono && !persoGiaDetto)
         avviso << QStringLiteral("Controlla il telefono.");
     if (!g.erroreArchivio.isEmpty())
         avviso << QStringLiteral("Impossibile registrare i messaggi ricevuti: %1").arg(g.erroreArchivio);
-    if (!g.lasciati.isEmpty() || g.fermo)
+    if ((!g.lasciati.isEmpty() || g.fermo) && !(persoGiaDetto && g.erroreArchivio.isEmpty()))
         avviso << QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
     if (!avviso.isEmpty() && c.messaggi) {
         riepilogo.avviso = true;

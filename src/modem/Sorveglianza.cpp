@@ -5,7 +5,9 @@
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
+#include <QSerialPortInfo>
 
 namespace sorvela::modem {
 
@@ -89,8 +91,22 @@ void SorveglianzaTelefono::scambioRiuscito()
     }
 }
 
+// A device that went away without the line noticing (a pseudo-terminal or a
+// USB adapter gone, the descriptor reading end of file): its node is gone.
+bool SorveglianzaTelefono::dispositivoSparito()
+{
+    QSerialPort* p = m_c.MSComm1;
+    if (!p || !p->isOpen() || QFileInfo::exists(QSerialPortInfo(*p).systemLocation()))
+        return false;
+    p->close();
+    lineaPersa(QStringLiteral("Il telefono della porta COM%1 è stato scollegato.").arg(m_c.NumeroPorta));
+    return true;
+}
+
 void SorveglianzaTelefono::scambioMuto()
 {
+    if (dispositivoSparito())
+        return;
     ++m_c.modem.scambiMuti;
     if (m_c.modem.scambiMuti >= kScambiMutiMassimi && m_stato == StatoTelefono::Connesso)
         cambia(StatoTelefono::NonRisponde,
@@ -113,9 +129,9 @@ void SorveglianzaTelefono::cambia(StatoTelefono nuovo, const QString& motivo)
         m_c.modem.scambiMuti = 0;
         if (m_c.messaggi)
             m_c.messaggi->ritiraNotifica(kTipoNotifica);
-    } else if (m_c.messaggi) {
-        // Told once per loss: going from "not answering" to "not connected"
-        // updates the notice already shown.
+    } else if (m_c.messaggi && eraBuono) {
+        // Told once per loss: going on from "not answering" to "not
+        // connected" shows on the strip, without a second notice.
         m_c.messaggi->notifica(kTipoNotifica, Icona::Avviso,
                                motivo + QStringLiteral("\nLa console non può ricevere gli allarmi: "
                                                        "ritenta da sola ogni 10 secondi."));
@@ -132,27 +148,30 @@ void SorveglianzaTelefono::controlla()
         return;
     m_inControllo = true;
     collegaLinea();
+    dispositivoSparito();
     QSerialPort* p = m_c.MSComm1;
     const bool aperta = p && p->isOpen();
-    if (!aperta) {
-        const QString motivo = ApriLinea(m_c);
-        collegaLinea();
-        if (!motivo.isEmpty()) {
-            lineaPersa(motivo);
-        } else if (m_stato == StatoTelefono::NonConnesso) {
-            m_c.modem.scambiMuti = 0;
-            cambia(StatoTelefono::Connesso, {});
-            emit ritornato();
+    if (m_stato == StatoTelefono::Connesso) {
+        // Closed by someone (a port change that failed): opened again quietly.
+        if (!aperta) {
+            const QString motivo = ApriLinea(m_c);
+            collegaLinea();
+            if (!motivo.isEmpty())
+                lineaPersa(motivo);
         }
-    } else if (m_stato == StatoTelefono::NonRisponde) {
-        // The port is there but the handset was silent: ask it. The tick is
-        // kept away so that it does not read the answer first.
+    } else {
+        // Reopened every time: the configured name may lead to a new device
+        // now (an adapter plugged back in, a link that follows it). An open
+        // port is not yet a handset: it must answer "AT" to count as back.
+        // The tick is kept away so that it does not read the answer first.
         const TickSospeso tick(m_c);
         const UsoLinea uso(m_c, QStringLiteral("Controllo del telefono"));
-        Scambia(m_c, QStringLiteral("AT"), std::chrono::seconds(2)); // reports back to scambio*()
-    } else if (m_stato == StatoTelefono::NonConnesso) {
-        cambia(StatoTelefono::Connesso, {});
-        emit ritornato();
+        const QString motivo = ApriLinea(m_c);
+        collegaLinea();
+        if (!motivo.isEmpty())
+            lineaPersa(motivo);
+        else
+            Scambia(m_c, QStringLiteral("AT"), std::chrono::seconds(2)); // reports back to scambio*()
     }
     m_inControllo = false;
 }

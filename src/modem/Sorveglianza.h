@@ -63,10 +63,12 @@ signals:
 private:
     void cambia(StatoTelefono nuovo, const QString& motivo);
     void collegaLinea();
+    bool dispositivoSparito();
 
     Contesto& m_c;
     QTimer m_timer;
-    StatoTelefono m_stato = StatoTelefono::NonConnesso;
+    // Nothing is known to be wrong until the first opening says otherwise.
+    StatoTelefono m_stato = StatoTelefono::Connesso;
     bool m_inControllo = false;
 };
 

@@ -446,7 +446,7 @@ QStringList Telefono::esegui(const QString& rigaIntera)
     }
     if (verbo == QLatin1String("hold")) {
         if (a.size() != 1)
-            return sbaglio(QStringLiteral("usage: hold qt|excl|off"));
+            return sbaglio(QStringLiteral("usage: hold qt|excl|off|release"));
         QString errore;
         if (!m_linea.trattieni(a[0], &errore))
             return sbaglio(errore);

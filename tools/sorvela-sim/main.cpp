@@ -92,6 +92,8 @@ prints one final line on standard output: "ok ..." or "error: ...".
   hold qt|excl|off      another program holds the terminal: "qt" opens it as
                         a Qt program would (lock file and TIOCEXCL), "excl"
                         only sets TIOCEXCL, "off" lets it go
+  hold release          clear the terminal's exclusive mode, as the kernel
+                        does when a killed program's last descriptor closes
   clear                 empty the store
   list                  one line per stored message: INDEX STAT NUMBER TEXT
   history               the command lines received since the last history
@@ -223,6 +225,14 @@ public:
 
     bool trattieni(const QString& modo, QString* errore) override
     {
+        if (modo == QLatin1String("release")) {
+            // The kernel clears a terminal's exclusive mode when its last
+            // holder closes it; this program keeps the terminal open, so a
+            // console killed while holding it would keep it locked for ever.
+            if (m_slave >= 0)
+                ::ioctl(m_slave, TIOCNXCL);
+            return true;
+        }
         if (modo == QLatin1String("off")) {
             m_presaQt.reset();
             if (m_presaEsclusiva >= 0)
