@@ -86,7 +86,7 @@ struct Giro {
 
     // Registers one message (the parts of a concatenated one together), shows
     // its report and deletes it, `indici` in the order of deletion.
-    void gestisci(const pdu::MessaggioRicevuto& m, const QList<int>& indici)
+    EsitoRegistrazione gestisci(const pdu::MessaggioRicevuto& m, const QList<int>& indici)
     {
         const Registrazione reg = registra ? registra(c, m) : Registrazione{};
         // Shown even when the archive refused it: the operator sees the unit's
@@ -98,13 +98,20 @@ struct Giro {
             for (int i : indici)
                 lasciati.insert(i);
             fermo = true; // the next message would meet the same archive
-            return;
+            return reg.esito;
         }
         switch (reg.esito) {
         case EsitoRegistrazione::Registrato: ++riepilogo.registrati; break;
         case EsitoRegistrazione::Ripetuto: ++riepilogo.ripetuti; break;
         default: ++riepilogo.sconosciuti; break;
         }
+        cancella(indici);
+        return reg.esito;
+    }
+
+    // Deletes what is safely registered, in the order given.
+    void cancella(const QList<int>& indici)
+    {
         for (int indice : indici) {
             const RispostaModem d = CancellaMessaggio(c, indice);
             if (d.ok()) {
@@ -287,8 +294,19 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
             for (int k = 0; intero && k < parti.size(); ++k)
                 intero = parti[k].messaggio.parte == k + 1;
             if (!intero) {
+                // The first part is deleted last: found again and already an
+                // event, it says that the parts beside it were in that event.
+                if (parti.front().messaggio.parte == 1
+                    && g.gestisci(parti.front().messaggio, {parti.front().indice}) == EsitoRegistrazione::Ripetuto) {
+                    QList<int> resto;
+                    for (qsizetype k = 1; k < parti.size(); ++k)
+                        resto << parti[k].indice;
+                    riepilogo.ripetuti += int(resto.size());
+                    g.cancella(resto);
+                    continue;
+                }
                 for (const Letto& l : parti) {
-                    if (!g.fermo)
+                    if (!g.fermo && l.messaggio.parte != 1)
                         g.gestisci(l.messaggio, {l.indice});
                 }
                 continue;
