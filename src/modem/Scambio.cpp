@@ -1,13 +1,10 @@
 #include "modem/Scambio.h"
 
+#include "modem/Seriale.h"
 #include "modem/Sorveglianza.h"
 #include "platform/Contesto.h"
 
-#include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QPointer>
 #include <QSerialPort>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -57,63 +54,6 @@ QSerialPort* lineaAperta(Contesto& c)
 {
     QSerialPort* p = c.MSComm1;
     return p && p->isOpen() ? p : nullptr;
-}
-
-// Runs the window system until `completo` holds for what arrived, the line
-// has been silent for `silenzio`, `DurataMassima` has passed or the line
-// closes. Costs no CPU while it waits: woken by the port's readyRead and by a
-// timer at the next limit.
-template <typename F>
-QString attendi(Contesto& c, std::chrono::milliseconds silenzio, std::chrono::milliseconds massimo, F completo)
-{
-    const QPointer<QSerialPort> p = c.MSComm1;
-    QString ricevuto;
-    if (!p || !p->isOpen())
-        return ricevuto;
-    const QDeadlineTimer fine(massimo, Qt::PreciseTimer);
-    QDeadlineTimer quiete(silenzio, Qt::PreciseTimer);
-
-    auto leggi = [&] {
-        if (!p || !p->isOpen())
-            return;
-        const QByteArray nuovi = p->readAll();
-        if (!nuovi.isEmpty()) {
-            ricevuto += QString::fromLatin1(nuovi);
-            quiete.setRemainingTime(silenzio, Qt::PreciseTimer);
-        }
-    };
-    auto finita = [&] {
-        return completo(ricevuto) || quiete.hasExpired() || fine.hasExpired() || !p || !p->isOpen();
-    };
-    leggi();
-    if (finita())
-        return ricevuto;
-
-    QEventLoop ciclo;
-    QTimer sveglia;
-    sveglia.setSingleShot(true);
-    sveglia.setTimerType(Qt::PreciseTimer);
-    auto riarma = [&] {
-        const qint64 resto = std::min(quiete.remainingTime(), fine.remainingTime());
-        sveglia.start(int(std::max<qint64>(1, resto + 1))); // a timer may fire a fraction early
-    };
-    auto passo = [&] {
-        leggi();
-        if (finita())
-            ciclo.quit();
-        else
-            riarma();
-    };
-    QObject::connect(&sveglia, &QTimer::timeout, &ciclo, passo);
-    QObject::connect(p.data(), &QIODevice::readyRead, &ciclo, passo);
-    QObject::connect(p.data(), &QIODevice::aboutToClose, &ciclo, [&] {
-        leggi();
-        ciclo.quit();
-    });
-    QObject::connect(p.data(), &QObject::destroyed, &ciclo, &QEventLoop::quit);
-    riarma();
-    ciclo.exec();
-    return ricevuto;
 }
 
 // Looks for "+CMTI:" in what was read, together with the tail of the previous
@@ -277,15 +217,7 @@ bool SvuotaNotando(Contesto& c)
 
 void Scrivi(Contesto& c, const QString& comando)
 {
-    SvuotaNotando(c);
-    c.modem.comandoInCorso = comando.trimmed();
-    QSerialPort* p = lineaAperta(c);
-    if (!p)
-        return; // the wait that follows finds the line closed and ends at once
-    p->write(comando.toLatin1() + '\r');
-    // Out now, not at the next pass of the event loop: a command must not sit
-    // in Qt's buffer behind a discard or ahead of the next command.
-    p->flush();
+    InviaComando(c, comando + u'\r');
 }
 
 RispostaModem RaccogliRispostaA(Contesto& c, std::chrono::milliseconds silenzio)
@@ -293,10 +225,13 @@ RispostaModem RaccogliRispostaA(Contesto& c, std::chrono::milliseconds silenzio)
     const QString comando = c.modem.comandoInCorso;
     const int eco = c.modem.eco;
     Analisi a;
-    const QString ricevuto = attendi(c, silenzio, DurataMassima, [&](const QString& r) {
-        a = AnalizzaRisposta(comando, r, eco);
-        return a.completa;
-    });
+    const QString ricevuto = RaccogliRisposta(
+        c, DurataMassima,
+        [&](const QString& r) {
+            a = AnalizzaRisposta(comando, r, eco);
+            return a.completa;
+        },
+        false, silenzio);
     a = AnalizzaRisposta(comando, ricevuto, eco);
     c.modem.comandoInCorso.clear();
     if (a.indicazione)
@@ -330,7 +265,7 @@ bool RimettiInPasso(Contesto& c)
         return false;
     // The abandoned command's reply may still be arriving: it is let run out
     // (a second of quiet) and thrown away, its news kept.
-    const QString resto = attendi(c, 1s, 15s, [](const QString&) { return false; });
+    const QString resto = RaccogliRisposta(c, 15s, [](const QString&) { return false; }, false, 1s);
     notaIndicazioni(c, resto.toLatin1());
     c.modem.eco = -1;
     const RispostaModem r = Scambia(c, QStringLiteral("AT"), 3s);

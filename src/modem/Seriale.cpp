@@ -197,25 +197,36 @@ UsoLinea::~UsoLinea()
 }
 
 // Runs the window system until `completo` holds for what the line delivered,
-// the limit passes, the line closes or (when asked) AnnullaAttesa is set.
-// Sleeps in between: woken by the port's readyRead, by a timer at the limit and,
-// for the cancel flag, every time the window system has handled its events.
+// the limit passes, the line has been silent for `silenzio` (when given),
+// the line closes or (when asked) AnnullaAttesa is set. Sleeps in between:
+// woken by the port's readyRead, by a timer at the next limit and, for the
+// cancel flag, every time the window system has handled its events.
 QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
-                 const std::function<bool(const QString&)>& completo, bool guardaAnnulla)
+                         const std::function<bool(const QString&)>& completo, bool guardaAnnulla,
+                         std::chrono::milliseconds silenzio)
 {
-    const QDeadlineTimer scadenza(durata, Qt::PreciseTimer);
     const QPointer<QSerialPort> p = c.MSComm1;
     QString ricevuto;
+    if (!p || !p->isOpen())
+        return ricevuto;
+    const QDeadlineTimer scadenza(durata, Qt::PreciseTimer);
+    const bool conQuiete = silenzio.count() > 0;
+    QDeadlineTimer quiete(conQuiete ? silenzio : durata, Qt::PreciseTimer);
 
     auto leggi = [&] {
-        if (p && p->isOpen())
-            ricevuto += QString::fromLatin1(p->readAll());
+        if (!p || !p->isOpen())
+            return;
+        const QByteArray nuovi = p->readAll();
+        if (!nuovi.isEmpty()) {
+            ricevuto += QString::fromLatin1(nuovi);
+            if (conQuiete)
+                quiete.setRemainingTime(silenzio, Qt::PreciseTimer);
+        }
     };
     auto finita = [&] {
-        return completo(ricevuto) || scadenza.hasExpired() || (guardaAnnulla && c.AnnullaAttesa)
-            || !p || !p->isOpen();
+        return completo(ricevuto) || scadenza.hasExpired() || quiete.hasExpired()
+            || (guardaAnnulla && c.AnnullaAttesa) || !p || !p->isOpen();
     };
-
     leggi();
     if (finita())
         return ricevuto;
@@ -224,14 +235,16 @@ QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
     QTimer sveglia;
     sveglia.setSingleShot(true);
     sveglia.setTimerType(Qt::PreciseTimer);
+    auto riarma = [&] {
+        const qint64 resto = std::min(quiete.remainingTime(), scadenza.remainingTime());
+        sveglia.start(int(std::max<qint64>(1, resto + 1))); // a timer may fire a fraction early
+    };
     auto passo = [&] {
         leggi();
-        if (finita()) {
+        if (finita())
             ciclo.quit();
-        } else if (!sveglia.isActive()) {
-            // The timer may fire a fraction of a millisecond early.
-            sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
-        }
+        else
+            riarma();
     };
     QObject::connect(&sveglia, &QTimer::timeout, &ciclo, passo);
     QObject::connect(p.data(), &QIODevice::readyRead, &ciclo, passo);
@@ -244,11 +257,10 @@ QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
         if (auto* d = QAbstractEventDispatcher::instance())
             QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, &ciclo, passo);
     }
-    sveglia.start(std::max<qint64>(1, scadenza.remainingTime() + 1));
+    riarma();
     ciclo.exec();
     return ricevuto;
 }
-
 
 std::chrono::milliseconds DurataAttesa(const QTime& ora, int secondi)
 {
@@ -325,6 +337,8 @@ void InviaComando(Contesto& c, const QString& comando)
     if (!p || !p->isOpen())
         return; // the waits that follow find the line closed and end at once
     p->write(comando.toLatin1());
+    // Out now, not at the next pass of the event loop: a command must not sit
+    // in Qt's buffer behind a discard or ahead of the next command.
     p->flush();
 }
 

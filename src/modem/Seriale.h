@@ -109,11 +109,13 @@ int InizializzaModem(Contesto& c);
 void CaricaMessaggi(Contesto& c, const std::function<void()>& letturaMessaggi = {});
 
 // Collects what the line delivers, yielding to the window system, until
-// `completo` holds for the text so far, the limit passes, the line closes or
-// (when asked) AnnullaAttesa is set. Costs no CPU while it waits. `durata` is
-// the real length of the wait: callers pass DurataAttesa's.
+// `completo` holds for the text so far, `durata` passes, the line has been
+// silent for `silenzio` (when not zero: a reply still arriving keeps the wait
+// going), the line closes or (when asked) AnnullaAttesa is set. Costs no CPU
+// while it waits. The one wait loop of every exchange with the handset.
 QString RaccogliRisposta(Contesto& c, std::chrono::milliseconds durata,
-                         const std::function<bool(const QString&)>& completo, bool guardaAnnulla = false);
+                         const std::function<bool(const QString&)>& completo, bool guardaAnnulla = false,
+                         std::chrono::milliseconds silenzio = std::chrono::milliseconds::zero());
 
 // How long a wait of `secondi` started at `oraDelGiorno` really lasts: a wait
 // counts from the time of day rounded to the whole second and goes on while
