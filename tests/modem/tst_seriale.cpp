@@ -191,22 +191,6 @@ private slots:
         QCOMPARE(AttendiRisposta(b.c, 2), QStringLiteral("\r\nOK\r\n"));
     }
 
-    void attendiRispostaRaccoglieUnElencoLungoAlRitmoDellaLinea()
-    {
-        BancoConTelefono b({QStringLiteral("--pace"), QStringLiteral("--capacity"), QStringLiteral("10")});
-        for (int i = 0; i < 10; ++i)
-            b.sim.comando(QStringLiteral("store +39335000000%1 credito 12.50 batt 80 seg 20 rete TIM sim ok sw 1.2").arg(i));
-        QCOMPARE(ApriPorta(b.c), 0);
-
-        // About 1.6 KB: most of a second at 19200 baud, more than the 1 KB a
-        // receive buffer of the handset's era held.
-        InviaComando(b.c, QStringLiteral("AT+CMGL=0\r"));
-        const QString r = AttendiRisposta(b.c, 8);
-        QCOMPARE(r.count(QLatin1String("+CMGL: ")), 10);
-        QVERIFY(r.endsWith(QLatin1String("\r\nOK\r\n")) && r.size() > 1024);
-        QVERIFY(b.messaggi.voci().isEmpty());
-    }
-
     void attendiRispostaFinisceQuandoIlTelefonoVieneStaccato()
     {
         BancoConTelefono b;

@@ -213,17 +213,6 @@ private slots:
         QCOMPARE(b.memoria(), QStringList());
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
-
-    void telefonoChiacchieroneNonTieneIlCicloPerSempre()
-    {
-        Banco b;
-        b.deposita({"primo"});
-        b.dopoMostrato = [&](int n) { b.sim.comando(QStringLiteral("sms +393351111111 ancora %1").arg(n)); };
-        const RiepilogoLettura r = b.leggi();
-        QCOMPARE(r.elenchi, 8);
-        QCOMPARE(b.eventi().size(), 4);
-        QCOMPARE(b.memoria().size(), 1); // waits for the next cycle
-    }
 };
 
 QTEST_MAIN(TestCiclo)
