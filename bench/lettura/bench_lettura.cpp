@@ -41,7 +41,8 @@ public:
     Telefono()
     {
         m_p.setProgram(QStringLiteral(SORVELA_SIM));
-        m_p.setArguments({QStringLiteral("--pace"), QStringLiteral("--trace")});
+        // Room for the largest drain measured (--messages up to 255).
+        m_p.setArguments({QStringLiteral("--pace"), QStringLiteral("--trace"), QStringLiteral("--capacity"), QStringLiteral("255")});
         m_p.start();
         m_p.waitForStarted(5000);
         m_percorso = riga();
