@@ -36,11 +36,10 @@ void MDIForm1::chiudiLinea()
 
 } // namespace sorvela
 
+#include "store/Compattazione.h"
 #include "store/Database.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 
 namespace sorvela {
 
@@ -50,36 +49,17 @@ void MDIForm1::adottaDatabase(std::unique_ptr<store::Database> db)
     m_ctx.db = m_db.get();
 }
 
-// Compacts Sorvela.db into Sorvelanew.db, keeps the old file as Sorvela.bak
-// and reopens the compacted one. The previous backup is only replaced once a
-// compacted copy really exists, so a failed compaction never costs the backup.
+// Compaction with the database closed; the file is reopened whatever
+// happened and the operator is told what did. The tick stays away meanwhile.
 void MDIForm1::mnuCompatta()
 {
     TickSospeso sospeso(m_ctx);
-    const QDir cartella(m_ctx.cartellaDati);
-    const QString db = cartella.filePath(QStringLiteral("Sorvela.db"));
-    const QString nuovo = cartella.filePath(QStringLiteral("Sorvelanew.db"));
-    const QString bak = cartella.filePath(QStringLiteral("Sorvela.bak"));
+    const QString db = m_ctx.percorsoDatabase();
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     if (m_db)
         m_db->chiudi();
-    bool riuscita = false;
-    try {
-        QFile::remove(nuovo); // a copy left over by an interrupted run
-        store::Database::compatta(db, nuovo);
-        riuscita = QFile::exists(nuovo);
-    } catch (const store::ErroreDatabase&) {
-        riuscita = false;
-    }
-    if (riuscita) {
-        QFile::remove(bak);
-        riuscita = QFile::rename(db, bak) && QFile::rename(nuovo, db);
-        if (!riuscita && !QFile::exists(db))
-            QFile::rename(bak, db); // put the original back where it belongs
-    } else {
-        QFile::remove(nuovo);
-    }
+    const store::EsitoCompattazione esito = store::CompattaDatabase(m_ctx.cartellaDati);
 
     std::unique_ptr<store::Database> riaperto;
     QString erroreRiapertura;
@@ -91,18 +71,21 @@ void MDIForm1::mnuCompatta()
     QApplication::restoreOverrideCursor();
     if (!riaperto) {
         m_ctx.messaggi->avvisa(Icona::Errore,
-                               QStringLiteral("Impossibile riaprire il database %1: %2\nLa console verrà chiusa.")
-                                   .arg(db, erroreRiapertura));
+                               QStringLiteral("Compattazione fallita.\n%1\nImpossibile riaprire il database %2: %3\n"
+                                              "La console verrà chiusa.")
+                                   .arg(esito.dettaglio, db, erroreRiapertura));
         m_ctx.db = nullptr;
         m_db.reset();
         QApplication::exit(2);
         return;
     }
     adottaDatabase(std::move(riaperto));
-    if (riuscita)
+    if (esito.riuscita())
         m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
     else
-        m_ctx.messaggi->avvisa(Icona::Avviso, QStringLiteral("Compattazione fallita."));
+        m_ctx.messaggi->avvisa(Icona::Avviso,
+                               QStringLiteral("Compattazione fallita.\n%1\nIl database è stato riaperto senza modifiche.")
+                                   .arg(esito.dettaglio));
 }
 
 } // namespace sorvela
@@ -188,6 +171,7 @@ AnagraficaUtenti* MDIForm1::apriAnagrafica()
     riapri(QStringLiteral("AnagraficaUtenti"), [this, &nuova] {
         nuova = new AnagraficaUtenti(m_ctx);
         connect(nuova, &AnagraficaUtenti::apriContatti, this, &MDIForm1::apriContatti);
+        connect(nuova, &AnagraficaUtenti::apriRicerca, this, &MDIForm1::apriRicercaCodice);
         return nuova;
     });
     if (nuova)

@@ -3,7 +3,6 @@
 #include "core/DateItaliane.h"
 #include "store/Database.h"
 
-#include <QStringList>
 #include <QVariantList>
 
 namespace sorvela::pulizia {
@@ -12,38 +11,32 @@ namespace {
 
 // Dates are stored as ISO text, so a day range is a text range on the
 // indexed column: from the first instant of `dal` up to (not including) the
-// day after `al`.
-QString condizione(const Intervallo& i, QVariantList& parametri)
+// day after `al`. An open end is a bound every stored time passes: the empty
+// text sorts before any of them, "9999-12-31 99" after.
+QVariantList limiti(const Intervallo& i)
 {
-    QStringList parti;
-    if (i.dal) {
-        parti << QStringLiteral("[Data e ora] >= ?");
-        parametri << date::perDatabase(*i.dal);
-    }
-    if (i.al) {
-        parti << QStringLiteral("[Data e ora] < ?");
-        parametri << date::perDatabase(i.al->addDays(1));
-    }
-    if (parti.isEmpty())
-        return {};
-    return QStringLiteral(" WHERE ") + parti.join(QStringLiteral(" AND "));
+    return {i.dal ? date::perDatabase(*i.dal) : QString(QLatin1String("")),
+            i.al ? date::perDatabase(i.al->addDays(1)) : QStringLiteral("9999-12-31 99")};
 }
 
 } // namespace
 
-qint64 contaEventi(store::Database& db, const Intervallo& i)
+Conteggio contaEventi(store::Database& db, const Intervallo& i)
 {
-    QVariantList p;
-    const QString dove = condizione(i, p);
-    return db.valore(QStringLiteral("SELECT COUNT(*) FROM ArchivioEventi") + dove, p).toLongLong();
+    store::RecordSet rs = db.apriRecordSet(
+        QStringLiteral("SELECT count(*) AS n, max([ID]) AS ultimo FROM ArchivioEventi "
+                       "WHERE [Data e ora] >= ? AND [Data e ora] < ?"),
+        limiti(i));
+    return {rs.campo(QStringLiteral("n")).toLongLong(), rs.campo(QStringLiteral("ultimo")).toLongLong()};
 }
 
-qint64 cancellaEventi(store::Database& db, const Intervallo& i)
+qint64 cancellaEventi(store::Database& db, const Intervallo& i, const Conteggio& c)
 {
-    QVariantList p;
-    const QString dove = condizione(i, p);
+    QVariantList p = limiti(i);
+    p << c.ultimoId;
     store::Transazione t(db);
-    db.esegui(QStringLiteral("DELETE FROM ArchivioEventi") + dove, p);
+    db.esegui(QStringLiteral("DELETE FROM ArchivioEventi WHERE [Data e ora] >= ? AND [Data e ora] < ? AND [ID] <= ?"),
+              p);
     const qint64 n = db.righeModificate();
     t.conferma();
     return n;

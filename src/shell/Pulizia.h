@@ -1,6 +1,12 @@
 #pragma once
 // Deleting old events: the selection by a range of dates and the deletion in
 // one transaction. No widgets here; the window `Ripulisci` only asks.
+//
+// The count and the deletion are two steps with the operator's answer in
+// between, and events keep arriving meanwhile. The count therefore also
+// notes the highest event ID it saw, and the deletion takes only events up
+// to that ID: exactly those counted and confirmed (event IDs only grow), never
+// an alarm registered while the question was open.
 
 #include <QDate>
 #include <optional>
@@ -14,9 +20,17 @@ struct Intervallo {
     std::optional<QDate> al;   // open at the end when empty
 };
 
-// Events whose date (the date part of [Data e ora]) lies in the range.
-qint64 contaEventi(store::Database& db, const Intervallo& i);
-// Deletes them all or none; returns how many went.
-qint64 cancellaEventi(store::Database& db, const Intervallo& i);
+struct Conteggio {
+    qint64 eventi = 0;   // events whose day lies in the range
+    qint64 ultimoId = 0; // the highest of their IDs; 0 when there are none
+};
+
+// Events whose date (the date part of [Data e ora]) lies in the range. A
+// from-date after the to-date selects nothing.
+Conteggio contaEventi(store::Database& db, const Intervallo& i);
+// Deletes, all or none, the events of the range whose ID is at most
+// `c.ultimoId`; returns how many went. Throws store::ErroreDatabase with
+// nothing deleted.
+qint64 cancellaEventi(store::Database& db, const Intervallo& i, const Conteggio& c);
 
 } // namespace sorvela::pulizia

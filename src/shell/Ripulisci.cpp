@@ -63,17 +63,17 @@ void Ripulisci::cmdOK()
 {
     const pulizia::Intervallo intervallo{date::leggiData(m_dal->text()), date::leggiData(m_al->text())};
     try {
-        const qint64 n = pulizia::contaEventi(*m_ctx.db, intervallo);
-        if (n == 0) {
+        const pulizia::Conteggio conteggio = pulizia::contaEventi(*m_ctx.db, intervallo);
+        if (conteggio.eventi == 0) {
             m_ctx.messaggi->avvisa(Icona::Avviso, QStringLiteral("Nessun evento da cancellare."));
         } else {
             const Risposta r = m_ctx.messaggi->chiedi(
                 Icona::Domanda,
-                QStringLiteral("Eventi che saranno cancellati: %1\r\nProcedere con l'eliminazione?").arg(n),
+                QStringLiteral("Eventi che saranno cancellati: %1\r\nProcedere con l'eliminazione?").arg(conteggio.eventi),
                 Pulsanti::SiNo);
             if (r == Risposta::Si) {
                 QApplication::setOverrideCursor(Qt::WaitCursor);
-                pulizia::cancellaEventi(*m_ctx.db, intervallo);
+                pulizia::cancellaEventi(*m_ctx.db, intervallo, conteggio);
                 QApplication::restoreOverrideCursor();
                 m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Cancellazione eseguita."));
             } else {

@@ -2,6 +2,7 @@
 
 #include "comune/Banco.h"
 #include "shell/MDIForm1.h"
+#include "shell/Pulizia.h"
 #include "shell/Ripulisci.h"
 
 #include <QLineEdit>
@@ -37,6 +38,17 @@ struct Banco : comune::Banco {
     }
 };
 
+// The operator reads the question for a while; meanwhile something happens.
+struct OperatoreLento : MessaggiRegistrati {
+    std::function<void()> intanto;
+    Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti, const QString& titolo = {}) override
+    {
+        if (intanto)
+            intanto();
+        return MessaggiRegistrati::chiedi(icona, testo, pulsanti, titolo);
+    }
+};
+
 } // namespace
 
 class TestManutenzione : public QObject {
@@ -69,6 +81,48 @@ private slots:
         QCOMPARE(b.eventi(), 0);
     }
 
+    void anEventRegisteredDuringTheQuestionSurvives()
+    {
+        Banco b;
+        OperatoreLento operatore;
+        b.ctx.messaggi = &operatore;
+        qint64 arrivato = 0;
+        // An alarm dated inside the range (a unit's clock, a late message)
+        // lands while the box is open.
+        operatore.intanto = [&] { arrivato = b.evento("000002", "Allarme", QString("2026-03-01 09:00:00")); };
+        operatore.rispondi(Risposta::Si);
+        QPointer<Ripulisci> r = new Ripulisci(b.ctx);
+        r->cmdOK();
+        QCOMPARE(operatore.testi().first(), "Eventi che saranno cancellati: 3\r\nProcedere con l'eliminazione?");
+        QCOMPARE(operatore.testi().last(), "Cancellazione eseguita.");
+        QCOMPARE(b.conta("SELECT COUNT(*) FROM ArchivioEventi WHERE ID = ?", {arrivato}), 1);
+        QCOMPARE(b.eventi(), 3);
+    }
+
+    void fortyThousandEventsAreCountedAndDeletedAtOnce()
+    {
+        Banco b;
+        {
+            store::Transazione t(*b.ctx.db);
+            for (int i = 0; i < 40000; ++i)
+                b.evento(QString::number(i % 50).rightJustified(6, '0'), "Test",
+                         QDateTime(QDate(2025, 1, 1), QTime(0, 0)).addSecs(i * 60));
+            t.conferma();
+        }
+        const pulizia::Intervallo tutto2025{QDate(2025, 1, 1), QDate(2025, 12, 31)};
+        const pulizia::Conteggio c = pulizia::contaEventi(*b.ctx.db, tutto2025);
+        QCOMPARE(c.eventi, 40000);
+        b.ripulisci("01/01/2025", "31/12/2025", Risposta::Si);
+        QCOMPARE(b.msg.testi().first(), "Eventi che saranno cancellati: 40000\r\nProcedere con l'eliminazione?");
+        QCOMPARE(b.eventi(), 5);
+        // The delete reaches the events through an index (the time's or the ID's).
+        auto rs = b.ctx.db->apriRecordSet("EXPLAIN QUERY PLAN DELETE FROM ArchivioEventi "
+                                          "WHERE [Data e ora] >= ? AND [Data e ora] < ? AND [ID] <= ?",
+                                          {"", "9", 1});
+        const QString piano = rs.campo("detail").toString();
+        QVERIFY2(piano.contains("USING INDEX") || piano.contains("PRIMARY KEY"), qPrintable(piano));
+    }
+
     void twoCompactionsKeepOneBackupOfTheLastState()
     {
         Banco b;
@@ -92,11 +146,16 @@ private slots:
         b.ctx.db->esegui("DELETE FROM ArchivioEventi WHERE [Data e ora] < '2026-03-10'");
         QVERIFY(cartella.mkdir("Sorvelanew.db")); // in the way, cannot be removed as a file
         w.mnuCompatta();
-        QCOMPARE(b.msg.testi().last(), "Compattazione fallita.");
+        QVERIFY(b.msg.testi().last().startsWith("Compattazione fallita.\n"));
+        QCOMPARE(b.msg.voci().last().icona, Icona::Avviso);
         QCOMPARE(store::Database::apri(cartella.filePath("Sorvela.bak"))
                      ->valore("SELECT group_concat([Data e ora]) FROM ArchivioEventi").toString(),
                  "2026-03-09 00:00:00,2026-03-10 11:00:00");
         QCOMPARE(b.eventi(), 1);
+        // The console goes on with the reopened database.
+        QVERIFY(b.ctx.db && b.ctx.db->aperto());
+        b.evento("000003");
+        QCOMPARE(b.eventi(), 2);
     }
 };
 
