@@ -64,7 +64,7 @@ std::optional<QDate> leggiData(const QString& testo)
     const int mese = m.captured(2).toInt();
     int anno = m.captured(3).toInt();
     if (m.captured(3).size() == 2)
-        anno += anno < 30 ? 2000 : 1900;
+        anno += anno < PrimoAnnoFinestra % 100 ? 2000 : 1900;
     const QDate d(anno, mese, giorno);
     if (!d.isValid())
         return std::nullopt;

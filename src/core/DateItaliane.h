@@ -21,7 +21,13 @@ QString mostraOra(const QTime& t);         // "10.05.07"
 
 // Reads a date as the operator types it: day/month/year with "/", "-" or "."
 // between the parts, one or two digits for day and month, two or four for the
-// year (two-digit years are 1930..2029). Empty result when it is not a date.
+// year. Empty result when it is not a date.
+//
+// A two-digit year is read in the fixed window 1970..2069 (00..69 are
+// 2000..2069, 70..99 are 1970..1999): the archive, installation and SIM
+// dates the operator types lie there, and a fixed window reads a typed date
+// the same way whatever today's date is.
+inline constexpr int PrimoAnnoFinestra = 1970;
 std::optional<QDate> leggiData(const QString& testo);
 
 } // namespace sorvela::date
