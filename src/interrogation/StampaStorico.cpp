@@ -76,6 +76,14 @@ QFont carattere(double punti)
 
 bool DisegnaStorico(QPrinter& printer, const IntestazioneStorico& intestazione, const QList<QStringList>& righe)
 {
+    return DisegnaElenco(printer,
+                         {QStringLiteral("Periferica ") + intestazione.codice, intestazione.nominativo,
+                          intestazione.ragioneSociale},
+                         righe);
+}
+
+bool DisegnaElenco(QPrinter& printer, const QStringList& intestazione, const QList<QStringList>& righe)
+{
     QPainter p;
     if (!p.begin(&printer))
         return false;
@@ -97,9 +105,8 @@ bool DisegnaStorico(QPrinter& printer, const IntestazioneStorico& intestazione, 
     auto testo = [](const QString& t) { return stampa::RigaStampata{stampa::Frammento{0, t}}; };
 
     const QFont piccolo = carattere(8);
-    stampaRiga(piccolo, testo(QStringLiteral("Periferica ") + intestazione.codice));
-    stampaRiga(piccolo, testo(intestazione.nominativo));
-    stampaRiga(piccolo, testo(intestazione.ragioneSociale));
+    for (const QString& t : intestazione)
+        stampaRiga(piccolo, testo(t));
 
     const QFont normale = carattere(10);
     stampaRiga(normale, {});
@@ -114,37 +121,48 @@ bool DisegnaStorico(QPrinter& printer, const IntestazioneStorico& intestazione, 
 
 QString StampaStorico(Contesto& c, const IntestazioneStorico& intestazione, const QList<QStringList>& righe)
 {
+    return StampaElenco(c,
+                        {QStringLiteral("Storico periferica ") + intestazione.codice,
+                         QStringLiteral("Storico_") + intestazione.codice, QStringLiteral("lo storico")},
+                        {QStringLiteral("Periferica ") + intestazione.codice, intestazione.nominativo,
+                         intestazione.ragioneSociale},
+                        righe);
+}
+
+QString StampaElenco(Contesto& c, const DocumentoStampa& documento, const QStringList& intestazione,
+                     const QList<QStringList>& righe)
+{
     QPrinter printer(QPrinter::HighResolution);
     const QPrinterInfo predefinita = QPrinterInfo::defaultPrinter();
     QString pdf;
     if (predefinita.isNull()) {
         const QDateTime adesso = c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
         pdf = QDir(c.cartellaDati)
-                  .filePath(QStringLiteral("Storico_%1_%2.pdf")
-                                .arg(intestazione.codice, adesso.toString(QStringLiteral("yyyyMMdd-HHmmss"))));
+                  .filePath(QStringLiteral("%1_%2.pdf")
+                                .arg(documento.prefissoFile, adesso.toString(QStringLiteral("yyyyMMdd-HHmmss"))));
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(pdf);
     } else {
         printer.setPrinterName(predefinita.printerName());
     }
-    printer.setDocName(QStringLiteral("Storico periferica ") + intestazione.codice);
+    printer.setDocName(documento.nome);
     // A4 with margins that leave just over the 11000 twips (194 mm) the lines
     // are laid out for.
     printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(8, 10, 8, 10),
                                       QPageLayout::Millimeter));
 
-    if (!DisegnaStorico(printer, intestazione, righe) || (!pdf.isEmpty() && !QFileInfo::exists(pdf))) {
+    if (!DisegnaElenco(printer, intestazione, righe) || (!pdf.isEmpty() && !QFileInfo::exists(pdf))) {
         c.messaggi->avvisa(Icona::Avviso,
                            pdf.isEmpty()
-                               ? QStringLiteral("Impossibile stampare lo storico: controllare la stampante %1.")
-                                     .arg(predefinita.printerName())
-                               : QStringLiteral("Impossibile scrivere lo storico nel file %1.").arg(pdf));
+                               ? QStringLiteral("Impossibile stampare %1: controllare la stampante %2.")
+                                     .arg(documento.oggetto, predefinita.printerName())
+                               : QStringLiteral("Impossibile scrivere %1 nel file %2.").arg(documento.oggetto, pdf));
         return {};
     }
     if (!pdf.isEmpty())
         c.messaggi->avvisa(Icona::Informazione,
-                           QStringLiteral("Nessuna stampante configurata: lo storico è stato salvato nel file\n%1")
-                               .arg(QDir::toNativeSeparators(pdf)));
+                           QStringLiteral("Nessuna stampante configurata: %1 è stato salvato nel file\n%2")
+                               .arg(documento.oggetto, QDir::toNativeSeparators(pdf)));
     return pdf;
 }
 

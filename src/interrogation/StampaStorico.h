@@ -53,6 +53,19 @@ struct IntestazioneStorico {
     QString ragioneSociale;
 };
 
+// Any listing printed the history's way: heading lines in 8-point type, an
+// empty line, then the rows. `oggetto` names the listing in the operator's
+// messages ("lo storico"); the PDF made without a printer is
+// "<prefissoFile>_<date-time>.pdf" in the data folder.
+struct DocumentoStampa {
+    QString nome;
+    QString prefissoFile;
+    QString oggetto;
+};
+bool DisegnaElenco(QPrinter& printer, const QStringList& intestazione, const QList<QStringList>& righe);
+QString StampaElenco(Contesto& c, const DocumentoStampa& documento, const QStringList& intestazione,
+                     const QList<QStringList>& righe);
+
 // Prints the heading and the rows (each the cells of one history row) on
 // `printer`, starting new pages as the lines fill them. False when the
 // printer could not be started.
