@@ -132,8 +132,9 @@ void MDIForm1::creaMenu()
     utenti->setObjectName(QStringLiteral("mnuGestioneCentrale"));
     connect(azione(utenti, "mnuAnagraficaUtenti", QStringLiteral("Informazioni Utenti")), &QAction::triggered,
             this, &MDIForm1::mnuAnagraficaUtenti);
+    connect(azione(utenti, "mnuStorico", QStringLiteral("Archivio Storico")), &QAction::triggered, this,
+            &MDIForm1::mnuStorico);
     // The items below exist but are never shown to the operator.
-    azione(utenti, "mnuStorico", QStringLiteral("Archivio Storico"), false, false);
     separatore(utenti, "Line1", false);
     azione(utenti, "mnuPeriferiche", QStringLiteral("Periferiche"), false, false);
     azione(utenti, "mnuAnagraficaOperatori", QStringLiteral("Anagrafica Operatori"), false);

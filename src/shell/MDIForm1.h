@@ -60,6 +60,7 @@ public:
     void mnuInformazioni();
     void mnuCompatta();
     void mnuCancEventi();
+    void mnuStorico();
 
     // Opens an operator window as an MDI child; an open one is closed first
     // (its own closing logic may refuse, and then the open one stays). A
@@ -75,6 +76,10 @@ public:
     AnagraficaUtenti* apriAnagrafica();
     void mostraUtente(const QString& codice);
     void apriContatti(const QString& codice);
+    // The subscriber picker, for the window named by the caller tag; an open
+    // picker is closed first. Its choice comes back to consegnaCodice().
+    void apriRicercaCodice();
+    void consegnaCodice(const QString& finestra, const QString& codice);
     // One SMS retrieval cycle (manual load and tick).
     void letturaMessaggi();
 

@@ -1,0 +1,99 @@
+// The archive window and the subscriber picker in the console: opened from
+// the menu and from the subscriber window, the chosen code going back to the
+// window that asked for it.
+
+#include "comune/Banco.h"
+#include "registry/AnagraficaUtenti.h"
+#include "shell/MDIForm1.h"
+#include "windows/Form15.h"
+#include "windows/Form7.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QTableView>
+
+using namespace sorvela;
+
+namespace {
+
+struct Console : comune::Banco {
+    MDIForm1 finestra{ctx};
+
+    Console()
+    {
+        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], [Ragione sociale], Nome, Indirizzo) "
+                   "VALUES ('000001', 0, '', 'Dell''Acqua Giuseppe', 'Via Roma 1'), "
+                   "('000002', 1, 'Bar Sport', 'Bianchi Luca', 'Via Po 2')");
+        evento("000001");
+        finestra.adottaDatabase(std::move(db));
+        finestra.show();
+    }
+    Form15* picker() { return qobject_cast<Form15*>(finestra.finestra("Form15")); }
+    // The operator picks the row of `codice` and presses "Seleziona".
+    void scegli(const QString& codice)
+    {
+        Form15* p = picker();
+        QVERIFY(p);
+        QCOMPARE(p->parentWidget()->pos(), QPoint(0, 0));
+        for (int r = 0; r < p->modello()->rowCount(); ++r)
+            if (p->modello()->utente(r).codice == codice)
+                p->DBGrid1()->setCurrentIndex(p->modello()->index(r, 1));
+        comune::premi(p, "Command1");
+        QTRY_VERIFY(!picker());
+    }
+};
+
+} // namespace
+
+class TestRicerca : public QObject {
+    Q_OBJECT
+
+private slots:
+    void theArchiveWindowIsOnTheMenuAndGetsThePickersCode()
+    {
+        Console c;
+        QAction* voce = c.finestra.findChild<QAction*>("mnuStorico");
+        QVERIFY(voce->isVisible() && voce->isEnabled());
+        voce->trigger();
+        auto* f = qobject_cast<Form7*>(c.finestra.finestra("Form7"));
+        QVERIFY(f);
+        f->SSCheck1(2)->setChecked(true);
+        QTest::mouseClick(f->SSCommand2(), Qt::LeftButton);
+        c.scegli("000002");
+        QCOMPARE(f->Text3()->text(), "000002");
+        QVERIFY(f->SSCommand1()->isEnabled());
+
+        // Chosen again from the menu: closed and opened afresh.
+        voce->trigger();
+        QTRY_COMPARE(c.finestra.area()->subWindowList().size(), 1);
+        QCOMPARE(qobject_cast<Form7*>(c.finestra.finestra("Form7"))->Text3()->text(), "Tutti");
+    }
+
+    void theSubscriberSearchButtonLoadsTheChosenSubscriber()
+    {
+        Console c;
+        AnagraficaUtenti* a = c.finestra.apriAnagrafica();
+        auto* cerca = a->findChild<QPushButton*>("SSCommand2");
+        QVERIFY(cerca->isEnabled());
+        QTest::mouseClick(cerca, Qt::LeftButton);
+        QCOMPARE(c.ctx.tagPicker, "AnagraficaUtente_Codice");
+        c.scegli("000001");
+        QCOMPARE(a->codice(), "000001");
+        QCOMPARE(a->codiceCaricato(), "000001");
+        QCOMPARE(a->findChild<QLineEdit*>("Indirizzo")->text(), "Via Roma 1");
+        QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
+
+        // A tag that names no window hands nothing over.
+        QTest::mouseClick(cerca, Qt::LeftButton);
+        c.ctx.tagPicker = "Periferica";
+        c.scegli("000002");
+        QCOMPARE(a->codice(), "000001");
+    }
+};
+
+QTEST_MAIN(TestRicerca)
+#include "tst_ricerca.moc"
