@@ -19,8 +19,9 @@ void MDIForm1::mnuStorico()
         connect(f, &Form7::apriRicerca, this, &MDIForm1::apriRicercaCodice);
         return f;
     });
-    // Centred in the console's working area.
+    // Centred in the console's working area, and no larger than it.
     if (sub && sub->widget() && sub->widget()->objectName() == QLatin1String("Form7")) {
+        sub->resize(sub->sizeHint().boundedTo(m_area->size()));
         sub->move(std::max(0, (m_area->width() - sub->width()) / 2), std::max(0, (m_area->height() - sub->height()) / 2));
     }
 }
@@ -36,6 +37,7 @@ void MDIForm1::apriRicercaCodice()
         return f;
     });
     if (sub && sub->widget() && sub->widget()->objectName() == QLatin1String("Form15")) {
+        sub->resize(sub->sizeHint().boundedTo(m_area->size()));
         sub->move(0, 0);
     }
 }

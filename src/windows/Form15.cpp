@@ -106,6 +106,8 @@ Form15::Form15(Contesto& ctx, QWidget* genitore)
     connect(m_griglia->horizontalHeader(), &QHeaderView::sectionClicked, this, &Form15::ordinaPer);
     connect(m_griglia->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form15::rigaCorrente);
     connect(m_griglia, &QTableView::clicked, this, &Form15::clic);
+    // The desktop's own double click chooses too, whatever its interval.
+    connect(m_griglia, &QTableView::doubleClicked, this, &Form15::Seleziona);
     // Enter on the grid chooses as well: the keyboard's way to "Seleziona".
     auto* invio = new QAction(m_griglia);
     invio->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
@@ -114,10 +116,17 @@ Form15::Form15(Contesto& ctx, QWidget* genitore)
     m_griglia->addAction(invio);
 
     carica();
+    // Room for a whole company name and a whole person's name beside the code.
     const int larghezza = fontMetrics().horizontalAdvance(QStringLiteral("Abcdefghijklmn")) * 2;
     m_griglia->setColumnWidth(0, larghezzaCodice);
-    m_griglia->setColumnWidth(1, larghezza);
-    resize(larghezzaCodice + 2 * larghezza + 80, 480);
+    m_griglia->setColumnWidth(1, larghezza + larghezza / 2);
+    m_dimensione = QSize(larghezzaCodice + 2 * larghezza + larghezza / 2 + 80, 520);
+    resize(m_dimensione);
+}
+
+QSize Form15::sizeHint() const
+{
+    return m_dimensione;
 }
 
 void Form15::carica()
@@ -193,6 +202,9 @@ void Form15::clic()
 
 void Form15::Seleziona()
 {
+    if (m_scelto)
+        return; // the second click of a double click, after the first chose
+    m_scelto = true;
     m_timer->stop();
     m_primoClic = false;
     const QString codice = m_campi[0]->text();

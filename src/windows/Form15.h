@@ -35,6 +35,8 @@ public:
     QLineEdit* Text1(int i) const { return m_campi[i]; }
     QTimer* Timer1() const { return m_timer; }
 
+    QSize sizeHint() const override;
+
     // A click on a heading of the grid.
     void ordinaPer(int colonna);
     void Seleziona();
@@ -59,6 +61,8 @@ private:
     QLineEdit* m_campi[3];
     QTimer* m_timer;
     bool m_primoClic = false;
+    bool m_scelto = false;
+    QSize m_dimensione;
 };
 
 } // namespace sorvela

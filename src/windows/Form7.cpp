@@ -159,15 +159,15 @@ void Form7::costruisci()
     m_griglia->verticalHeader()->hide();
     m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + 6);
     m_griglia->horizontalHeader()->setHighlightSections(false);
-    m_griglia->horizontalHeader()->setStretchLastSection(true);
+    // The description takes the room left; the other columns fit their texts.
+    m_griglia->horizontalHeader()->setSectionResizeMode(ModelloArchivio::Descrizione, QHeaderView::Stretch);
     const QFontMetrics fm(font());
     m_griglia->setColumnWidth(ModelloArchivio::Codice, fm.horizontalAdvance(QStringLiteral("0000000")) + 16);
-    m_griglia->setColumnWidth(ModelloArchivio::Nome, fm.horizontalAdvance(QStringLiteral("Abcdefghij")) * 2);
+    m_griglia->setColumnWidth(ModelloArchivio::Nome, fm.horizontalAdvance(QStringLiteral("Abcdefghijklmn")) * 2);
     m_griglia->setColumnWidth(ModelloArchivio::DataOra,
                               fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + 16);
     m_griglia->setColumnWidth(ModelloArchivio::Tipo, fm.horizontalAdvance(QStringLiteral("Allarme")) + 16);
-    m_griglia->setColumnWidth(ModelloArchivio::Descrizione,
-                              fm.horizontalAdvance(QStringLiteral("Abcdefghijklmn")) * 2);
+    m_griglia->setColumnWidth(ModelloArchivio::Archiviato, fm.horizontalAdvance(QStringLiteral("Archiviato")) + 24);
     v->addWidget(m_griglia, 1);
 
     auto* basso = new QHBoxLayout;
@@ -192,9 +192,10 @@ void Form7::costruisci()
     connect(m_griglia->selectionModel(), &QItemSelectionModel::currentChanged, this, &Form7::rigaCorrente);
 
     const int larghezzaGriglia = m_griglia->columnWidth(0) + m_griglia->columnWidth(1) + m_griglia->columnWidth(2)
-                                 + m_griglia->columnWidth(3) + m_griglia->columnWidth(4)
-                                 + fm.horizontalAdvance(QStringLiteral("Archiviato")) + 60;
-    resize(std::max(larghezzaGriglia, sizeHint().width()), 560);
+                                 + m_griglia->columnWidth(3) + m_griglia->columnWidth(5)
+                                 + fm.horizontalAdvance(QStringLiteral("Abcdefghijklmn")) * 2 + 60;
+    m_dimensione = QSize(std::max(larghezzaGriglia, QWidget::sizeHint().width()), 520);
+    resize(m_dimensione);
 }
 
 void Form7::apri()

@@ -49,6 +49,8 @@ public:
     QPlainTextEdit* messaggio() const { return m_messaggio; }
     ModelloArchivio* modello() const { return m_modello; }
 
+    QSize sizeHint() const override { return m_dimensione; }
+
     // The code chosen in the picker goes into the code box.
     void impostaCodice(const QString& codice);
     // "Avvia Ricerca".
@@ -94,6 +96,7 @@ private:
     QPlainTextEdit* m_messaggio = nullptr;
     ModelloArchivio* m_modello = nullptr;
     bool m_chiusa = false;
+    QSize m_dimensione;
 };
 
 } // namespace sorvela

@@ -202,6 +202,18 @@ private slots:
         QTest::mouseClick(p.DBGrid1()->viewport(), Qt::LeftButton, {}, riga.center());
         QCOMPARE(consegna.count(), 1);
         QCOMPARE(consegna.first(), (QVariantList{"Form7", "Text3", "000050"}));
+
+        // The desktop's double click (a press turned into a double click) chooses once.
+        Form15 q(b.ctx);
+        q.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&q));
+        QSignalSpy doppio(&q, &Form15::consegna);
+        const QPoint punto = q.DBGrid1()->visualRect(q.modello()->index(1, 0)).center();
+        QTest::mouseClick(q.DBGrid1()->viewport(), Qt::LeftButton, {}, punto);
+        QTest::qWait(350); // a desktop double-click interval longer than the 300 ms
+        QTest::mouseDClick(q.DBGrid1()->viewport(), Qt::LeftButton, {}, punto);
+        QCOMPARE(doppio.count(), 1);
+        QCOMPARE(doppio.first().at(2).toString(), "000050");
     }
 };
 
