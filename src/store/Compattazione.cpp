@@ -62,15 +62,18 @@ void copiaCompattata(const QString& origine, const QString& destinazione)
         throw ErroreDatabase(QStringLiteral("impossibile aprire %1: %2").arg(origine, msg), rc);
     }
     try {
-        Istruzione verifica(db, QStringLiteral(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('DatiUtente', 'ArchivioEventi')"));
-        verifica.passo();
-        if (sqlite3_column_int(verifica.get(), 0) != 2)
-            throw ErroreDatabase(QStringLiteral("%1 non è un database Sorvela").arg(origine), SQLITE_NOTADB);
-        Istruzione punto(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-        if (punto.passo() && sqlite3_column_int(punto.get(), 0) != 0)
-            throw ErroreDatabase(QStringLiteral("il database è in uso da un altro programma"), SQLITE_BUSY);
-        punto.eseguiTutto();
+        {
+            Istruzione verifica(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                   "AND name IN ('DatiUtente', 'ArchivioEventi')"));
+            verifica.passo();
+            if (sqlite3_column_int(verifica.get(), 0) != 2)
+                throw ErroreDatabase(QStringLiteral("%1 non è un database Sorvela").arg(origine), SQLITE_NOTADB);
+        }
+        {
+            Istruzione punto(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            if (punto.passo() && sqlite3_column_int(punto.get(), 0) != 0)
+                throw ErroreDatabase(QStringLiteral("il database è in uso da un altro programma"), SQLITE_BUSY);
+        }
         Istruzione vacuum(db, QStringLiteral("VACUUM INTO ?"));
         vacuum.lega({destinazione});
         vacuum.eseguiTutto();
