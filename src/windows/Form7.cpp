@@ -184,7 +184,7 @@ void Form7::costruisci()
 
     connect(m_check[2], &QCheckBox::toggled, this, &Form7::ricercaPerCodice);
     connect(m_codice, &QLineEdit::textChanged, this, &Form7::codiceCambiato);
-    connect(m_picker, &QPushButton::clicked, this, &Form7::apriRicerca);
+    connect(m_picker, &QPushButton::clicked, this, &Form7::chiediPicker);
     connect(m_descrizioni, &QPushButton::clicked, this, &Form7::mostraDescrizioni);
     connect(m_avvia, &QPushButton::clicked, this, &Form7::avviaRicerca);
     connect(m_stampa, &QPushButton::clicked, this, &Form7::stampa);
@@ -282,7 +282,14 @@ void Form7::invioCodice()
     if (trovato)
         m_codice->setText(codice);
     else
-        emit apriRicerca();
+        chiediPicker();
+}
+
+void Form7::chiediPicker()
+{
+    // The subscriber window may have taken the tag since this window opened.
+    m_ctx.tagPicker = QStringLiteral("Form7_Text3");
+    emit apriRicerca();
 }
 
 void Form7::invioData(QLineEdit* campo, bool inizio)

@@ -73,6 +73,7 @@ private:
     void ricercaPerCodice(bool spuntata);
     void codiceCambiato();
     void invioCodice();
+    void chiediPicker();
     void invioData(QLineEdit* campo, bool inizio);
     void rigaCorrente();
     void abilitaEventoSpecifico(bool si);

@@ -7,8 +7,12 @@ namespace sorvela::ricerca {
 
 QString Vista(Ordine o)
 {
-    const char* base = o.chiave == Chiave::Codice ? "F_Codice" : o.chiave == Chiave::RagioneSociale ? "F_Rag_Soc" : "F_Nome";
-    return QString::fromLatin1(base) + QLatin1Char(o.crescente ? 'C' : 'D');
+    switch (o.chiave) {
+    case Chiave::Codice: return o.crescente ? QStringLiteral("F_CodiceC") : QStringLiteral("F_CodiceD");
+    case Chiave::RagioneSociale: return o.crescente ? QStringLiteral("F_Rag_SocC") : QStringLiteral("F_Rag_SocD");
+    case Chiave::Nome: break;
+    }
+    return o.crescente ? QStringLiteral("F_NomeC") : QStringLiteral("F_NomeD");
 }
 
 QString Didascalia(Ordine o)

@@ -61,6 +61,7 @@ private slots:
         voce->trigger();
         auto* f = qobject_cast<Form7*>(c.finestra.finestra("Form7"));
         QVERIFY(f);
+        c.ctx.tagPicker = "AnagraficaUtente_Codice"; // the subscriber window asked last
         f->SSCheck1(2)->setChecked(true);
         QTest::mouseClick(f->SSCommand2(), Qt::LeftButton);
         c.scegli("000002");

@@ -156,26 +156,8 @@ private slots:
         }
     }
 
-    void pickerOrdersAndTag()
+    void pickerOrdersAndCallerTag()
     {
-        Banco b;
-        for (const auto& [codice, rag, nome] :
-             {std::tuple{"000002", "", "Rossi Anna"}, std::tuple{"000001", "Bar Sport", "Bianchi Luca"},
-              std::tuple{"000003", "Àncora s.r.l.", "Verdi Ugo"}})
-            b.ctx.db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Ragione sociale], [Nome]) VALUES (?, ?, ?)",
-                             {codice, rag, nome});
-        auto codici = [&](ricerca::Ordine o) {
-            QStringList l;
-            for (const auto& u : ricerca::LeggiUtenti(*b.ctx.db, o))
-                l << u.codice;
-            return l;
-        };
-        using ricerca::Chiave;
-        QCOMPARE(codici({Chiave::Codice, true}), (QStringList{"000001", "000002", "000003"}));
-        QCOMPARE(codici({Chiave::Codice, false}), (QStringList{"000003", "000002", "000001"}));
-        QCOMPARE(codici({Chiave::Nome, true}), (QStringList{"000001", "000002", "000003"}));
-        QCOMPARE(codici({Chiave::RagioneSociale, false}).first(), "000003");
-
         ricerca::Ordine o;
         o = ricerca::DopoClic(o, 0);
         QCOMPARE(ricerca::Vista(o), "F_CodiceD");
