@@ -60,6 +60,7 @@ public:
     void mnuInformazioni();
     void mnuCompatta();
     void mnuCancEventi();
+    void mnuPeriferiche();
 
     // Opens an operator window as an MDI child; an open one is closed first
     // (its own closing logic may refuse, and then the open one stays). A
@@ -75,6 +76,9 @@ public:
     AnagraficaUtenti* apriAnagrafica();
     void mostraUtente(const QString& codice);
     void apriContatti(const QString& codice);
+    // The peripheral catalog; from the subscriber window, on its protocol
+    // and type positions (-1: as the catalog opens by itself).
+    void apriCatalogo(int posizioneProtocollo = -1, int posizioneTipo = -1);
     // One SMS retrieval cycle (manual load and tick).
     void letturaMessaggi();
 
