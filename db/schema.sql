@@ -118,6 +118,23 @@ CREATE TABLE Telefoni_Utenti (
 );
 CREATE INDEX [Telefoni_Utenti CodPer] ON Telefoni_Utenti ([CodPer]);
 
+-- The inputs a subscriber's unit uses ("Si" in the subscriber window's inputs
+-- table), with the cells as the operator left them: Contatore is the row of
+-- the type's input table the input came from (Null for a row typed by the
+-- operator), Posizione its place in the table on screen.
+CREATE TABLE IngressiUtente (
+    [Codice periferica] TEXT NOT NULL,
+    [Posizione]         INTEGER NOT NULL,
+    [Contatore]         INTEGER,
+    [CodiceEvento]      TEXT,
+    [Zona]              TEXT,
+    [DesEvento]         TEXT,
+    [TipoEvento]        TEXT,
+    [Trattamento]       TEXT,
+    [Numero]            TEXT,
+    PRIMARY KEY ([Codice periferica], [Posizione])
+);
+
 -- Saved queries.
 
 -- The events still waiting for the operator, with the subscriber's name. A
