@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
@@ -93,16 +94,16 @@ void Periferica::costruisci()
     strato->addWidget(m_cornice);
     QWidget* in = m_cornice->interno();
 
-    etichetta(in, QStringLiteral("Periferica"), 90, 90, 1005);
-    m_tipi = metti(new QComboBox(in), 1095, 90, 2610);
+    etichetta(in, QStringLiteral("Periferica"), 90, 90, 1080);
+    m_tipi = metti(new QComboBox(in), 1245, 90, 2220);
     m_tipi->setObjectName(QStringLiteral("Periferiche"));
-    etichetta(in, QStringLiteral("Protocollo"), 3870, 90, 975);
-    m_protocollo = metti(new QComboBox(in), 4845, 90, 1800);
+    etichetta(in, QStringLiteral("Protocollo"), 3570, 90, 990);
+    m_protocollo = metti(new QComboBox(in), 4560, 90, 1470);
     m_protocollo->setObjectName(QStringLiteral("Protocollo"));
-    m_predefinita = metti(new QCheckBox(QStringLiteral("Predefinita"), in), 6750, 90, 1000);
+    m_predefinita = metti(new QCheckBox(QStringLiteral("Predefinita"), in), 6135, 90, 1560);
     m_predefinita->setObjectName(QStringLiteral("Predefinita"));
-    etichetta(in, QStringLiteral("Descrizione"), 90, 495, 1005);
-    m_descrizione = metti(new QLineEdit(in), 1095, 495, 5550);
+    etichetta(in, QStringLiteral("Descrizione"), 90, 495, 1140);
+    m_descrizione = metti(new QLineEdit(in), 1245, 495, 6420);
     m_descrizione->setObjectName(QStringLiteral("Descrizione"));
     m_descrizione->setMaxLength(LunghezzaDescrizione);
     // A flag, never shown: the window was loaded, or a type was chosen in
@@ -188,9 +189,18 @@ void Periferica::dimensionaColonne()
     const int margine = twips::inPixel(60);
     m_griglia->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("Codice Evento")) + margine);
     m_griglia->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Zona 88")) + margine);
-    m_griglia->setColumnWidth(2, qRound(fm.horizontalAdvance(QStringLiteral("abcdefghij")) * 4.4));
     m_griglia->setColumnWidth(3, fm.horizontalAdvance(QStringLiteral("Tipo Evento")) + twips::inPixel(300));
     m_griglia->setColumnWidth(4, fm.horizontalAdvance(QStringLiteral("Trattamento")) + margine);
+    // The description is as wide as ten letters 4.4 times over, unless the
+    // font is so wide that the five columns would not fit the grid: then it
+    // takes what the others leave, so no column hides behind a scroll bar.
+    const int altre = m_griglia->columnWidth(0) + m_griglia->columnWidth(1) + m_griglia->columnWidth(3) +
+                      m_griglia->columnWidth(4);
+    const int spazio = m_griglia->width() - 2 * m_griglia->frameWidth() -
+                       m_griglia->verticalScrollBar()->sizeHint().width() - altre;
+    const int progettata = qRound(fm.horizontalAdvance(QStringLiteral("abcdefghij")) * 4.4);
+    m_griglia->setColumnWidth(2, std::max(fm.horizontalAdvance(QStringLiteral("Descrizione Ingresso")) + margine,
+                                          std::min(progettata, spazio)));
 }
 
 void Periferica::avvia()

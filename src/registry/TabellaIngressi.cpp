@@ -47,12 +47,16 @@ TabellaIngressi::TabellaIngressi(Contesto& ctx, AnagraficaUtenti& finestra)
     setGeometry(cornice->rect());
 
     // On the frame's caption line, at its right, so the grid keeps the height.
-    m_visualTutto = metti(new QCheckBox(QStringLiteral("Visualizza tutti gli eventi inviabili dalla periferica"), this),
-                          5700, 0, 4560, 255);
+    m_visualTutto = new QCheckBox(QStringLiteral("Visualizza tutti gli eventi inviabili dalla periferica"), this);
     m_visualTutto->setObjectName(QStringLiteral("VisualTutto"));
     m_visualTutto->setLayoutDirection(Qt::RightToLeft);
+    const QSize voce = m_visualTutto->sizeHint();
+    m_visualTutto->setGeometry(width() - voce.width() - twips::inPixel(90), 0, voce.width(), voce.height());
 
-    m_griglia = metti(new QTableWidget(1, 7, this), 90, 270, 10170, 810);
+    // The grid takes the rest of the frame, below the caption line.
+    const int sotto = std::max(voce.height(), twips::inPixel(270));
+    m_griglia = new QTableWidget(1, 7, this);
+    m_griglia->setGeometry(twips::inPixel(90), sotto, twips::inPixel(10170), height() - sotto - twips::inPixel(75));
     m_griglia->setObjectName(QStringLiteral("Ingressi"));
     m_griglia->setHorizontalHeaderLabels({QStringLiteral("In uso"), QStringLiteral("Codice"), QStringLiteral("Zona"),
                                           QStringLiteral("Descrizione"), QStringLiteral("Tipo Evento"),
