@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QTimer>
@@ -106,6 +107,8 @@ TabellaIngressi::TabellaIngressi(Contesto& ctx, AnagraficaUtenti& finestra)
     m_combo2->addItems(catalog::Trattamenti);
     m_text3 = new QLineEdit(vista);
     m_text3->setObjectName(QStringLiteral("Text3"));
+    // Digits only, also when pasted.
+    m_text3->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_text3));
     m_ssCommand6 = new QPushButton(QStringLiteral("…"), vista);
     m_ssCommand6->setObjectName(QStringLiteral("SSCommand6"));
     // Both would open windows this console does not have: they stay
