@@ -226,22 +226,6 @@ private slots:
         QCOMPARE(b.cella(1, 3), QString("No Spento"));
     }
 
-    void apertaDaUnUtenteNonChiedeAllaChiusura()
-    {
-        Banco b;
-        b.apri();
-        b.w->mostraTipo(0, 3);
-        QCOMPARE(b.tipi()->currentText(), QString("Gamma"));
-        b.clicCella(0, 2);
-        QTest::keyClick(b.c("Text2"), Qt::Key_End);
-        tasti(b.c("Text2"), " esterna");
-        QVERIFY(b.w->modificato());
-        QVERIFY(b.area.subWindowList().first()->close());
-        QVERIFY(b.msg.voci().isEmpty());
-        QVERIFY(!b.ctx.aperte.Periferica);
-        QCOMPARE(b.campo("SELECT DesEvento FROM [Ingressi Gamma]"), QString("Temperatura"));
-    }
-
     void catalogoDanneggiatoDettoEApribile()
     {
         Banco b;
