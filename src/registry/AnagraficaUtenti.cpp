@@ -379,11 +379,9 @@ bool AnagraficaUtenti::Salva()
     Utenti utenti(*m_ctx.db);
     const SchedaUtente s = scheda();
     Utenti::Esito esito;
-    const QList<registry::RigaIngresso> ingressi = m_ganci.righeIngressi ? m_ganci.righeIngressi()
-                                                                         : QList<registry::RigaIngresso>{};
+    const auto ingressi = m_ganci.righeIngressi ? m_ganci.righeIngressi() : std::nullopt;
     try {
-        esito = utenti.salva(s, m_scadenzaCambiata, m_ctx.orologio->adesso(),
-                             m_ganci.righeIngressi ? &ingressi : nullptr);
+        esito = utenti.salva(s, m_scadenzaCambiata, m_ctx.orologio->adesso(), ingressi ? &*ingressi : nullptr);
     } catch (const store::ErroreDatabase& e) {
         erroreDatabase(QStringLiteral("Impossibile memorizzare l'utente ") + c + QLatin1Char('.'), e);
         return false;

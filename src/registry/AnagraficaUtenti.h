@@ -43,7 +43,8 @@ struct GanciScheda {
     std::function<void()> chiudiEditor;        // close the inputs table's open editor
     std::function<void()> nonInModifica;       // no editor open (the window opens)
     std::function<void(const QString&)> caricaIngressi;        // a known subscriber's kept inputs
-    std::function<QList<registry::RigaIngresso>()> righeIngressi; // the rows to keep, when saving
+    // The rows to keep, when saving; nothing when the kept ones could not be read.
+    std::function<std::optional<QList<registry::RigaIngresso>>()> righeIngressi;
     std::function<void()> ricaricaStorico;     // reload the history of codiceCaricato()
     std::function<void()> Stampa;              // print the history
 };

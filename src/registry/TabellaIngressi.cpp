@@ -145,12 +145,13 @@ TabellaIngressi::TabellaIngressi(Contesto& ctx, AnagraficaUtenti& finestra)
         m_timer1->stop();
         m_colonna = -1;
         mostraRighe(vista::vuota());
+        m_letto = true;
     };
     g.fermaTracciamento = [this] { m_timer1->stop(); };
     g.chiudiEditor = [this] { chiudiEditor(); };
     g.nonInModifica = [this] { m_colonna = -1; };
     g.caricaIngressi = [this](const QString& codice) { carica(codice); };
-    g.righeIngressi = [this] { return righe(); };
+    g.righeIngressi = [this] { return m_letto ? std::optional(righe()) : std::nullopt; };
 }
 
 QList<RigaIngresso> TabellaIngressi::righe() const
@@ -197,9 +198,12 @@ void TabellaIngressi::carica(const QString& codice)
     m_timer1->stop();
     m_colonna = -1;
     QList<RigaIngresso> r = vista::vuota();
+    m_letto = true;
     try {
         r = IngressiUtente(*m_ctx.db).leggi(codice);
     } catch (const store::ErroreDatabase& e) {
+        // Shown empty, and a save leaves the kept rows alone.
+        m_letto = false;
         m_ctx.messaggi->avvisa(Icona::Errore,
                                QStringLiteral("Impossibile leggere gli ingressi dell'utente ") + codice +
                                    QStringLiteral(".\nErrore del database: ") + QString::fromUtf8(e.what()),

@@ -75,6 +75,9 @@ private:
     QTimer* m_timer1 = nullptr;
     int m_colonna = -1;
     int m_riga = 0;
+    // The kept rows were read (or there are none to read): only then may a
+    // save replace them.
+    bool m_letto = true;
 };
 
 } // namespace registry

@@ -190,6 +190,16 @@ private slots:
         QCOMPARE(b.colonna(1), QStringList({"E2"}));
         QVERIFY(!b.w->modificato());
 
+        // Kept rows that could not be read are not replaced by a save.
+        b.db->esegui("ALTER TABLE IngressiUtente RENAME TO Altrove");
+        comune::premi(b.w, "Annulla");
+        QCOMPARE(b.msg.voci().size(), 1);
+        b.msg.svuota();
+        b.db->esegui("ALTER TABLE Altrove RENAME TO IngressiUtente");
+        comune::premi(b.w, "Salva");
+        QCOMPARE(b.conta("SELECT count(*) FROM IngressiUtente"), 1);
+        comune::premi(b.w, "Annulla");
+
         // Every row "No": one empty row.
         b.w->ganci().VisualTutto(true);
         b.clicCella(1, 0);
