@@ -1,6 +1,7 @@
 -- Sorvela database: every table and saved query the console reads or writes.
--- The console never creates or alters anything here at run time; this file is
--- run once by `sorvela-db init` on a new, empty file.
+-- The console never creates or alters anything here at run time, except that
+-- a file made by an earlier version gains what was added since when it is
+-- opened; this file is run once by `sorvela-db init` on a new, empty file.
 --
 -- Declared types drive what the store hands back: DATE and DATETIME hold ISO
 -- text ("YYYY-MM-DD" / "YYYY-MM-DD HH:MM:SS", local time) and are read as
