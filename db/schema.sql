@@ -1,6 +1,7 @@
 -- Sorvela database: every table and saved query the console reads or writes.
--- The console never creates or alters anything here at run time; this file is
--- run once by `sorvela-db init` on a new, empty file.
+-- The console never creates or alters anything here at run time, except that
+-- a file made by an earlier version gains what was added since when it is
+-- opened; this file is run once by `sorvela-db init` on a new, empty file.
 --
 -- Declared types drive what the store hands back: DATE and DATETIME hold ISO
 -- text ("YYYY-MM-DD" / "YYYY-MM-DD HH:MM:SS", local time) and are read as
@@ -117,6 +118,23 @@ CREATE TABLE Telefoni_Utenti (
     [Des_Telefoni] TEXT
 );
 CREATE INDEX [Telefoni_Utenti CodPer] ON Telefoni_Utenti ([CodPer]);
+
+-- The inputs a subscriber's unit uses ("Si" in the subscriber window's inputs
+-- table), with the cells as the operator left them: Contatore is the row of
+-- the type's input table the input came from (Null for a row typed by the
+-- operator), Posizione its place in the table on screen.
+CREATE TABLE IngressiUtente (
+    [Codice periferica] TEXT NOT NULL,
+    [Posizione]         INTEGER NOT NULL,
+    [Contatore]         INTEGER,
+    [CodiceEvento]      TEXT,
+    [Zona]              TEXT,
+    [DesEvento]         TEXT,
+    [TipoEvento]        TEXT,
+    [Trattamento]       TEXT,
+    [Numero]            TEXT,
+    PRIMARY KEY ([Codice periferica], [Posizione])
+);
 
 -- Saved queries.
 

@@ -6,6 +6,7 @@
 #include "registry/PannelloUtente.h"
 #include "registry/RegoleTasti.h"
 #include "registry/TabEventi.h"
+#include "registry/TabellaIngressi.h"
 #include "registry/TabImpianto.h"
 #include "store/Database.h"
 #include "windows/Cornice.h"
@@ -35,6 +36,7 @@ AnagraficaUtenti::AnagraficaUtenti(Contesto& ctx, QWidget* parent)
     costruisci();
     collega();
     impostaTabEventi(new registry::TabEventi(m_ctx, *this));
+    new registry::TabellaIngressi(m_ctx, *this);
 }
 
 AnagraficaUtenti::~AnagraficaUtenti()
@@ -294,6 +296,8 @@ void AnagraficaUtenti::caricaCodice()
         segnaModificato();
     } else {
         mostra(*s);
+        if (m_ganci.caricaIngressi)
+            m_ganci.caricaIngressi(c);
         if (m_ganci.VisualTutto)
             m_ganci.VisualTutto(false);
         azzeraFlag();
@@ -375,8 +379,9 @@ bool AnagraficaUtenti::Salva()
     Utenti utenti(*m_ctx.db);
     const SchedaUtente s = scheda();
     Utenti::Esito esito;
+    const auto ingressi = m_ganci.righeIngressi ? m_ganci.righeIngressi() : std::nullopt;
     try {
-        esito = utenti.salva(s, m_scadenzaCambiata, m_ctx.orologio->adesso());
+        esito = utenti.salva(s, m_scadenzaCambiata, m_ctx.orologio->adesso(), ingressi ? &*ingressi : nullptr);
     } catch (const store::ErroreDatabase& e) {
         erroreDatabase(QStringLiteral("Impossibile memorizzare l'utente ") + c + QLatin1Char('.'), e);
         return false;

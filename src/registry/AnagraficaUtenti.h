@@ -42,6 +42,9 @@ struct GanciScheda {
     std::function<void()> fermaTracciamento;   // stop the inputs editor's tracking timer
     std::function<void()> chiudiEditor;        // close the inputs table's open editor
     std::function<void()> nonInModifica;       // no editor open (the window opens)
+    std::function<void(const QString&)> caricaIngressi;        // a known subscriber's kept inputs
+    // The rows to keep, when saving; nothing when the kept ones could not be read.
+    std::function<std::optional<QList<registry::RigaIngresso>>()> righeIngressi;
     std::function<void()> ricaricaStorico;     // reload the history of codiceCaricato()
     std::function<void()> Stampa;              // print the history
 };

@@ -16,7 +16,7 @@ TabImpianto::TabImpianto(QWidget* genitore)
     : QWidget(genitore)
 {
     setObjectName(QStringLiteral("tabImpianto"));
-    QGroupBox* linee = riquadro(this, QStringLiteral("Linee telefoniche"), 30, 30, 3570, 1845);
+    QGroupBox* linee = riquadro(this, QStringLiteral("Linee telefoniche"), 30, 30, 3570, 1755);
     int y = 300;
     etichetta(linee, QStringLiteral("Telefono GSM fonia"), 90, y, 1800);
     m_gsmFonia = campo(linee, "GSMFonia", 1890, y, 1605);
@@ -30,7 +30,7 @@ TabImpianto::TabImpianto(QWidget* genitore)
     etichetta(linee, QStringLiteral("Scadenza carta"), 90, y, 1800);
     m_scadenza = campo(linee, "Scadenza", 1890, y, 1200);
 
-    QGroupBox* per = riquadro(this, QStringLiteral("Dati periferica"), 3645, 30, 3465, 1845);
+    QGroupBox* per = riquadro(this, QStringLiteral("Dati periferica"), 3645, 30, 3465, 1755);
     y = 300;
     etichetta(per, QStringLiteral("Periferica"), 90, y, 1290);
     m_periferiche = metti(new QComboBox(per), 1380, y, 1650);
@@ -58,7 +58,7 @@ TabImpianto::TabImpianto(QWidget* genitore)
     m_matricola = campo(per, "Matricola", 1380, y, 990);
     m_matricola->setMaxLength(6);
 
-    QGroupBox* ins = riquadro(this, QStringLiteral("Dati di installazione"), 7155, 30, 3225, 1845);
+    QGroupBox* ins = riquadro(this, QStringLiteral("Dati di installazione"), 7155, 30, 3225, 1755);
     y = 300;
     etichetta(ins, QStringLiteral("Data installazione"), 90, y, 1710);
     m_installata = campo(ins, "Installata", 1800, y, 1365);
@@ -69,7 +69,7 @@ TabImpianto::TabImpianto(QWidget* genitore)
     etichetta(ins, QStringLiteral("Telefono"), 90, y, 1710);
     m_telInstallatore = campo(ins, "TelInstallatore", 1800, y, 1365);
 
-    m_ingressi = riquadro(this, QStringLiteral("Dati Periferica"), 30, 1905, 10350, 1140);
+    m_ingressi = riquadro(this, QStringLiteral("Dati Periferica"), 30, 1800, 10350, 1260);
     m_ingressi->setObjectName(QStringLiteral("fraIngressi"));
 
     for (QLineEdit* e : {m_gsmFonia, m_gsmDati, m_pstn, m_telInstallatore})

@@ -126,7 +126,8 @@ SchedaUtente Utenti::nuova(const QString& codice, const QDate& oggi)
     return s;
 }
 
-Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const QDateTime& adesso)
+Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const QDateTime& adesso,
+                            const QList<RigaIngresso>* ingressi)
 {
     m_tipoAggiunto = false;
     if (s.codice.isEmpty())
@@ -183,6 +184,8 @@ Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const 
                                    "VALUES (?, '*', 0, '*')"),
                     {modello});
     }
+    if (ingressi)
+        IngressiUtente(m_db).scrivi(s.codice, *ingressi);
     t.conferma();
     m_tipoAggiunto = esiste.isNull();
     return Esito::Salvato;
@@ -193,6 +196,7 @@ void Utenti::elimina(const QString& codice)
     store::Transazione t(m_db);
     m_db.esegui(QStringLiteral("DELETE FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
     m_db.esegui(QStringLiteral("DELETE FROM Telefoni_Utenti WHERE CodPer = ?"), {codice});
+    IngressiUtente(m_db).elimina(codice);
     t.conferma();
 }
 

@@ -10,6 +10,8 @@
 // was. Nothing here talks to the operator except AppuntiConfigurazione, whose
 // messages are part of what it does.
 
+#include "registry/IngressiUtente.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -107,13 +109,17 @@ public:
     // cleared only when the expiry was changed since loading; `Ultima
     // interrogazione` becomes `adesso`, which restarts the automatic test
     // period. A missing code or type writes nothing.
-    Esito salva(const SchedaUtente& s, bool scadenzaCambiata, const QDateTime& adesso);
+    // With `ingressi`, the subscriber's kept inputs become those of its rows
+    // marked "Si", in the same transaction.
+    Esito salva(const SchedaUtente& s, bool scadenzaCambiata, const QDateTime& adesso,
+                const QList<RigaIngresso>* ingressi = nullptr);
 
     // True when the last successful salva() added a new peripheral type.
     bool tipoAggiunto() const { return m_tipoAggiunto; }
 
-    // Removes the subscriber and its contacts, in one transaction. Events and
-    // pending interrogations filed under the code stay.
+    // Removes the subscriber, its contacts and its kept inputs, in one
+    // transaction. Events and pending interrogations filed under the code
+    // stay.
     void elimina(const QString& codice);
 
     // The warning owed for a serial number, or an empty text: another code

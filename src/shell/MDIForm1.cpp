@@ -136,7 +136,8 @@ void MDIForm1::creaMenu()
             &MDIForm1::mnuStorico);
     // The items below exist but are never shown to the operator.
     separatore(utenti, "Line1", false);
-    azione(utenti, "mnuPeriferiche", QStringLiteral("Periferiche"), false, false);
+    connect(azione(utenti, "mnuPeriferiche", QStringLiteral("Periferiche"), false, false), &QAction::triggered,
+            this, &MDIForm1::mnuPeriferiche);
     azione(utenti, "mnuAnagraficaOperatori", QStringLiteral("Anagrafica Operatori"), false);
     azione(utenti, "mnuContatti", QStringLiteral("Contatti Generali"), false);
     azione(utenti, "mnuProcedure", QStringLiteral("Modelli Procedure"), false);

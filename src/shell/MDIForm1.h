@@ -61,6 +61,7 @@ public:
     void mnuCompatta();
     void mnuCancEventi();
     void mnuStorico();
+    void mnuPeriferiche();
 
     // Opens an operator window as an MDI child; an open one is closed first
     // (its own closing logic may refuse, and then the open one stays). A
@@ -80,6 +81,9 @@ public:
     // picker is closed first. Its choice comes back to consegnaCodice().
     void apriRicercaCodice();
     void consegnaCodice(const QString& finestra, const QString& codice);
+    // The peripheral catalog; from the subscriber window, on its protocol
+    // and type positions (-1: as the catalog opens by itself).
+    void apriCatalogo(int posizioneProtocollo = -1, int posizioneTipo = -1);
     // One SMS retrieval cycle (manual load and tick).
     void letturaMessaggi();
 

@@ -122,6 +122,7 @@ void MDIForm1::mnuComPort()
 } // namespace sorvela
 
 #include "catalog/ContattiUtente.h"
+#include "catalog/Periferica.h"
 #include "shell/Allarme.h"
 #include "registry/AnagraficaUtenti.h"
 #include "windows/CodaEventi.h"
@@ -172,6 +173,7 @@ AnagraficaUtenti* MDIForm1::apriAnagrafica()
         nuova = new AnagraficaUtenti(m_ctx);
         connect(nuova, &AnagraficaUtenti::apriContatti, this, &MDIForm1::apriContatti);
         connect(nuova, &AnagraficaUtenti::apriRicerca, this, &MDIForm1::apriRicercaCodice);
+        connect(nuova, &AnagraficaUtenti::apriCatalogo, this, &MDIForm1::apriCatalogo);
         return nuova;
     });
     if (nuova)
@@ -203,6 +205,25 @@ void MDIForm1::apriContatti(const QString& codice)
     });
     if (nuova)
         nuova->avvia();
+}
+
+void MDIForm1::mnuPeriferiche()
+{
+    apriCatalogo();
+}
+
+void MDIForm1::apriCatalogo(int posizioneProtocollo, int posizioneTipo)
+{
+    Periferica* nuova = nullptr;
+    riapri(QStringLiteral("Periferica"), [this, &nuova] {
+        nuova = new Periferica(m_ctx);
+        return nuova;
+    });
+    if (!nuova)
+        return;   // the open one refused to close and stays as it was
+    nuova->avvia();
+    if (posizioneTipo >= 0)
+        nuova->mostraTipo(posizioneProtocollo, posizioneTipo);
 }
 
 } // namespace sorvela

@@ -106,15 +106,27 @@ void aggiornaSchema(sqlite3* db, const QString& percorso)
     Istruzione colonna(db, QStringLiteral(
         "SELECT count(*) FROM pragma_table_info('ArchivioEventi') WHERE name = 'Impronta'"));
     colonna.passo();
-    if (sqlite3_column_int(colonna.get(), 0) == 1)
+    const bool conImpronta = sqlite3_column_int(colonna.get(), 0) == 1;
+    Istruzione tabella(db, QStringLiteral(
+        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'IngressiUtente'"));
+    tabella.passo();
+    const bool conIngressi = sqlite3_column_int(tabella.get(), 0) == 1;
+    if (conImpronta && conIngressi)
         return;
     const QString dove = QStringLiteral("aggiornamento di %1").arg(percorso);
     eseguiScript(db, QStringLiteral("BEGIN IMMEDIATE;"), dove);
     try {
-        eseguiScript(db, QStringLiteral(
-            "ALTER TABLE ArchivioEventi ADD COLUMN [Impronta] TEXT;"
-            "CREATE INDEX IF NOT EXISTS [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);"
-            "COMMIT;"), dove);
+        if (!conImpronta)
+            eseguiScript(db, QStringLiteral(
+                "ALTER TABLE ArchivioEventi ADD COLUMN [Impronta] TEXT;"
+                "CREATE INDEX IF NOT EXISTS [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);"), dove);
+        // As in schema.sql: the inputs a subscriber's unit uses.
+        if (!conIngressi)
+            eseguiScript(db, QStringLiteral(
+                "CREATE TABLE IngressiUtente ([Codice periferica] TEXT NOT NULL, [Posizione] INTEGER NOT NULL, "
+                "[Contatore] INTEGER, [CodiceEvento] TEXT, [Zona] TEXT, [DesEvento] TEXT, [TipoEvento] TEXT, "
+                "[Trattamento] TEXT, [Numero] TEXT, PRIMARY KEY ([Codice periferica], [Posizione]));"), dove);
+        eseguiScript(db, QStringLiteral("COMMIT;"), dove);
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);
         throw;
