@@ -1,14 +1,28 @@
 #include "events/ModelloEventi.h"
 
+#include "core/DateItaliane.h"
+#include "events/RiempiCoda.h"
+
 #include <QBrush>
+#include <QDateTime>
 
 namespace sorvela {
 
-ModelloEventi::ModelloEventi(QList<Qt::Alignment> allineamenti, QObject* genitore)
-    : QAbstractTableModel(genitore)
-    , m_allineamenti(std::move(allineamenti))
+QString testoDataOra(const QVariant& v)
 {
+    if (v.isNull())
+        return {};
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return date::mostra(v.toDateTime());
+    const QString t = v.toString();
+    if (auto r = date::mostraTestoDatabase(t))
+        return *r;
+    if (const auto d = date::daDatabaseOra(t))
+        return date::mostra(*d);
+    return t;
 }
+
+ModelloEventi::ModelloEventi(QObject* genitore) : QAbstractTableModel(genitore) {}
 
 void ModelloEventi::imposta(QList<Riga> righe)
 {
@@ -21,7 +35,8 @@ QString ModelloEventi::testo(int riga, int colonna) const
 {
     if (riga < 0 || riga >= m_righe.size())
         return {};
-    return m_righe.at(riga).celle.value(colonna);
+    const Riga& r = m_righe.at(riga);
+    return colonna == 0 ? testoDataOra(r.dataOra) : colonna == 1 ? r.descrizione : QString();
 }
 
 int ModelloEventi::rowCount(const QModelIndex& genitore) const
@@ -31,21 +46,20 @@ int ModelloEventi::rowCount(const QModelIndex& genitore) const
 
 int ModelloEventi::columnCount(const QModelIndex& genitore) const
 {
-    return genitore.isValid() ? 0 : int(m_allineamenti.size());
+    return genitore.isValid() ? 0 : 2;
 }
 
 QVariant ModelloEventi::data(const QModelIndex& indice, int ruolo) const
 {
-    if (!indice.isValid() || indice.row() >= m_righe.size() || indice.column() >= m_allineamenti.size())
+    if (!indice.isValid() || indice.row() >= m_righe.size() || indice.column() >= 2)
         return {};
-    const Riga& r = m_righe.at(indice.row());
     switch (ruolo) {
     case Qt::DisplayRole:
-        return r.celle.value(indice.column());
+        return testo(indice.row(), indice.column());
     case Qt::ForegroundRole:
-        return QBrush(r.colore);
+        return QBrush(coloreEvento(m_righe.at(indice.row()).allarme ? QStringLiteral("Allarme") : QString()));
     case Qt::TextAlignmentRole:
-        return int(m_allineamenti.at(indice.column()));
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
     default:
         return {};
     }

@@ -1,14 +1,15 @@
 #pragma once
-// The rows of an event grid held as plain values behind a QTableView: a
-// subscriber's history runs to tens of thousands of events, which a grid of
-// one widget item per cell fills far too slowly. Read-only; each row has its
-// cells' texts and one text colour (alarms red, the rest blue), each column
-// its alignment.
+// A subscriber's history behind a QTableView: two columns, the event's date
+// and time and its description, each row in its type's colour (alarms red,
+// the rest blue). A history runs to tens of thousands of events, which a grid
+// of one widget item per cell fills far too slowly; here a row is three
+// values sharing the texts read from the database, and a date is put into
+// its Italian form only when the view shows its row.
 
 #include <QAbstractTableModel>
-#include <QColor>
 #include <QList>
-#include <QStringList>
+#include <QString>
+#include <QVariant>
 
 namespace sorvela {
 
@@ -16,15 +17,16 @@ class ModelloEventi : public QAbstractTableModel {
     Q_OBJECT
 public:
     struct Riga {
-        QStringList celle;
-        QColor colore;
+        QVariant dataOra;      // as read: stored text or a date-time
+        QString descrizione;
+        bool allarme = false;
     };
 
-    ModelloEventi(QList<Qt::Alignment> allineamenti, QObject* genitore = nullptr);
+    explicit ModelloEventi(QObject* genitore = nullptr);
 
     // Replaces every row at once (one reset, however many rows).
     void imposta(QList<Riga> righe);
-    // The text of a cell; empty outside the rows.
+    // The text of a cell as shown; empty outside the rows.
     QString testo(int riga, int colonna) const;
 
     int rowCount(const QModelIndex& genitore = {}) const override;
@@ -33,8 +35,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex& indice) const override;
 
 private:
-    QList<Qt::Alignment> m_allineamenti;
     QList<Riga> m_righe;
 };
+
+// [Data e ora] as the operator reads it ("dd/mm/yyyy hh.mm.ss"); a value the
+// store could not read as a date is shown as it is rather than dropped.
+QString testoDataOra(const QVariant& v);
 
 } // namespace sorvela

@@ -26,21 +26,6 @@ QString testo(const QVariant& v)
     return v.isNull() ? QString() : v.toString();
 }
 
-// [Data e ora] as the operator reads it; a value the store could not read as
-// a date is shown as it is rather than dropped.
-QString testoDataOra(const QVariant& v)
-{
-    if (v.isNull())
-        return {};
-    if (v.metaType().id() == QMetaType::QDateTime)
-        return date::mostra(v.toDateTime());
-    if (auto t = date::mostraTestoDatabase(v.toString()))
-        return *t;
-    if (const auto t = date::daDatabaseOra(v.toString()))
-        return date::mostra(*t);
-    return v.toString();
-}
-
 // Writes one cell, reusing the item already there: a refill overwrites rows
 // instead of rebuilding them, so a large queue refills without churn.
 void scriviCella(QTableWidget& g, int riga, int colonna, const QString& t, const QColor& colore,
@@ -130,14 +115,14 @@ void RiempiStorico(store::RecordSet& rs, QTableView& gridStorico, const QFontMet
     const int cTipo = posizione(QStringLiteral("Tipo evento"));
     auto campo = [&rs](int i) { return i >= 0 ? rs.campo(i) : QVariant(); };
     while (!rs.eof()) {
-        righe.append({{testoDataOra(campo(cData)), testo(campo(cDescrizione))}, coloreEvento(testo(campo(cTipo)))});
+        righe.append({campo(cData), testo(campo(cDescrizione)), campo(cTipo).toString() == Allarme});
         if (id)
             id->append(campo(cId).toLongLong());
         rs.moveNext();
     }
     rs.chiudi();
     if (righe.isEmpty())
-        righe.append({{QString(), QString()}, coloreEvento(QString())});
+        righe.append(ModelloEventi::Riga{});
     gridStorico.setColumnWidth(
         1, metriche.horizontalAdvance(QStringLiteral("Esaurimento credito; Batteria scarica; Segnale debole;")));
     gridStorico.setColumnWidth(

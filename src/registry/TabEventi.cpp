@@ -45,9 +45,8 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
 
     m_griglia = metti(new QTableView(storico), 120, 690, 10110, 2205);
     m_griglia->setObjectName(QStringLiteral("gridStorico"));
-    const Qt::Alignment sinistra = Qt::AlignLeft | Qt::AlignVCenter;
-    m_modello = new ModelloEventi({sinistra, sinistra}, m_griglia);
-    m_modello->imposta({{{QString(), QString()}, coloreEvento(QString())}});   // one blank row until a code is read
+    m_modello = new ModelloEventi(m_griglia);
+    m_modello->imposta({ModelloEventi::Riga{}});   // one blank row until a code is read
     m_griglia->setModel(m_modello);
     // The header row carries no headings; the columns speak for themselves.
     m_griglia->horizontalHeader()->hide();

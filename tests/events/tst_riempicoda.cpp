@@ -122,8 +122,8 @@ private slots:
     void historyKeepsOneBlankRowWhenEmpty()
     {
         QTableView g;
-        ModelloEventi modello({Qt::AlignLeft, Qt::AlignLeft});
-        modello.imposta(QList<ModelloEventi::Riga>(4, {{QStringLiteral("vecchio"), QString()}, Qt::black}));
+        ModelloEventi modello;
+        modello.imposta(QList<ModelloEventi::Riga>(4, {QStringLiteral("vecchio"), QString(), true}));
         g.setModel(&modello);
         QList<qint64> id{99};
         auto storico = [&] {
@@ -151,6 +151,16 @@ private slots:
         QCOMPARE(modello.index(0, 1).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
         QCOMPARE(modello.index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255));
         QVERIFY(g.columnWidth(1) > g.fontMetrics().horizontalAdvance("Esaurimento credito; Batteria scarica;"));
+
+        // The history shows the stored text of the time, in the Italian form
+        // when it is a real date and time, as it is otherwise.
+        m_c->db->esegui("UPDATE ArchivioEventi SET [Data e ora] = '2026-03-02T10:05:07' WHERE ID = ?", {a});
+        m_c->db->esegui("UPDATE ArchivioEventi SET [Data e ora] = '2026-02-30 10:05:07' WHERE ID = ?", {b});
+        store::RecordSet rs = m_c->db->apriRecordSet(
+            "SELECT [ID], CAST([Data e ora] AS TEXT) AS [Data e ora], [Descrizione evento], [Tipo evento] "
+            "FROM [DatiUtente Query] WHERE [Codice periferica] = '000001' ORDER BY ID");
+        RiempiStorico(rs, g, g.fontMetrics());
+        QCOMPARE(colonnaStorico(0), (QStringList{"02/03/2026 10.05.07", "2026-02-30 10:05:07"}));
     }
 
     void queueStateCountsOnlyUnarchived()
