@@ -69,8 +69,12 @@ CREATE TABLE ArchivioEventi (
 -- without touching the archive (the rowid inside the index keeps them in ID
 -- order).
 CREATE INDEX [ArchivioEventi Archiviato] ON ArchivioEventi ([Archiviato]);
--- A subscriber's history, newest first, optionally within a date range.
-CREATE INDEX [ArchivioEventi Codice] ON ArchivioEventi ([Codice periferica], [Data e ora]);
+-- A subscriber's history, newest first, optionally within a date range. It
+-- holds everything the history shows (ID for the order within a second, type,
+-- description), so a history is read from the index alone: a subscriber's
+-- events lie scattered over the whole archive, about one to a table page.
+CREATE INDEX [ArchivioEventi Codice] ON ArchivioEventi ([Codice periferica], [Data e ora], [ID], [Tipo evento],
+                                                        [Descrizione evento]);
 -- Every message read is looked up by its identity before it is registered.
 CREATE INDEX [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);
 -- Clean-up by date range and the archive's first date.

@@ -48,6 +48,33 @@ QString mostra(const QDateTime& t)
     return t.toString(QStringLiteral("dd/MM/yyyy HH.mm.ss"));
 }
 
+std::optional<QString> mostraTestoDatabase(const QString& t)
+{
+    if (t.size() != 19 || t.at(4) != u'-' || t.at(7) != u'-' || (t.at(10) != u' ' && t.at(10) != u'T')
+        || t.at(13) != u':' || t.at(16) != u':')
+        return std::nullopt;
+    auto numero = [&t](int da, int n) {
+        int v = 0;
+        for (int i = da; i < da + n; ++i) {
+            if (!t.at(i).isDigit())
+                return -1;
+            v = v * 10 + t.at(i).digitValue();
+        }
+        return v;
+    };
+    if (!QDate::isValid(numero(0, 4), numero(5, 2), numero(8, 2))
+        || !QTime::isValid(numero(11, 2), numero(14, 2), numero(17, 2)))
+        return std::nullopt;
+    QString r(19, Qt::Uninitialized);
+    const QChar* d = t.constData();
+    QChar* o = r.data();
+    // dd/MM/yyyy HH.mm.ss
+    const int da[] = {8, 9, -'/', 5, 6, -'/', 0, 1, 2, 3, -' ', 11, 12, -'.', 14, 15, -'.', 17, 18};
+    for (int i = 0; i < 19; ++i)
+        o[i] = da[i] >= 0 ? d[da[i]] : QChar(char16_t(-da[i]));
+    return r;
+}
+
 QString mostraOra(const QTime& t)
 {
     return t.toString(QStringLiteral("HH.mm.ss"));

@@ -18,6 +18,12 @@ std::optional<QDate> daDatabaseData(const QString& testo); // also accepts a dat
 QString mostra(const QDate& d);            // "02/03/2026"
 QString mostra(const QDateTime& t);        // "02/03/2026 10.05.07"
 QString mostraOra(const QTime& t);         // "10.05.07"
+// A stored date-time text ("2026-03-02 10:05:07", or with "T") shown as
+// "02/03/2026 10.05.07" by moving its digits, without going through a
+// QDateTime: a long history shows tens of thousands of them, and every local
+// QDateTime made costs a look at the time zone. Empty result when the text is
+// not a valid date and time of that form.
+std::optional<QString> mostraTestoDatabase(const QString& testo);
 
 // Reads a date as the operator types it: day/month/year with "/", "-" or "."
 // between the parts, one or two digits for day and month, two or four for the

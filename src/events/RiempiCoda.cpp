@@ -1,6 +1,7 @@
 #include "events/RiempiCoda.h"
 
 #include "core/DateItaliane.h"
+#include "events/ModelloEventi.h"
 #include "platform/Contesto.h"
 #include "platform/Twips.h"
 #include "store/Database.h"
@@ -8,6 +9,7 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QTableView>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -22,19 +24,6 @@ const QString Allarme = QStringLiteral("Allarme");
 QString testo(const QVariant& v)
 {
     return v.isNull() ? QString() : v.toString();
-}
-
-// [Data e ora] as the operator reads it; a value the store could not read as
-// a date is shown as it is rather than dropped.
-QString testoDataOra(const QVariant& v)
-{
-    if (v.isNull())
-        return {};
-    if (v.metaType().id() == QMetaType::QDateTime)
-        return date::mostra(v.toDateTime());
-    if (const auto t = date::daDatabaseOra(v.toString()))
-        return date::mostra(*t);
-    return v.toString();
 }
 
 // Writes one cell, reusing the item already there: a refill overwrites rows
@@ -100,51 +89,57 @@ qint64 RiempiCoda(store::RecordSet& rs, QTableWidget& Coda, Contesto& ctx)
     return ultimoId;
 }
 
-void RiempiStorico(store::RecordSet& rs, QTableWidget& gridStorico, const QFontMetrics& metriche)
+void RiempiStorico(store::RecordSet& rs, QTableView& gridStorico, const QFontMetrics& metriche, QList<qint64>* id)
 {
-    // Keep at most one data row, then blank everything, headings included.
-    while (gridStorico.rowCount() >= 2)
-        gridStorico.removeRow(0);
-    for (int c = 0; c < gridStorico.columnCount(); ++c) {
-        if (QTableWidgetItem* h = gridStorico.horizontalHeaderItem(c))
-            h->setText(QString());
-        for (int r = 0; r < gridStorico.rowCount(); ++r) {
-            if (QTableWidgetItem* it = gridStorico.item(r, c))
-                it->setText(QString());
-        }
-    }
-    if (gridStorico.rowCount() < 1)
-        gridStorico.setRowCount(1);
-    if (gridStorico.columnCount() < 2)
-        gridStorico.setColumnCount(2);
-
+    auto* modello = qobject_cast<ModelloEventi*>(gridStorico.model());
+    Q_ASSERT(modello);
+    if (id)
+        id->clear();
+    // The rows are gathered first and handed to the grid in one go: the view
+    // lays out once, not once per event.
+    QList<ModelloEventi::Riga> righe;
     if (rs.recordCount() >= 1)
         rs.moveFirst();
+    // Fields found by name once, then read by position for every row.
+    const QStringList nomi = rs.nomiCampi();
+    auto posizione = [&nomi](const QString& nome) {
+        for (int i = 0; i < nomi.size(); ++i) {
+            if (nomi.at(i).compare(nome, Qt::CaseInsensitive) == 0)
+                return i;
+        }
+        return -1;
+    };
+    const int cId = posizione(QStringLiteral("ID"));
+    const int cData = posizione(QStringLiteral("Data e ora"));
+    const int cDescrizione = posizione(QStringLiteral("Descrizione evento"));
+    const int cTipo = posizione(QStringLiteral("Tipo evento"));
+    auto campo = [&rs](int i) { return i >= 0 ? rs.campo(i) : QVariant(); };
+    while (!rs.eof()) {
+        righe.append({campo(cData), testo(campo(cDescrizione)), campo(cTipo).toString() == Allarme});
+        if (id)
+            id->append(campo(cId).toLongLong());
+        rs.moveNext();
+    }
+    rs.chiudi();
+    if (righe.isEmpty())
+        righe.append(ModelloEventi::Riga{});
     gridStorico.setColumnWidth(
         1, metriche.horizontalAdvance(QStringLiteral("Esaurimento credito; Batteria scarica; Segnale debole;")));
     gridStorico.setColumnWidth(
         0, metriche.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + twips::inPixel(120));
-
-    int riga = 0;
-    while (!rs.eof()) {
-        const QColor colore = coloreEvento(testo(rs.campo(QStringLiteral("Tipo evento"))));
-        if (gridStorico.rowCount() < riga + 1)
-            gridStorico.setRowCount(riga + 1);
-        scriviCella(gridStorico, riga, 1, testo(rs.campo(QStringLiteral("Descrizione evento"))), colore);
-        scriviCella(gridStorico, riga, 0, testoDataOra(rs.campo(QStringLiteral("Data e ora"))), colore);
-        ++riga;
-        rs.moveNext();
-    }
-    rs.chiudi();
+    modello->imposta(std::move(righe));
 }
 
 StatoCoda LeggiStatoCoda(store::Database& db)
 {
-    // One aggregate over the view instead of walking a record set: the view's
-    // filter on [Archiviato] runs on its index, so only the queued events are
-    // touched however large the archive grows.
-    store::RecordSet rs = db.apriRecordSet(
-        QStringLiteral("SELECT count(*) AS n, coalesce(max([ID]), 0) AS ultimo FROM [Coda Query]"));
+    // One aggregate instead of walking a record set, and on the events
+    // themselves rather than through `Coda Query`: the view's left join on
+    // the subscriber's key can neither add nor drop a row, so it has the same
+    // rows as the unarchived events, and these are counted on the index of
+    // [Archiviato] alone (its entries carry the ID) without reading a single
+    // event or subscriber, however large either table grows.
+    store::RecordSet rs = db.apriRecordSet(QStringLiteral(
+        "SELECT count(*) AS n, coalesce(max([ID]), 0) AS ultimo FROM ArchivioEventi WHERE [Archiviato] = 0"));
     StatoCoda s;
     if (!rs.eof()) {
         s.conteggio = rs.campo(0).toInt();

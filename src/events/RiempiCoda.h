@@ -4,14 +4,17 @@
 // type, plus the two questions the console asks the queue every second and
 // when the operator archives it.
 //
-// Grids are QTableWidgets whose horizontal header stands for the fixed header
-// row: grid row k (k >= 1) is table row k - 1.
+// The queue is a QTableWidget whose horizontal header stands for the fixed
+// header row: grid row k (k >= 1) is table row k - 1. The history is a
+// QTableView over a ModelloEventi, since it may hold tens of thousands of rows.
 
 #include <QColor>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
 class QFontMetrics;
+class QTableView;
 class QTableWidget;
 
 namespace sorvela {
@@ -34,9 +37,13 @@ QString nomeUtente(const store::RecordSet& rs);
 qint64 RiempiCoda(store::RecordSet& rs, QTableWidget& Coda, Contesto& ctx);
 
 // Fills a subscriber's history from a record set of that subscriber's events
-// ([Data e ora], [Descrizione evento], [Tipo evento]) and closes the set.
-// Column widths come from `metriche`, the subscriber window's font.
-void RiempiStorico(store::RecordSet& rs, QTableWidget& gridStorico, const QFontMetrics& metriche);
+// ([Data e ora], [Descrizione evento], [Tipo evento], and [ID] when `id` is
+// given, which then receives each row's event ID) and closes the set. The
+// grid's model must be a ModelloEventi of two columns; every row is replaced,
+// and an empty history leaves one blank row. Column widths come from
+// `metriche`, the subscriber window's font.
+void RiempiStorico(store::RecordSet& rs, QTableView& gridStorico, const QFontMetrics& metriche,
+                   QList<qint64>* id = nullptr);
 
 // What the queue holds right now: how many unarchived events and the highest
 // of their IDs. Reads only the unarchived part of the archive (an index

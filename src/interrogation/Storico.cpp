@@ -10,8 +10,10 @@ namespace sorvela {
 
 store::RecordSet ApriStorico(store::Database& db, const QString& codice, const QString& dal, const QString& al)
 {
-    QString sql = QStringLiteral("SELECT [ID], [Data e ora], [Descrizione evento], [Tipo evento] "
-                                 "FROM [DatiUtente Query] WHERE [Codice periferica] = ?");
+    // [Data e ora] as its stored text: shown as it is, it needs no local
+    // time conversion per row.
+    QString sql = QStringLiteral("SELECT [ID], CAST([Data e ora] AS TEXT) AS [Data e ora], [Descrizione evento], "
+                                 "[Tipo evento] FROM [DatiUtente Query] WHERE [Codice periferica] = ?");
     QVariantList parametri{codice};
     // The stored times are "YYYY-MM-DD HH:MM:SS" text: a day's events lie
     // from its date up to (not including) the next day's, which compares on
@@ -24,7 +26,8 @@ store::RecordSet ApriStorico(store::Database& db, const QString& codice, const Q
         sql += QStringLiteral(" AND [Data e ora] < ?");
         parametri << a->addDays(1);
     }
-    sql += QStringLiteral(" ORDER BY [Data e ora] DESC, [ID] DESC");
+    // Ordered by the stored column, which the history index holds in order.
+    sql += QStringLiteral(" ORDER BY [DatiUtente Query].[Data e ora] DESC, [ID] DESC");
     return db.apriRecordSet(sql, parametri);
 }
 

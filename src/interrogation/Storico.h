@@ -9,8 +9,9 @@ namespace sorvela {
 namespace store { class Database; class RecordSet; }
 
 // The events of `codice` from `[DatiUtente Query]`, newest first (events of
-// the same second by their ID, newest first), with `[ID]`, `[Data e ora]`,
-// `[Descrizione evento]` and `[Tipo evento]`. `dal` and `al` are the range
+// the same second by their ID, newest first), with `[ID]`, `[Data e ora]`
+// (its stored text, "YYYY-MM-DD HH:MM:SS"), `[Descrizione evento]` and
+// `[Tipo evento]`. `dal` and `al` are the range
 // fields as typed ("dd/mm/yyyy"): each bounds the range by whole days when it
 // is a valid date and is ignored otherwise. Throws store::ErroreDatabase.
 store::RecordSet ApriStorico(store::Database& db, const QString& codice, const QString& dal, const QString& al);

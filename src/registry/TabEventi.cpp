@@ -1,5 +1,6 @@
 #include "registry/TabEventi.h"
 
+#include "events/ModelloEventi.h"
 #include "events/RiempiCoda.h"
 #include "interrogation/Interrogazione.h"
 #include "interrogation/StampaStorico.h"
@@ -15,7 +16,7 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace sorvela::registry {
 
@@ -42,8 +43,11 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     auto* stampa = pulsante(storico, "cmdStampa", QStringLiteral("Stampa"), 4860, y - 30, 1050);
     auto* interroga = pulsante(storico, "cmdInterroga", QStringLiteral("Interroga adesso"), 8100, y - 30, 2100);
 
-    m_griglia = metti(new QTableWidget(1, 2, storico), 120, 690, 10110, 2205);
+    m_griglia = metti(new QTableView(storico), 120, 690, 10110, 2205);
     m_griglia->setObjectName(QStringLiteral("gridStorico"));
+    m_modello = new ModelloEventi(m_griglia);
+    m_modello->imposta({ModelloEventi::Riga{}});   // one blank row until a code is read
+    m_griglia->setModel(m_modello);
     // The header row carries no headings; the columns speak for themselves.
     m_griglia->horizontalHeader()->hide();
     m_griglia->verticalHeader()->hide();
@@ -55,6 +59,9 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     // One line of text a row, as many rows as the frame holds.
     m_griglia->verticalHeader()->setMinimumSectionSize(1);
     m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + twips::inPixel(60));
+    // Every row is as high as the default: no row has to be measured, which
+    // keeps a history of tens of thousands of rows quick to show.
+    m_griglia->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_griglia->viewport()->installEventFilter(this);
     m_griglia->installEventFilter(this);
 
@@ -83,9 +90,7 @@ void TabEventi::ricarica()
     m_id.clear();
     try {
         store::RecordSet rs = ApriStorico(*m_ctx.db, codice, m_dal->text(), m_al->text());
-        for (; !rs.eof(); rs.moveNext())
-            m_id << rs.campo(QStringLiteral("ID")).toLongLong();
-        RiempiStorico(rs, *m_griglia, QFontMetrics(m_finestra.font()));
+        RiempiStorico(rs, *m_griglia, QFontMetrics(m_finestra.font()), &m_id);
     } catch (const store::ErroreDatabase& e) {
         m_id.clear();
         m_ctx.messaggi->avvisa(Icona::Errore,
@@ -97,7 +102,7 @@ void TabEventi::ricarica()
 
 void TabEventi::mostraMessaggio()
 {
-    const int riga = m_griglia->currentRow();
+    const int riga = m_griglia->currentIndex().row();
     QString testo;
     if (riga >= 0 && riga < m_id.size()) {
         try {
@@ -123,12 +128,11 @@ void TabEventi::Stampa()
     if (auto* r = m_finestra.findChild<QLineEdit*>(QStringLiteral("RagSociale")))
         intestazione.ragioneSociale = r->text();
     QList<QStringList> righe;
-    for (int r = 0; r < m_griglia->rowCount(); ++r) {
+    for (int r = 0; r < m_modello->rowCount(); ++r) {
         QStringList celle;
         bool vuota = true;
-        for (int c = 0; c < m_griglia->columnCount(); ++c) {
-            const QTableWidgetItem* it = m_griglia->item(r, c);
-            celle << (it ? it->text() : QString());
+        for (int c = 0; c < m_modello->columnCount(); ++c) {
+            celle << m_modello->testo(r, c);
             vuota = vuota && celle.last().isEmpty();
         }
         // The blank row an empty history keeps is not an event.

@@ -17,12 +17,13 @@
 
 class QLineEdit;
 class QPlainTextEdit;
-class QTableWidget;
+class QTableView;
 
 namespace sorvela {
 
 struct Contesto;
 class AnagraficaUtenti;
+class ModelloEventi;
 
 namespace registry {
 
@@ -38,7 +39,7 @@ public:
     // "Interroga adesso": calls the unit, then shows this tab.
     void interroga();
 
-    QTableWidget* gridStorico() const { return m_griglia; }
+    QTableView* gridStorico() const { return m_griglia; }
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -50,7 +51,8 @@ private:
     AnagraficaUtenti& m_finestra;
     QLineEdit* m_dal = nullptr;
     QLineEdit* m_al = nullptr;
-    QTableWidget* m_griglia = nullptr;
+    QTableView* m_griglia = nullptr;
+    ModelloEventi* m_modello = nullptr;
     QPlainTextEdit* m_messaggio = nullptr;
     // Event ID of each grid row: the message of a row is looked up by its
     // event, not by its time, which two events may share.

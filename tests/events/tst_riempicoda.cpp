@@ -5,11 +5,13 @@
 
 #include "eventi_aiuto.h"
 
+#include "events/ModelloEventi.h"
 #include "events/RiempiCoda.h"
 #include "store/RecordSet.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -119,26 +121,46 @@ private slots:
 
     void historyKeepsOneBlankRowWhenEmpty()
     {
-        QTableWidget g(4, 2);
-        g.setHorizontalHeaderLabels({"Data", "Descrizione"});
-        for (int r = 0; r < 4; ++r)
-            g.setItem(r, 0, new QTableWidgetItem(QStringLiteral("vecchio")));
+        QTableView g;
+        ModelloEventi modello;
+        modello.imposta(QList<ModelloEventi::Riga>(4, {QStringLiteral("vecchio"), QString(), true}));
+        g.setModel(&modello);
+        QList<qint64> id{99};
         auto storico = [&] {
-            store::RecordSet rs = m_c->db->apriRecordSet("SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = '000001'");
-            RiempiStorico(rs, g, g.fontMetrics());
+            store::RecordSet rs = m_c->db->apriRecordSet(
+                "SELECT * FROM [DatiUtente Query] WHERE [Codice periferica] = '000001' ORDER BY ID");
+            RiempiStorico(rs, g, g.fontMetrics(), &id);
+            QVERIFY(!rs.aperto());
+        };
+        auto colonnaStorico = [&](int c) {
+            QStringList t;
+            for (int r = 0; r < modello.rowCount(); ++r)
+                t << modello.testo(r, c);
+            return t;
         };
         storico();
-        QCOMPARE(g.rowCount(), 1);
-        QCOMPARE(colonna(g, 0), QStringList{""});
-        QCOMPARE(g.horizontalHeaderItem(0)->text(), QString());
+        QCOMPARE(colonnaStorico(0), QStringList{""});
+        QCOMPARE(id, QList<qint64>{});
 
-        evento("000001", "Allarme", QStringLiteral("Batteria scarica;"));
-        evento("000001", "Test", QStringLiteral("Test periodico"));
+        const qint64 a = evento("000001", "Allarme", QStringLiteral("Batteria scarica;"));
+        const qint64 b = evento("000001", "Test", QStringLiteral("Test periodico"));
+        evento("000002", "Test", QStringLiteral("di un altro"));
         storico();
-        QCOMPARE(colonna(g, 1), (QStringList{"Batteria scarica;", "Test periodico"}));
-        QCOMPARE(g.item(0, 1)->foreground().color(), QColor(255, 0, 0));
-        QCOMPARE(g.item(1, 0)->foreground().color(), QColor(0, 0, 255));
+        QCOMPARE(colonnaStorico(1), (QStringList{"Batteria scarica;", "Test periodico"}));
+        QCOMPARE(id, (QList<qint64>{a, b}));
+        QCOMPARE(modello.index(0, 1).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+        QCOMPARE(modello.index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 0, 255));
         QVERIFY(g.columnWidth(1) > g.fontMetrics().horizontalAdvance("Esaurimento credito; Batteria scarica;"));
+
+        // The history shows the stored text of the time, in the Italian form
+        // when it is a real date and time, as it is otherwise.
+        m_c->db->esegui("UPDATE ArchivioEventi SET [Data e ora] = '2026-03-02T10:05:07' WHERE ID = ?", {a});
+        m_c->db->esegui("UPDATE ArchivioEventi SET [Data e ora] = '2026-02-30 10:05:07' WHERE ID = ?", {b});
+        store::RecordSet rs = m_c->db->apriRecordSet(
+            "SELECT [ID], CAST([Data e ora] AS TEXT) AS [Data e ora], [Descrizione evento], [Tipo evento] "
+            "FROM [DatiUtente Query] WHERE [Codice periferica] = '000001' ORDER BY ID");
+        RiempiStorico(rs, g, g.fontMetrics());
+        QCOMPARE(colonnaStorico(0), (QStringList{"02/03/2026 10.05.07", "2026-02-30 10:05:07"}));
     }
 
     void queueStateCountsOnlyUnarchived()

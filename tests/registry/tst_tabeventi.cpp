@@ -13,7 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 
 using namespace sorvela;
 using comune::tasti;
@@ -91,12 +91,18 @@ struct Banco : comune::Banco {
         return x;
     }
     QTabWidget* schede() const { return c<QTabWidget>("SSTab1"); }
-    QTableWidget* griglia() const { return c<QTableWidget>("gridStorico"); }
+    QTableView* griglia() const { return c<QTableView>("gridStorico"); }
+    int righe() const { return griglia()->model()->rowCount(); }
+    QString cella(int r, int col) const { return griglia()->model()->index(r, col).data().toString(); }
+    QColor colore(int r, int col) const
+    {
+        return griglia()->model()->index(r, col).data(Qt::ForegroundRole).value<QBrush>().color();
+    }
     QStringList date() const
     {
         QStringList r;
-        for (int i = 0; i < griglia()->rowCount(); ++i)
-            r << (griglia()->item(i, 0) ? griglia()->item(i, 0)->text() : QString());
+        for (int i = 0; i < righe(); ++i)
+            r << cella(i, 0);
         return r;
     }
     void rilascia(int riga)
@@ -120,8 +126,8 @@ private slots:
     {
         Banco b;
         QCOMPARE(b.date(), (QStringList{"02/03/2026 10.00.00", "02/03/2026 10.00.00", "01/03/2026 09.00.00"}));
-        QCOMPARE(b.griglia()->item(0, 1)->foreground().color(), QColor(255, 0, 0));
-        QCOMPARE(b.griglia()->item(1, 1)->foreground().color(), QColor(0, 0, 255));
+        QCOMPARE(b.colore(0, 1), QColor(255, 0, 0));
+        QCOMPARE(b.colore(1, 1), QColor(0, 0, 255));
 
         // Two events of the same second, each with its own text.
         QCOMPARE(b.messaggio(), "<nascosto>");
@@ -186,8 +192,8 @@ private slots:
             QSKIP("pdftotext (poppler-utils) is not installed");
 
         QStringList attese{"Periferica", "000001", "Mario", "Rossi", "Ferramenta", "Rossi"};
-        for (int r = 0; r < b.griglia()->rowCount(); ++r)
-            attese << "*" << (b.griglia()->item(r, 0)->text() + ' ' + b.griglia()->item(r, 1)->text()).split(' ');
+        for (int r = 0; r < b.righe(); ++r)
+            attese << "*" << (b.cella(r, 0) + ' ' + b.cella(r, 1)).split(' ');
         QStringList stampate;
         int righe = 0;
         double y = -1;
@@ -200,7 +206,7 @@ private slots:
         }
         // Every word whole and in its place, and the long entries wrapped.
         QCOMPARE(stampate, attese);
-        QVERIFY(righe > 3 + b.griglia()->rowCount());
+        QVERIFY(righe > 3 + b.righe());
     }
 };
 

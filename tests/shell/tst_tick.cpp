@@ -134,7 +134,9 @@ private slots:
     {
         Console c;
         c.finestra.Timer1()->start(1h);
+        // The count reads the events, the fill the view: both go.
         c.ctx.db->esegui("DROP VIEW [Coda Query]");
+        c.ctx.db->esegui("DROP TABLE ArchivioEventi");
         c.secondi(3);
         QCOMPARE(c.msg.voci().size(), 1);
         QCOMPARE(c.pannello(4), "10.00.03");
