@@ -5,6 +5,7 @@
 #include "platform/Twips.h"
 #include "store/Database.h"
 #include "windows/Cornice.h"
+#include "windows/EditorCella.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -481,47 +482,16 @@ void Periferica::apriCella(int riga, int colonna)
 
 void Periferica::segui()
 {
-    QWidget* e = editor(m_colonna);
-    if (!e)
-        return;
-    const QRect cella = m_griglia->visualRect(m_griglia->model()->index(m_riga, m_colonna));
-    if (cella.isEmpty() || !m_griglia->viewport()->rect().intersects(cella)) {
-        e->hide();
-        m_ssCommand1->hide();
-        return;
-    }
-    if (m_colonna == 0) {
-        const int pulsantino = twips::inPixel(LarghezzaPulsantino);
-        const QRect testo(cella.left(), cella.top(), std::max(1, cella.width() - pulsantino), cella.height());
-        if (m_text1->geometry() != testo)
-            m_text1->setGeometry(testo);
-        const QRect p(testo.right() + 1, cella.top(), pulsantino, cella.height());
-        if (m_ssCommand1->geometry() != p)
-            m_ssCommand1->setGeometry(p);
-        m_ssCommand1->show();
-        m_ssCommand1->raise();
-    } else if (e->geometry() != cella) {
-        e->setGeometry(cella);
-    }
-    e->show();
-    e->raise();
+    if (QWidget* e = editor(m_colonna))
+        cella::posaEditor(m_griglia, m_riga, m_colonna, e, m_colonna == 0 ? m_ssCommand1 : nullptr,
+                          twips::inPixel(LarghezzaPulsantino));
 }
 
 void Periferica::scriviCella(const QString& testo)
 {
-    if (m_colonna < 0 || m_riga < 0 || m_riga >= m_griglia->rowCount())
-        return;
-    QTableWidgetItem* cella = m_griglia->item(m_riga, m_colonna);
-    if (!cella) {
-        cella = new QTableWidgetItem;
-        if (m_colonna != 2)
-            cella->setTextAlignment(Qt::AlignCenter);
-        m_griglia->setItem(m_riga, m_colonna, cella);
-    }
-    if (cella->text() == testo)
-        return;
-    cella->setText(testo);
-    m_modificato = true;
+    // Only the description is left-aligned.
+    if (cella::scriviCella(m_griglia, m_riga, m_colonna, testo, m_colonna != 2))
+        m_modificato = true;
 }
 
 void Periferica::scegliVoce(QComboBox* lista, int voce)

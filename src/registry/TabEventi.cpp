@@ -11,6 +11,7 @@
 #include "registry/Disposizione.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
+#include "windows/Elenco.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -50,18 +51,10 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     m_griglia->setModel(m_modello);
     // The header row carries no headings; the columns speak for themselves.
     m_griglia->horizontalHeader()->hide();
-    m_griglia->verticalHeader()->hide();
     m_griglia->horizontalHeader()->setStretchLastSection(true);
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_griglia->setWordWrap(false);
-    // One line of text a row, as many rows as the frame holds.
-    m_griglia->verticalHeader()->setMinimumSectionSize(1);
-    m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + twips::inPixel(60));
-    // Every row is as high as the default: no row has to be measured, which
-    // keeps a history of tens of thousands of rows quick to show.
-    m_griglia->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // As many rows as the frame holds, none measured: a history of tens of
+    // thousands of rows shows at once.
+    preparaElenco(m_griglia, twips::inPixel(60));
     m_griglia->viewport()->installEventFilter(this);
     m_griglia->installEventFilter(this);
 

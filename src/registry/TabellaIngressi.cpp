@@ -6,6 +6,7 @@
 #include "registry/AnagraficaUtenti.h"
 #include "registry/Disposizione.h"
 #include "store/Database.h"
+#include "windows/EditorCella.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -339,51 +340,23 @@ void TabellaIngressi::segui()
     if (!e)
         return;
     QPushButton* pulsantino = m_colonna == 1 ? m_ssCommand4 : m_colonna == 6 ? m_ssCommand6 : nullptr;
-    const QRect cella = m_griglia->visualRect(m_griglia->model()->index(m_riga, m_colonna));
-    if (cella.isEmpty() || !m_griglia->viewport()->rect().intersects(cella)) {
-        e->hide();
-        if (pulsantino)
-            pulsantino->hide();
-        return;
+    const QRect dove = cella::posaEditor(m_griglia, m_riga, m_colonna, e, pulsantino,
+                                         twips::inPixel(LarghezzaPulsantino));
+    if (m_colonna == 0 && !dove.isEmpty()) {
+        // The tick box sits in the middle of the panel laid over the cell.
+        const QSize s = m_check1->sizeHint();
+        const QRect centro((dove.width() - s.width()) / 2, (dove.height() - s.height()) / 2, s.width(), s.height());
+        if (m_check1->geometry() != centro)
+            m_check1->setGeometry(centro);
     }
-    QRect dove = cella;
-    if (pulsantino) {
-        const int largo = twips::inPixel(LarghezzaPulsantino);
-        dove.setWidth(std::max(1, cella.width() - largo));
-        const QRect p(dove.right() + 1, cella.top(), largo, cella.height());
-        if (pulsantino->geometry() != p)
-            pulsantino->setGeometry(p);
-        pulsantino->show();
-        pulsantino->raise();
-    }
-    if (e->geometry() != dove) {
-        e->setGeometry(dove);
-        if (m_colonna == 0) {
-            const QSize s = m_check1->sizeHint();
-            m_check1->setGeometry((dove.width() - s.width()) / 2, (dove.height() - s.height()) / 2, s.width(),
-                                  s.height());
-        }
-    }
-    e->show();
-    e->raise();
 }
 
 void TabellaIngressi::scriviCella(const QString& testo)
 {
-    if (m_colonna < 0 || m_riga < 0 || m_riga >= m_griglia->rowCount())
-        return;
-    QTableWidgetItem* cella = m_griglia->item(m_riga, m_colonna);
-    if (!cella) {
-        cella = new QTableWidgetItem;
-        if (m_colonna != 3)
-            cella->setTextAlignment(Qt::AlignCenter);
-        m_griglia->setItem(m_riga, m_colonna, cella);
-    }
-    if (cella->text() == testo)
-        return;
-    cella->setText(testo);
     // The rows in use are kept with the record: an edit is a change of it.
-    m_finestra.segnaModificato();
+    // Only the description is left-aligned.
+    if (cella::scriviCella(m_griglia, m_riga, m_colonna, testo, m_colonna != 3))
+        m_finestra.segnaModificato();
 }
 
 void TabellaIngressi::segnaUso(bool si)

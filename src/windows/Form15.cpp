@@ -3,6 +3,7 @@
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "store/Database.h"
+#include "windows/Elenco.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -40,12 +41,7 @@ Form15::Form15(Contesto& ctx, QWidget* genitore)
     m_griglia = new QTableView(utenti);
     m_griglia->setObjectName(QStringLiteral("DBGrid1"));
     m_griglia->setModel(m_modello);
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_griglia->setWordWrap(false);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + 6);
+    preparaElenco(m_griglia);
     m_griglia->horizontalHeader()->setSectionsClickable(true);
     m_griglia->horizontalHeader()->setSortIndicatorShown(true);
     m_griglia->horizontalHeader()->setHighlightSections(false);

@@ -6,6 +6,7 @@
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "store/Database.h"
+#include "windows/Elenco.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -152,12 +153,7 @@ void Form7::costruisci()
     m_griglia = new QTableView(this);
     m_griglia->setObjectName(QStringLiteral("gridArchivio"));
     m_griglia->setModel(m_modello);
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_griglia->setWordWrap(false);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setDefaultSectionSize(m_griglia->fontMetrics().height() + 6);
+    preparaElenco(m_griglia);
     m_griglia->horizontalHeader()->setHighlightSections(false);
     // The description takes the room left; the other columns fit their texts.
     m_griglia->horizontalHeader()->setSectionResizeMode(ModelloArchivio::Descrizione, QHeaderView::Stretch);
