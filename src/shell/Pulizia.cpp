@@ -3,7 +3,6 @@
 #include "core/DateItaliane.h"
 #include "store/Database.h"
 
-#include <QStringList>
 #include <QVariantList>
 
 namespace sorvela::pulizia {
@@ -12,38 +11,37 @@ namespace {
 
 // Dates are stored as ISO text, so a day range is a text range on the
 // indexed column: from the first instant of `dal` up to (not including) the
-// day after `al`.
-QString condizione(const Intervallo& i, QVariantList& parametri)
+// day after `al`. An open end is a bound every stored date passes. Without
+// any bound, every event counts, one without a date too.
+bool limitato(const Intervallo& i)
 {
-    QStringList parti;
-    if (i.dal) {
-        parti << QStringLiteral("[Data e ora] >= ?");
-        parametri << date::perDatabase(*i.dal);
-    }
-    if (i.al) {
-        parti << QStringLiteral("[Data e ora] < ?");
-        parametri << date::perDatabase(i.al->addDays(1));
-    }
-    if (parti.isEmpty())
-        return {};
-    return QStringLiteral(" WHERE ") + parti.join(QStringLiteral(" AND "));
+    return i.dal || i.al;
+}
+
+QVariantList limiti(const Intervallo& i)
+{
+    return {i.dal ? date::perDatabase(*i.dal) : QStringLiteral("0000-00-00"),
+            i.al ? date::perDatabase(i.al->addDays(1)) : QStringLiteral("9999-99-99")};
 }
 
 } // namespace
 
 qint64 contaEventi(store::Database& db, const Intervallo& i)
 {
-    QVariantList p;
-    const QString dove = condizione(i, p);
-    return db.valore(QStringLiteral("SELECT COUNT(*) FROM ArchivioEventi") + dove, p).toLongLong();
+    if (!limitato(i))
+        return db.valore(QStringLiteral("SELECT COUNT(*) FROM ArchivioEventi")).toLongLong();
+    return db.valore(QStringLiteral("SELECT COUNT(*) FROM ArchivioEventi WHERE [Data e ora] >= ? AND [Data e ora] < ?"),
+                     limiti(i))
+        .toLongLong();
 }
 
 qint64 cancellaEventi(store::Database& db, const Intervallo& i)
 {
-    QVariantList p;
-    const QString dove = condizione(i, p);
     store::Transazione t(db);
-    db.esegui(QStringLiteral("DELETE FROM ArchivioEventi") + dove, p);
+    if (limitato(i))
+        db.esegui(QStringLiteral("DELETE FROM ArchivioEventi WHERE [Data e ora] >= ? AND [Data e ora] < ?"), limiti(i));
+    else
+        db.esegui(QStringLiteral("DELETE FROM ArchivioEventi"));
     const qint64 n = db.righeModificate();
     t.conferma();
     return n;
