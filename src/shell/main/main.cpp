@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -19,6 +20,12 @@ using namespace sorvela;
 
 int main(int argc, char* argv[])
 {
+    // A write past the file size limit (a quota, a limit set by whoever
+    // started the console) must fail with EFBIG, which SQLite reports as a
+    // full disk and the console tells, rather than end the console on the
+    // spot with its alarms unread.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     const OpzioniAvvio opzioni = leggiOpzioni(argc, argv);
     if (opzioni.esci)
         return opzioni.codiceUscita;
