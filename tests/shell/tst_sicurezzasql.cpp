@@ -10,6 +10,7 @@
 #include "comune/Banco.h"
 #include "registry/AnagraficaUtenti.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -46,8 +47,9 @@ void confronta(QStringList& diversi, const QString& dove, const QString& letto, 
         diversi << dove + QStringLiteral(": ") + letto;
 }
 
-// The subscriber window: every text column shown and saved whole, and the
-// note typed as far as its field takes it.
+// The subscriber window: every text column shown and saved whole (the unit
+// type too, a name from the type table), and the note typed as far as its
+// field takes it.
 QStringList anagrafica(comune::Banco& b, QMdiArea& area, const QString& valore)
 {
     const QList<std::pair<QString, QString>> campi{
@@ -55,7 +57,8 @@ QStringList anagrafica(comune::Banco& b, QMdiArea& area, const QString& valore)
         {"Provincia", "Provincia"}, {"Cap", "Cap"}, {"PSTN", "Telefono PSTN"}, {"GSMFonia", "Telefono GSM fonia"},
         {"GSMDati", "Telefono GSM dati"}, {"Installatore", "Installatore"}, {"TelInstallatore", "Telefono installatore"},
     };
-    b.db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente]) VALUES ('000001', 1)");
+    b.db->esegui("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo, Tabella) VALUES (1, ?, 'Alfa')", {valore});
+    b.db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], Modello) VALUES ('000001', 1, ?)", {valore});
     for (const auto& [_, colonna] : campi) // the names are this test's own
         b.db->esegui(QStringLiteral("UPDATE DatiUtente SET [%1] = ?").arg(colonna), {valore});
     const QString nota = valore.left(50);
@@ -73,6 +76,7 @@ QStringList anagrafica(comune::Banco& b, QMdiArea& area, const QString& valore)
     AnagraficaUtenti* w = apri();
     for (const auto& [nome, _] : campi)
         confronta(diversi, "shown " + nome, controllo(w, nome)->text(), valore);
+    confronta(diversi, "shown Periferiche", controllo<QComboBox>(w, "Periferiche")->currentText(), valore);
     QLineEdit* note = controllo(w, "Note");
     QTest::mouseClick(note, Qt::LeftButton);
     note->selectAll();
@@ -82,6 +86,9 @@ QStringList anagrafica(comune::Banco& b, QMdiArea& area, const QString& valore)
         confronta(diversi, "stored " + colonna,
                   b.db->valore(QStringLiteral("SELECT [%1] FROM DatiUtente").arg(colonna)).toString(), valore);
     confronta(diversi, "stored Note", b.db->valore("SELECT Note FROM DatiUtente").toString(), nota);
+    confronta(diversi, "stored Modello", b.db->valore("SELECT Modello FROM DatiUtente").toString(), valore);
+    confronta(diversi, "types", b.db->valore("SELECT group_concat(PerifericaTipo, '|') FROM TipoPeriferica").toString(),
+              valore);
     area.closeAllSubWindows();
     w = apri();
     confronta(diversi, "shown again Note", controllo(w, "Note")->text(), nota);
@@ -159,8 +166,7 @@ private slots:
         area.show();
         QVERIFY(QTest::qWaitForWindowActive(&area));
         const QStringList diversi = finestre()[finestra].giro(b, area, valore);
-        QVERIFY2(diversi.isEmpty(), qPrintable(diversi.join('\n')));
-        QVERIFY2(b.msg.voci().isEmpty(), qPrintable(b.msg.testi().join('\n')));
+        QVERIFY2(diversi.isEmpty() && b.msg.voci().isEmpty(), qPrintable((diversi + b.msg.testi()).join('\n')));
         QCOMPARE(b.conta("SELECT count(*) FROM sqlite_master WHERE name = 'DatiUtente'"), 1);
     }
 };
