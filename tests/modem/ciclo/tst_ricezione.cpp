@@ -141,10 +141,13 @@ private slots:
         timer1.start(1000);
 
         // Another program holds the archive for 15 s while three alarms arrive.
+        // (Interactive, so that its output is not held back until it ends.)
         QProcess altro;
-        altro.start("sqlite3", {b.cartella.filePath("Sorvela.db")});
-        altro.write("BEGIN EXCLUSIVE;\nSELECT 'preso';\n");
-        QTRY_VERIFY_WITH_TIMEOUT((altro.waitForReadyRead(100), altro.readAll().contains("preso")), 5000);
+        altro.setProcessChannelMode(QProcess::MergedChannels);
+        altro.start("sqlite3", {"-interactive", b.cartella.filePath("Sorvela.db")});
+        altro.write("BEGIN EXCLUSIVE;\nSELECT 'pre' || 'so';\n");
+        QByteArray detto;
+        QTRY_VERIFY_WITH_TIMEOUT((altro.waitForReadyRead(100), detto += altro.readAll()).contains("preso"), 5000);
         for (int i = 1; i <= 3; ++i) {
             b.sim.comando(QStringLiteral("sms %1 ALLARME %2").arg(kUnita).arg(i));
             QTest::qWait(3000);
