@@ -73,6 +73,9 @@ int main(int argc, char** argv)
     scrivi(dir + QStringLiteral("/fuzz_scambio"), QByteArrayLiteral("\x04\r\nOK\r\n\r\nNO CARRIER\r\n"));
     scrivi(dir + QStringLiteral("/fuzz_scambio"), QByteArrayLiteral("\x03" "AT+CMGD=1\r\r\n+CMS ERROR: 321\r\n"));
 
+    // Inputs that once found a fault, replayed on every run.
+    scrivi(dir + QStringLiteral("/fuzz_elenco"), QByteArrayLiteral("+CMGR: ,00001643172492\r\n0309\r93"));
+
     for (const QString& t : testi)
         scrivi(dir + QStringLiteral("/fuzz_rapporto"), t.toUtf8());
     for (const char* t : {"02/03/2026", "2.3.26", "2026-03-02 10:05:07", "2026-03-02", "1 250,50 euro", "-1e999"})
