@@ -29,6 +29,10 @@ function(sorvela_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  # Instrumented code runs a few times slower; the limits grow with it.
+  if(SORVELA_SANITIZE)
+    math(EXPR T_TIMEOUT "${T_TIMEOUT} * 3")
+  endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name}")
 endfunction()

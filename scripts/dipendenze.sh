@@ -10,6 +10,7 @@ PACCHETTI=(
   libsqlite3-dev sqlite3
   libbenchmark-dev
   fonts-liberation python3
+  clang libclang-rt-14-dev
 )
 
 mancanti=()

@@ -56,21 +56,13 @@ void aggiungiEvento(store::Database& db, const QString& codice, const QDateTime&
 // sent this message.
 QString cercaUtente(store::Database& db, const QString& mittente)
 {
-    const QString nazionale = pdu::NumeroNazionale(mittente);
-    QStringList condizioni;
-    QVariantList numeri;
-    for (const QString& n : {mittente, nazionale}) {
-        if (n.isEmpty())
-            continue;
-        condizioni << QStringLiteral("[Telefono GSM fonia] = ?");
-        numeri << n;
-    }
-    if (condizioni.isEmpty())
+    if (mittente.isEmpty())
         return {};
-    const QVariant codice = db.valore(QStringLiteral("SELECT [Codice periferica] FROM DatiUtente WHERE ")
-                                          + condizioni.join(QStringLiteral(" OR "))
-                                          + QStringLiteral(" ORDER BY rowid LIMIT 1"),
-                                      numeri);
+    const QString nazionale = pdu::NumeroNazionale(mittente);
+    // A number without "+39" has no national form: Null matches nothing.
+    const QVariant codice = db.valore(QStringLiteral("SELECT [Codice periferica] FROM DatiUtente "
+                                                     "WHERE [Telefono GSM fonia] IN (?, ?) ORDER BY rowid LIMIT 1"),
+                                      {mittente, nazionale.isEmpty() ? QVariant() : QVariant(nazionale)});
     return codice.isNull() ? QString() : codice.toString();
 }
 

@@ -187,10 +187,13 @@ bool RispostaLetturaIntera(const QString& risposta)
     static const QRegularExpression esadecimale(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
     if (!esadecimale.match(p).hasMatch())
         return false;
+    // The header's length comes off the line like the rest: a negative or
+    // absurd one (no PDU has more than 255 octets) is garbled, and doubling
+    // it must not overflow.
     bool ok = false;
     const int lunghezza = risposta.mid(h, fineTesta - h).section(u',', -1).trimmed().toInt(&ok);
     const int centro = p.left(2).toInt(nullptr, 16);
-    return ok && p.size() == 2 * (1 + centro + lunghezza);
+    return ok && lunghezza >= 0 && lunghezza <= 255 && p.size() == 2 * (1 + centro + lunghezza);
 }
 
 CicloLettura::CicloLettura(RegistraFn registra, MostraStatoFn mostraStato)

@@ -394,7 +394,7 @@ bool AnagraficaUtenti::Salva()
     // A new type took its position in the table, which is the next free one
     // there; the list may be behind the table (the catalog adds types too),
     // so it is read again rather than appended to.
-    const QString modello = s.modello.trimmed();
+    const QString modello = m_impianto->tipoInElenco(s.modello) ? s.modello : s.modello.trimmed();
     if (!m_impianto->tipoInElenco(modello)) {
         riempiTipi();
         m_impianto->impostaModello(modello);

@@ -132,11 +132,17 @@ Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const 
     m_tipoAggiunto = false;
     if (s.codice.isEmpty())
         return Esito::NessunCodice;
-    const QString modello = s.modello.trimmed();
-    if (modello.isEmpty())
+    if (s.modello.trimmed().isEmpty())
         return Esito::NessunaPeriferica;
 
     store::Transazione t(m_db);
+    // A typed name loses the blanks around it; a name that is in the type
+    // table as it stands (picked from the list) is kept byte for byte, or
+    // saving would make a second type of nearly the same name.
+    const QString modello =
+        m_db.valore(QStringLiteral("SELECT 1 FROM TipoPeriferica WHERE PerifericaTipo = ?"), {s.modello}).isNull()
+            ? s.modello.trimmed()
+            : s.modello;
     RecordSet rs = m_db.apriRecordSet(SelezioneUtente, {s.codice});
     const bool nuovo = rs.eof();
     if (nuovo)

@@ -268,7 +268,7 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
                 // The rowid rides along in front, unseen by callers, so that
                 // the rows can be written back even without a key column.
                 s->sql = QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1%2")
-                             .arg(m.captured(1), m.captured(2));
+                             .arg(m.captured(1), m.captured(2)); // sql: identificatore verificato
             }
         }
     } else {
@@ -277,8 +277,8 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
             throw ErroreDatabase(QStringLiteral("Tabella o query \"%1\" inesistente").arg(senzaQuote(sorgente)),
                                  SQLITE_ERROR);
         s->sql = tipo == QLatin1String("table")
-                     ? QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1").arg(quota(nomeVero))
-                     : QStringLiteral("SELECT * FROM %1").arg(quota(nomeVero));
+                     ? QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1").arg(quota(nomeVero)) // sql: identificatore verificato
+                     : QStringLiteral("SELECT * FROM %1").arg(quota(nomeVero)); // sql: identificatore verificato
     }
     s->parametri = parametri;
     if (tipo == QLatin1String("table")) {

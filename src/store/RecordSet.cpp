@@ -128,9 +128,11 @@ public:
         sqlite3* db = s.db();
         if (!s.espressioneChiave.isEmpty()) {
             // The rows have a key: let SQLite find the matching keys (with
-            // its indexes), then the walk only compares keys.
+            // its indexes), then the walk only compares keys. The criterion
+            // and the set's SQL are the caller's own SQL text with "?" for
+            // every value; the key is a name read from the schema, quoted.
             Istruzione q(db, QStringLiteral("SELECT %1 FROM (%2) WHERE (%3)")
-                                 .arg(s.espressioneChiave, s.sql, criterio));
+                                 .arg(s.espressioneChiave, s.sql, criterio)); // sql: identificatore verificato
             q.lega(s.parametri + parametri);
             while (q.passo())
                 m_chiavi.insert(leggi(q.get(), 0, Tipo::Generico).toString());
@@ -143,7 +145,7 @@ public:
             colonne << QStringLiteral(":v%1 AS %2").arg(i).arg(quota(s.nomi.at(i)));
         m_valuta = std::make_unique<Istruzione>(
             db, QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END FROM (SELECT %2)")
-                    .arg(criterio, colonne.join(QStringLiteral(", "))));
+                    .arg(criterio, colonne.join(QStringLiteral(", ")))); // sql: identificatore verificato
         m_valuta->lega(parametri, 1, false);
         m_primoValore = sqlite3_bind_parameter_index(m_valuta->get(), ":v0");
         if (sqlite3_bind_parameter_count(m_valuta->get()) != parametri.size() + s.nomi.size())
@@ -333,9 +335,9 @@ void RecordSet::update()
 
     if (s.modo == StatoRecordSet::Modo::Nuovo) {
         const QString sql = s.ordinePendenti.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio))
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio)) // sql: identificatore verificato
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()),
+                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()), // sql: identificatore verificato
                        QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
         Istruzione st(db, sql);
         st.lega(valori);
@@ -354,7 +356,7 @@ void RecordSet::update()
     const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
     const QString chiave = tabella ? QStringLiteral("rowid") : quota(s.nomi.at(s.colonnaChiave));
     Istruzione st(db, QStringLiteral("UPDATE %1 SET %2 WHERE %3 = ?")
-                          .arg(quota(s.nomeBersaglio), colonneQuotate(s, QStringLiteral(" = ?")), chiave));
+                          .arg(quota(s.nomeBersaglio), colonneQuotate(s, QStringLiteral(" = ?")), chiave)); // sql: identificatore verificato
     st.lega(valori + QVariantList{r.chiave});
     st.eseguiTutto();
     // Changes made by a view's trigger are not counted, so only a table can
@@ -387,7 +389,7 @@ void RecordSet::cancellaCorrente()
     lasciaModifica(s);
     const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
     const QString chiave = tabella ? QStringLiteral("rowid") : quota(s.nomi.at(s.colonnaChiave));
-    Istruzione st(s.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quota(s.nomeBersaglio), chiave));
+    Istruzione st(s.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quota(s.nomeBersaglio), chiave)); // sql: identificatore verificato
     st.lega({r.chiave});
     st.eseguiTutto();
     if (tabella && sqlite3_changes(s.db()) == 0)

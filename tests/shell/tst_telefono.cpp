@@ -5,6 +5,7 @@
 // every test ends by checking that each message is one event, once.
 
 #include "comune/Banco.h"
+#include "interrogation/Interrogazione.h"
 #include "modem/Simulatore.h"
 #include "modem/Sorveglianza.h"
 #include "shell/Allarme.h"
@@ -16,6 +17,9 @@
 #include <QSettings>
 
 #include <csignal>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <linux/capability.h>
 
 using namespace sorvela;
 
@@ -69,6 +73,53 @@ QStringList memoria(prova::Simulatore& sim)
     return sim.comando(QStringLiteral("list")).filter(QRegularExpression(QStringLiteral("^\\d")));
 }
 
+// The real program on a data folder of its own, with one unit and COM1 on a
+// link that the simulated handset makes.
+struct Programma {
+    QTemporaryDir dir;
+    QString dati = dir.filePath(QStringLiteral("dati"));
+    QString database = dati + QStringLiteral("/Sorvela.db");
+    QString collegamento = dir.filePath(QStringLiteral("com1"));
+
+    Programma()
+    {
+        QDir().mkpath(dati);
+        store::Database::crea(database, false);
+        auto db = store::Database::apri(database);
+        db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)"),
+                   {kUnita});
+        QSettings ini(dir.filePath(QStringLiteral("config/Sorvela/Sorvela.ini")), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("Porte/COM1"), collegamento);
+        ini.setValue(QStringLiteral("Impostazioni/NumPort"), QStringLiteral("1"));
+    }
+    // `nelFiglio` runs in the child between fork and exec: a fault of its own.
+    bool avvia(QProcess& p, const std::function<void()>& nelFiglio = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        p.setProcessEnvironment(env);
+        if (nelFiglio)
+            p.setChildProcessModifier(nelFiglio);
+        p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {QStringLiteral("--data-dir"), dati});
+        return p.waitForStarted(5000);
+    }
+    int eventi()
+    {
+        auto db = store::Database::apri(database);
+        return db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi")).toInt();
+    }
+};
+
+// In the child before exec: a file the program may not write stays so even
+// for the superuser (CI runs as root), whose overriding of file permissions
+// is taken out of the capabilities the program can ever have.
+void senzaScavalcarePermessi()
+{
+    for (int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        ::prctl(PR_CAPBSET_DROP, cap, 0, 0, 0);
+}
+
 } // namespace
 
 class TestTelefono : public QObject {
@@ -104,6 +155,8 @@ private slots:
         QTest::newRow("during the listing") << "on AT+CMGL=0 amid fault unplug 3000";
         QTest::newRow("during a read") << "on AT+CMGR=2 amid fault unplug 3000";
         QTest::newRow("before a deletion is done") << "on AT+CMGD=2 fault unplug 3000";
+        // The unit answers the interrupted call by SMS into the unplugged handset.
+        QTest::newRow("during a call") << "on ATD amid fault unplug 3000";
     }
 
     void handsetPulledOutMidCycleAndBackLosesNothing()
@@ -114,7 +167,15 @@ private slots:
         for (int i = 1; i <= 3; ++i)
             sim.comando(QStringLiteral("store %1 ALLARME %2").arg(kUnita).arg(i));
         sim.comando(innesco);
+        QStringList attesi{"ALLARME 1", "ALLARME 2", "ALLARME 3"};
+        const bool chiamata = innesco.contains(QLatin1String("ATD"));
+        if (chiamata) {
+            attesi << QStringLiteral("RAPPORTO batt 80");
+            sim.comando(QStringLiteral("unit %1 500 %2").arg(kUnita, attesi.last()));
+        }
         c.w->avvia();
+        if (chiamata) // before the start-up cycle, as the operator's "Interroga adesso" would
+            QCOMPARE(ChiamaPeriferica(c.ctx, QStringLiteral("000001")), 1);
 
         // The start-up cycle meets the fault; the strip and one notice say so.
         QTRY_VERIFY_WITH_TIMEOUT(c.statiStriscia.contains(QStringLiteral("non connesso")), 10000);
@@ -123,7 +184,7 @@ private slots:
         t.start();
         // Back 3 s later on the same link: within 30 s of it every message is
         // one event and the store is empty.
-        QTRY_COMPARE_WITH_TIMEOUT(c.testi(), (QStringList{"ALLARME 1", "ALLARME 2", "ALLARME 3"}), 33000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.testi(), attesi, 33000);
         QTRY_COMPARE_WITH_TIMEOUT(memoria(sim), QStringList(), 33000 - int(t.elapsed()));
         QVERIFY2(c.notifiche(QStringLiteral("telefono")) == 1, qPrintable(c.msg.testi().join(" | ")));
         QVERIFY(c.soloNotifiche());
@@ -146,38 +207,13 @@ private slots:
         QFETCH(QString, innesco);
         QFETCH(QString, comando);
         QFETCH(int, eventiPrima);
-        QTemporaryDir dir;
-        const QString dati = dir.filePath(QStringLiteral("dati"));
-        QDir().mkpath(dati);
-        {
-            store::Database::crea(dati + QStringLiteral("/Sorvela.db"), false);
-            auto db = store::Database::apri(dati + QStringLiteral("/Sorvela.db"));
-            db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)"),
-                       {kUnita});
-        }
-        const QString collegamento = dir.filePath(QStringLiteral("com1"));
-        {
-            QSettings ini(dir.filePath(QStringLiteral("config/Sorvela/Sorvela.ini")), QSettings::IniFormat);
-            ini.setValue(QStringLiteral("Porte/COM1"), collegamento);
-            ini.setValue(QStringLiteral("Impostazioni/NumPort"), QStringLiteral("1"));
-        }
-        prova::Simulatore sim({QStringLiteral("--link"), collegamento});
+        Programma prog;
+        prova::Simulatore sim({QStringLiteral("--link"), prog.collegamento});
         // Stored before start-up, with no indication.
         sim.comando(QStringLiteral("store %1 ALLARME INGRESSO 1").arg(kUnita));
         sim.comando(innesco);
-
-        auto avvia = [&](QProcess& p) {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-            env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-            p.setProcessEnvironment(env);
-            p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {QStringLiteral("--data-dir"), dati});
-            return p.waitForStarted(5000);
-        };
-        auto eventi = [&] {
-            auto db = store::Database::apri(dati + QStringLiteral("/Sorvela.db"));
-            return db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi")).toInt();
-        };
+        auto avvia = [&](QProcess& p) { return prog.avvia(p); };
+        auto eventi = [&] { return prog.eventi(); };
 
         QProcess prima;
         QVERIFY(avvia(prima));
@@ -200,7 +236,78 @@ private slots:
         dopo.terminate();
         QVERIFY(dopo.waitForFinished(10000));
     }
-};
 
+    // The archive refuses to write, in the real program: its file read-only,
+    // or the disk full (a file size limit on the program's own process, so no
+    // write of the test suffers). Nothing leaves the handset unless it is an
+    // event, the console keeps running, and started again on a sound archive
+    // it makes each message one event. (A file locked by another program:
+    // tst_ricezione.)
+    void archiveThatRefusesLosesNothing_data()
+    {
+        QTest::addColumn<QString>("guasto");
+        QTest::newRow("file read-only") << "readonly";
+        QTest::newRow("disk full") << "full";
+    }
+
+    void archiveThatRefusesLosesNothing()
+    {
+        QFETCH(QString, guasto);
+        Programma prog;
+        prova::Simulatore sim({QStringLiteral("--link"), prog.collegamento});
+        QStringList attesi;
+        for (int i = 1; i <= 6; ++i) {
+            attesi << QStringLiteral("ALLARME %1").arg(i);
+            sim.comando(QStringLiteral("store %1 %2").arg(kUnita, attesi.last()));
+        }
+        std::function<void()> nelFiglio;
+        if (guasto == QLatin1String("readonly")) {
+            QFile::setPermissions(prog.database, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+            nelFiglio = senzaScavalcarePermessi;
+        } else {
+            // Room for the shared-memory index and a few pages of the
+            // journal: the first events go in, then the disk is full.
+            nelFiglio = [] {
+                const rlimit r{32768, 32768};
+                ::setrlimit(RLIMIT_FSIZE, &r);
+            };
+        }
+        auto eventi = [&] {
+            QStringList r;
+            auto db = store::Database::apri(prog.database);
+            for (auto rs = db->apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi")); !rs.eof();
+                 rs.moveNext())
+                r << rs.campo("Testo messaggio").toString();
+            r.sort();
+            return r;
+        };
+
+        QProcess console;
+        QVERIFY(prog.avvia(console, nelFiglio));
+        QStringList visti;
+        QTRY_VERIFY_WITH_TIMEOUT((visti += sim.storia()).filter(QStringLiteral("AT+CMGR")).size() >= 1, 15000);
+        QTest::qWait(3000);
+        QCOMPARE(console.state(), QProcess::Running);
+        // Each message an event or still in the handset; something refused.
+        const QStringList dentro = eventi();
+        const QString restano = memoria(sim).join(u'\n');
+        QVERIFY(!restano.isEmpty());
+        for (const QString& t : attesi) {
+            QVERIFY2(dentro.count(t) <= 1, qPrintable(dentro.join(u',')));
+            QVERIFY2(dentro.contains(t) || restano.contains(t), qPrintable(t));
+        }
+
+        ::kill(pid_t(console.processId()), SIGKILL);
+        QVERIFY(console.waitForFinished(5000));
+        QFile::setPermissions(prog.database, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        sim.comando(QStringLiteral("hold release"));
+        QProcess dopo;
+        QVERIFY(prog.avvia(dopo));
+        QTRY_COMPARE_WITH_TIMEOUT(memoria(sim), QStringList(), 15000);
+        dopo.terminate();
+        QVERIFY(dopo.waitForFinished(10000));
+        QCOMPARE(eventi(), attesi);
+    }
+};
 QTEST_MAIN(TestTelefono)
 #include "tst_telefono.moc"

@@ -98,6 +98,20 @@ void Telefono::rispondi(QByteArray r)
         }
         r.truncate(r.size() / 2);
     }
+    if (std::exchange(m_prossimaTronca, false)) {
+        // The same, once: the cable jiggled in the middle of this reply.
+        r.truncate(r.size() / 2);
+    }
+    if (std::exchange(m_prossimaDoppia, false))
+        r += r;
+    if (const int ritardo = std::exchange(m_prossimaRitardo, 0); ritardo > 0) {
+        // Held back past the console's wait: it lands in whatever comes next.
+        QTimer::singleShot(ritardo, this, [this, r] {
+            if (m_guasto != Guasto::Muto && m_guasto != Guasto::Staccato)
+                m_linea.scrivi(r);
+        });
+        return;
+    }
     if (m_traccia)
         std::fprintf(stderr, "> %s\n", qPrintable(visibile(r)));
     if (!m_aMeta.isEmpty()) {
@@ -294,6 +308,35 @@ int Telefono::arrivaSms(const QString& mittente, const QString& testo)
     return i;
 }
 
+// What a bad cable, a failing handset or a stray program puts on the line.
+QByteArray Telefono::rumore(const QStringList& a, QString* errore)
+{
+    int n = 0;
+    const bool conNumero = a.size() == 2 && intero(a[1], &n) && n >= 1 && n <= 1000000;
+    QByteArray b;
+    if (a.size() == 2 && a[0] == QLatin1String("random") && conNumero) {
+        // Any byte value, CR, LF and NUL included.
+        b.reserve(n);
+        for (int k = 0; k < n; ++k) {
+            m_seme = m_seme * 1103515245u + 12345u;
+            b += char(m_seme >> 23);
+        }
+    } else if (a.size() == 2 && a[0] == QLatin1String("nul") && conNumero) {
+        b = QByteArray(n, '\0');
+    } else if (a.size() == 1 && a[0] == QLatin1String("utf8")) {
+        // Stray continuation bytes, truncated and overlong sequences, surrogates.
+        b = QByteArrayLiteral("\r\n\xC3\x28\xA0\xA1 \xE2\x28\xA1 \xF0\x28\x8C\xBC \xC0\xAF \xED\xA0\x80 \xFF\xFE\r\n");
+    } else if (a.size() == 2 && a[0] == QLatin1String("long") && conNumero) {
+        b = "\r\n";
+        for (int k = 0; k < n; ++k)
+            b += char('A' + k % 26);
+        b += "\r\n";
+    } else {
+        *errore = QStringLiteral("usage: noise random N | noise nul N | noise utf8 | noise long N (N 1..1000000)");
+    }
+    return b;
+}
+
 QStringList Telefono::esegui(const QString& rigaIntera)
 {
     const QString riga = rigaIntera.trimmed();
@@ -400,6 +443,26 @@ QStringList Telefono::esegui(const QString& rigaIntera)
             return sbaglio(QStringLiteral("usage: urc pdu|ok LINE | urc off"));
         (a[0] == QLatin1String("pdu") ? m_nonRichiestoPdu : m_nonRichiestoOk) = coda(1);
         return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("next")) {
+        if (a.size() == 1 && a[0] == QLatin1String("cut"))
+            m_prossimaTronca = true;
+        else if (a.size() == 1 && a[0] == QLatin1String("twice"))
+            m_prossimaDoppia = true;
+        else if (a.size() == 2 && a[0] == QLatin1String("late") && intero(a[1], &n) && n > 0)
+            m_prossimaRitardo = n;
+        else
+            return sbaglio(QStringLiteral("usage: next cut|twice|late MS"));
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("noise")) {
+        QString errore;
+        const QByteArray b = rumore(a, &errore);
+        if (!errore.isEmpty())
+            return sbaglio(errore);
+        if (m_guasto == Guasto::Nessuno || m_guasto == Guasto::Tronca)
+            m_linea.scrivi(b);
+        return {QStringLiteral("ok %1").arg(b.size())};
     }
     if (verbo == QLatin1String("say")) {
         if (a.isEmpty())

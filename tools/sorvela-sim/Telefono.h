@@ -54,6 +54,7 @@ signals:
 private:
     void eseguiAt(const QString& riga);
     void rispondi(QByteArray r);
+    QByteArray rumore(const QStringList& a, QString* errore);
     void ok() { rispondi("\r\nOK\r\n"); }
     void errore() { rispondi("\r\nERROR\r\n"); }
     void elenca(int stat);
@@ -99,6 +100,13 @@ private:
     // or between the PDU line and the final result. Empty: none.
     QString m_nonRichiestoPdu;
     QString m_nonRichiestoOk;
+    // What happens to the next reply only ("next cut|twice|late MS"): cut
+    // half-way without its final result, sent twice, or held back.
+    bool m_prossimaTronca = false;
+    bool m_prossimaDoppia = false;
+    int m_prossimaRitardo = 0;
+    // Line noise ("noise random N"): the same bytes on every run.
+    quint32 m_seme = 17;
     int m_chiamata = 0; // id of the call in progress, 0 when none
     int m_ultimaChiamata = 0;
 };

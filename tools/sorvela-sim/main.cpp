@@ -85,6 +85,13 @@ prints one final line on standard output: "ok ..." or "error: ...".
                         the PDU line and OK (ok)
   urc off               no more slipped lines
   say LINE              the handset sends LINE now, as an unsolicited line
+  next cut|twice|late MS
+                        the next reply only: cut half-way without its final
+                        result, sent twice, or held back MS milliseconds
+  noise random N|nul N|utf8|long N
+                        line noise now: N random bytes (any value, the same
+                        on every run), N NUL bytes, invalid UTF-8 in a line,
+                        or one line of N letters; prints "ok N" (bytes sent)
   putpdu INDEX STAT HEX a message stored at INDEX with STAT 0 or 1, given as
                         its whole PDU in hexadecimal (any coding)
   echo on|off           command echo (the handset starts with echo on)

@@ -13,6 +13,7 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -24,6 +25,12 @@ Q_LOGGING_CATEGORY(lcAvvio, "sorvela.avvio", QtWarningMsg)
 
 int main(int argc, char* argv[])
 {
+    // A write past the file size limit (a quota, a limit set by whoever
+    // started the console) must fail with EFBIG, which SQLite reports as a
+    // full disk and the console tells, rather than end the console on the
+    // spot with its alarms unread.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     const OpzioniAvvio opzioni = leggiOpzioni(argc, argv);
     if (opzioni.esci)
         return opzioni.codiceUscita;

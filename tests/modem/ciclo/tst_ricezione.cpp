@@ -3,16 +3,13 @@
 // an archive held by another program. Every test ends by checking that each
 // message is one event, once, or still in the handset.
 
-#include "events/Registrazione.h"
-#include "modem/Lettura.h"
 #include "modem/Seriale.h"
-#include "modem/Simulatore.h"
+#include "modem/ciclo/ricezione_aiuto.h"
 #include "modem/pdu/CodificaPdu.h"
-#include "modem/pdu/Messaggio.h"
 #include "shell/Tick.h"
-#include "store/Database.h"
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QtTest>
 
 using namespace sorvela;
@@ -20,38 +17,8 @@ using namespace sorvela::modem;
 
 namespace {
 
-const QString kUnita = QStringLiteral("+393351111111");
-
-struct Banco : prova::BancoConTelefono {
-    std::unique_ptr<store::Database> db;
-    QStringList mostrati;
-    std::function<void(int)> dopoMostrato;
-    CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); },
-                       [this](const QString&, const QString&, const QString& testo) {
-                           mostrati << testo;
-                           if (dopoMostrato)
-                               dopoMostrato(int(mostrati.size()));
-                       }};
-
-    explicit Banco(const QStringList& argomenti = {}) : BancoConTelefono(argomenti)
-    {
-        store::Database::crea(cartella.filePath("Sorvela.db"), false);
-        db = store::Database::apri(cartella.filePath("Sorvela.db"));
-        c.db = db.get();
-        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", {kUnita});
-    }
-    RiepilogoLettura leggi() { return ciclo.LetturaMessaggi(c); }
-    QStringList testi()
-    {
-        QStringList r;
-        for (auto rs = db->apriRecordSet("SELECT [Testo messaggio] FROM ArchivioEventi ORDER BY ID"); !rs.eof();
-             rs.moveNext())
-            r << rs.campo("Testo messaggio").toString();
-        return r;
-    }
-    QStringList memoria() { return sim.comando("list").filter(QRegularExpression("^\\d")); }
-    void putpdu(int indice, const QString& pdu) { sim.comando(QStringLiteral("putpdu %1 0 %2").arg(indice).arg(pdu)); }
-};
+using Banco = prova::BancoCiclo;
+using prova::kUnita;
 
 QString lungo(int n)
 {
@@ -174,8 +141,13 @@ private slots:
         timer1.start(1000);
 
         // Another program holds the archive for 15 s while three alarms arrive.
-        auto altro = store::Database::apri(b.cartella.filePath("Sorvela.db"));
-        altro->esegui("BEGIN EXCLUSIVE");
+        // (Interactive, so that its output is not held back until it ends.)
+        QProcess altro;
+        altro.setProcessChannelMode(QProcess::MergedChannels);
+        altro.start("sqlite3", {"-interactive", b.cartella.filePath("Sorvela.db")});
+        altro.write("BEGIN EXCLUSIVE;\nSELECT 'pre' || 'so';\n");
+        QByteArray detto;
+        QTRY_VERIFY_WITH_TIMEOUT((altro.waitForReadyRead(100), detto += altro.readAll()).contains("preso"), 5000);
         for (int i = 1; i <= 3; ++i) {
             b.sim.comando(QStringLiteral("sms %1 ALLARME %2").arg(kUnita).arg(i));
             QTest::qWait(3000);
@@ -185,8 +157,8 @@ private slots:
         QVERIFY(b.messaggi.voci().size() >= 1);
         QVERIFY(std::none_of(b.messaggi.voci().cbegin(), b.messaggi.voci().cend(),
                              [](const auto& v) { return v.notifica.isEmpty(); })); // no box waits for OK
-        altro->esegui("COMMIT");
-        altro.reset();
+        altro.write("COMMIT;\n.quit\n");
+        QVERIFY(altro.waitForFinished(5000));
 
         // No further indication: the retry alone brings them in.
         QElapsedTimer t;
