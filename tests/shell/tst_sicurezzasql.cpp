@@ -7,6 +7,7 @@
 // through it.
 
 #include "catalog/ContattiUtente.h"
+#include "catalog/Periferica.h"
 #include "comune/Banco.h"
 #include "registry/AnagraficaUtenti.h"
 
@@ -130,9 +131,49 @@ QStringList contatti(comune::Banco& b, QMdiArea& area, const QString& valore)
     return diversi;
 }
 
+// The peripheral catalog: a type's description and an input's name, stored
+// and shown whole, saved again unchanged, then typed anew as far as each
+// editor takes it.
+QStringList catalogo(comune::Banco& b, QMdiArea& area, const QString& valore)
+{
+    b.db->esegui("INSERT INTO TipoProtocolli VALUES (1, 'SMS testo')");
+    b.db->esegui("INSERT INTO TipoPeriferica VALUES (1, 'Alfa', ?, 1, 1, 'Ingressi Alfa')", {valore});
+    b.db->esegui("CREATE TABLE [Ingressi Alfa] (Contatore INTEGER PRIMARY KEY, CodiceEvento TEXT, Zona TEXT, "
+                 "DesEvento TEXT, TipoEvento TEXT, Trattamento TEXT)");
+    b.db->esegui("INSERT INTO [Ingressi Alfa] VALUES (1, 'E1', '1', ?, 'Allarme ', 'Tratta')", {valore});
+    auto* w = new Periferica(b.ctx);
+    area.addSubWindow(w);
+    w->avvia();
+    auto* griglia = controllo<QTableWidget>(w, "Ingressi");
+    auto* descrizione = controllo(w, "Descrizione");
+    QStringList diversi;
+    confronta(diversi, "shown description", descrizione->text(), valore);
+    confronta(diversi, "shown input", griglia->item(0, 2) ? griglia->item(0, 2)->text() : QString(), valore);
+    auto salvati = [&] {
+        return b.db->valore("SELECT DesPeriferica FROM TipoPeriferica").toString() + '|'
+               + b.db->valore("SELECT DesEvento FROM [Ingressi Alfa]").toString();
+    };
+    comune::premi(w, "Salva");
+    confronta(diversi, "saved again", salvati(), valore + '|' + valore);
+
+    const QString nuovaDescrizione = valore.left(50);
+    descrizione->selectAll();
+    tasti(descrizione, nuovaDescrizione);
+    const QRect r = griglia->visualRect(griglia->model()->index(0, 2));
+    QTest::mouseClick(griglia->viewport(), Qt::LeftButton, {}, r.center());
+    auto* editor = controllo(w, "Text2");
+    editor->selectAll();
+    const QString nuovoIngresso = valore.left(40);   // the input name editor takes 40
+    tasti(editor, nuovoIngresso);
+    comune::premi(w, "Salva");
+    confronta(diversi, "typed", salvati(), nuovaDescrizione + '|' + nuovoIngresso);
+    area.closeAllSubWindows();
+    return diversi;
+}
+
 QList<Finestra> finestre()
 {
-    return {{"AnagraficaUtenti", anagrafica}, {"ContattiUtente", contatti}};
+    return {{"AnagraficaUtenti", anagrafica}, {"ContattiUtente", contatti}, {"Periferica", catalogo}};
 }
 
 } // namespace
