@@ -73,6 +73,7 @@ struct Giro {
     QSet<int> lasciati;          // stay in the handset; not read again in this cycle
     bool guastoTelefono = false; // an exchange did not end in "OK"
     bool fermo = false;          // stop: the line is out of step, or the archive refuses
+    bool elencoDubbio = false;   // the last round's listing was garbled: a message may be hidden
     QString erroreArchivio;
 
     // After an exchange that got no final result: nothing more is deleted in
@@ -130,6 +131,27 @@ struct Giro {
     }
 };
 
+// A PDU line: whole octets in hexadecimal, nothing else.
+const QRegularExpression& soloEsadecimale()
+{
+    static const QRegularExpression e(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
+    return e;
+}
+
+// Whether `pdu` is a whole PDU of the length its header (of a read or a
+// listing) gives: the length comes off the line like the rest, so a negative
+// or absurd one (no PDU has more than 255 octets) is garbled, and doubling it
+// must not overflow.
+bool pduDellaLunghezza(const QString& intestazione, const QString& pdu)
+{
+    if (!soloEsadecimale().match(pdu).hasMatch())
+        return false;
+    bool ok = false;
+    const int lunghezza = intestazione.section(u',', -1).trimmed().toInt(&ok);
+    const int centro = pdu.left(2).toInt(nullptr, 16);
+    return ok && lunghezza >= 0 && lunghezza <= 255 && pdu.size() == 2 * (1 + centro + lunghezza);
+}
+
 // The key that groups the parts of one concatenated message.
 QString chiaveParti(const pdu::MessaggioRicevuto& m)
 {
@@ -165,6 +187,31 @@ QList<int> EstraiIndici(const QString& risposta)
     return indici;
 }
 
+bool ElencoIntegro(const QString& risposta)
+{
+    // A sound listing is pairs of lines: a "+CMGL:" header with its index
+    // and length, then the PDU of that length in hexadecimal. Noise that
+    // garbles a header hides its message from EstraiIndici (and the reply's
+    // parser may join the PDU lines around it), so anything else makes the
+    // listing suspect.
+    QString intestazione;
+    qsizetype coppie = 0;
+    for (QStringView riga : QStringView(risposta).split(u'\n')) {
+        riga = riga.trimmed();
+        if (riga.isEmpty() || riga == QLatin1String("OK"))
+            continue;
+        if (intestazione.isEmpty() && riga.startsWith(QLatin1String("+CMGL:"))) {
+            intestazione = riga.toString();
+            continue;
+        }
+        if (intestazione.isEmpty() || !pduDellaLunghezza(intestazione, riga.toString()))
+            return false;
+        intestazione.clear();
+        ++coppie;
+    }
+    return intestazione.isEmpty() && coppie == EstraiIndici(risposta).size();
+}
+
 RispostaModem LeggiMessaggio(Contesto& c, int indice)
 {
     return Scambia(c, QStringLiteral("AT+CMGR=%1").arg(indice));
@@ -183,17 +230,7 @@ bool RispostaLetturaIntera(const QString& risposta)
     const qsizetype fineTesta = risposta.indexOf(u'\r', h);
     if (fineTesta < 0)
         return false;
-    const QString p = lineaPdu(risposta);
-    static const QRegularExpression esadecimale(QStringLiteral("^(?:[0-9A-Fa-f]{2})+$"));
-    if (!esadecimale.match(p).hasMatch())
-        return false;
-    // The header's length comes off the line like the rest: a negative or
-    // absurd one (no PDU has more than 255 octets) is garbled, and doubling
-    // it must not overflow.
-    bool ok = false;
-    const int lunghezza = risposta.mid(h, fineTesta - h).section(u',', -1).trimmed().toInt(&ok);
-    const int centro = p.left(2).toInt(nullptr, 16);
-    return ok && lunghezza >= 0 && lunghezza <= 255 && p.size() == 2 * (1 + centro + lunghezza);
+    return pduDellaLunghezza(risposta.mid(h, fineTesta - h), lineaPdu(risposta));
 }
 
 CicloLettura::CicloLettura(RegistraFn registra, MostraStatoFn mostraStato)
@@ -220,13 +257,14 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
     riepilogo.modemPronto = true;
     const FinestraInCorso inCorso(c);
 
-    Giro g{c, m_registra, m_mostraStato, riepilogo, {}, false, false, {}};
+    Giro g{c, m_registra, m_mostraStato, riepilogo, {}, false, false, false, {}};
     for (int giro = 0; giro < kGiriMassimi && !g.fermo; ++giro) {
         // What is announced from now on calls for another listing.
         c.modem.messaggiInAttesa = false;
         QSet<int> lettiNelGiro;
         QMap<QString, QList<Letto>> gruppi; // parts of concatenated messages, by message
         QStringList ordineGruppi;
+        g.elencoDubbio = false;
 
         for (const int stato : {0, 1}) {
             const RispostaModem elenco = ElencaMessaggi(c, stato);
@@ -239,6 +277,10 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
                 g.guastoTelefono = true; // refused: nothing listed, the other state may still work
                 continue;
             }
+            // A garbled listing is listed again in the next round: what it
+            // hid may be a message no indication will announce again.
+            if (elenco.rumore || !ElencoIntegro(elenco.testo))
+                g.elencoDubbio = true;
             for (const int indice : EstraiIndici(elenco.testo)) {
                 if (g.lasciati.contains(indice) || lettiNelGiro.contains(indice))
                     continue;
@@ -326,9 +368,13 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
             g.gestisci(pdu::UnisciParti(messaggi), indici);
         }
 
-        if (!c.modem.messaggiInAttesa)
+        if (!c.modem.messaggiInAttesa && !g.elencoDubbio)
             break;
     }
+    // Still garbled after the last round: the handset or the line is at
+    // fault, and the cycle is tried again soon.
+    if (g.elencoDubbio)
+        g.guastoTelefono = true;
 
     riepilogo.lasciati = int(g.lasciati.size());
     // Messages left by a fault are tried again soon; a clean cycle clears it.

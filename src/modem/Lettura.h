@@ -54,6 +54,9 @@ RispostaModem ElencaMessaggi(Contesto& c, int stato);
 // each "+CMGL:" and the following ",". Index 0 is an index like any other;
 // an entry without a number is left out. A listing of any length is whole.
 QList<int> EstraiIndici(const QString& risposta);
+// True when every line of a listing is a "+CMGL:" header with a readable
+// index or a hexadecimal PDU, one PDU to each header.
+bool ElencoIntegro(const QString& risposta);
 
 // "AT+CMGR=<indice>".
 RispostaModem LeggiMessaggio(Contesto& c, int indice);

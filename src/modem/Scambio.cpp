@@ -185,6 +185,10 @@ Analisi AnalizzaRisposta(const QString& comando, const QString& ricevuto, int ec
             ultimaPdu = true;
         } else if (riga.startsWith(kIndicazione)) {
             a.indicazione = true;
+        } else if (!nonRichiesta(riga, g)) {
+            // Not even a network line: noise, which may have taken part of
+            // the reply with it.
+            a.risposta.rumore = true;
         }
         // Anything else is an unsolicited line: out, wherever it fell.
     }

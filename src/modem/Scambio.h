@@ -54,6 +54,7 @@ struct RispostaModem {
     QString finale;           // the final result line as received ("OK", "+CMS ERROR: 321" …)
     bool indicazione = false; // a "+CMTI:" arrived before or during the reply
     bool muta = true;         // nothing came back but (at most) the echo
+    bool rumore = false;      // a line of no reply and no network message was dropped: line noise
 
     bool ok() const { return esito == Esito::Ok; }
 };

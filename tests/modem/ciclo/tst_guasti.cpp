@@ -5,6 +5,7 @@
 // when one is left there, and the next cycle on a sound line takes the rest.
 
 #include "modem/ciclo/ricezione_aiuto.h"
+#include "modem/pdu/CodificaPdu.h"
 
 #include <QtTest>
 
@@ -65,6 +66,60 @@ private slots:
         tutti.sort();
         QCOMPARE(tutti, attesi);
         QCOMPARE(b.memoria(), QStringList());
+    }
+
+    // Noise inside a listing can garble the header of a message, which then
+    // is not listed at all: the cycle lists again and takes it at once,
+    // rather than leaving it for an indication that may never come.
+    void aGarbledListingIsListedAgainInTheSameCycle_data()
+    {
+        QTest::addColumn<QString>("guasto");
+        QTest::newRow("NULs") << "noise nul 3";
+        QTest::newRow("random bytes") << "noise random 3";
+        QTest::newRow("invalid UTF-8") << "noise utf8";
+    }
+
+    void aGarbledListingIsListedAgainInTheSameCycle()
+    {
+        QFETCH(QString, guasto);
+        // Messages already read but still stored (a cycle cut short) come
+        // only in the listing of read messages, and no indication announces
+        // them again. The noise lands half-way through that listing; the
+        // second message's length moves that point across its header.
+        const QDateTime ora(QDate(2026, 3, 1), QTime(10, 0));
+        for (int lungo = 0; lungo < 40; lungo += 3) {
+            prova::BancoCiclo b;
+            b.leggi();
+            const QStringList attesi{"ALLARME 1", "ALLARME 2" + QString(lungo, u'X')};
+            for (int k = 0; k < attesi.size(); ++k)
+                b.sim.comando(QStringLiteral("putpdu %1 1 %2").arg(k + 1).arg(
+                    pdu::CodificaDeliver(prova::kUnita, attesi[k], ora.addSecs(k))));
+            QVERIFY(b.sim.comando("on AT+CMGL=1 amid " + guasto).last().startsWith(QLatin1String("ok")));
+            b.leggi();
+            QStringList eventi = b.testi();
+            eventi.sort();
+            QVERIFY2(eventi == attesi, qPrintable(QString::number(lungo) + ": " + eventi.join(" | ")));
+            QCOMPARE(b.memoria(), QStringList());
+        }
+    }
+
+    void aListingIsSoundOnlyWithAPduOfItsLengthToEachReadableHeader()
+    {
+        const QString pdu = pdu::CodificaDeliver(prova::kUnita, "ALLARME", QDateTime(QDate(2026, 3, 1), QTime(10, 0)));
+        const int lunghezza = int(pdu.size() / 2) - 1 - pdu.left(2).toInt(nullptr, 16);
+        auto voce = [&](const QString& indice, int l, const QString& p) {
+            return QStringLiteral("\r\n+CMGL: %1,1,,%2\r\n%3").arg(indice).arg(l).arg(p);
+        };
+        QVERIFY(modem::ElencoIntegro(voce("1", lunghezza, pdu) + voce("4", lunghezza, pdu) + "\r\n\r\nOK\r\n"));
+        QVERIFY(modem::ElencoIntegro("\r\nOK\r\n"));
+        // A header garbled, unreadable or missing, a PDU cut, joined or of
+        // another length.
+        QVERIFY(!modem::ElencoIntegro(voce("1", lunghezza, pdu) + "\r\n+CM\x01L: 4,1,,1\r\n" + pdu));
+        QVERIFY(!modem::ElencoIntegro(voce("x", lunghezza, pdu)));
+        QVERIFY(!modem::ElencoIntegro(voce("1", lunghezza, pdu + pdu)));
+        QVERIFY(!modem::ElencoIntegro(voce("1", lunghezza, pdu.left(pdu.size() - 2))));
+        QVERIFY(!modem::ElencoIntegro(voce("1", lunghezza + 1, pdu)));
+        QVERIFY(!modem::ElencoIntegro(voce("1", lunghezza, QString())));
     }
 };
 
