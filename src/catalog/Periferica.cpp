@@ -118,21 +118,7 @@ void Periferica::costruisci()
     m_griglia->setHorizontalHeaderLabels({QStringLiteral("Codice Evento"), QStringLiteral("  Zona"),
                                           QStringLiteral("Descrizione Ingresso"), QStringLiteral("Tipo Evento"),
                                           QStringLiteral("Trattamento")});
-    m_griglia->horizontalHeader()->setHighlightSections(false);
-    m_griglia->horizontalHeader()->setStretchLastSection(true);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setMinimumSectionSize(1);
-    m_griglia->verticalHeader()->setDefaultSectionSize(twips::inPixel(AltezzaRiga));
-    // Cells are edited only through the editors laid over them.
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionMode(QAbstractItemView::NoSelection);
-    // The keys belong to the editors: the grid itself never takes the focus,
-    // so closing an editor cannot hand the keyboard (and its arrows, which
-    // would scroll the grid away from the next editor) to the grid.
-    m_griglia->setFocusPolicy(Qt::NoFocus);
-    // A click must not scroll the grid under the editor it opens.
-    m_griglia->setAutoScroll(false);
-    m_griglia->setWordWrap(false);
+    cella::preparaGriglia(m_griglia, twips::inPixel(AltezzaRiga));
     dimensionaColonne();
 
     QWidget* vista = m_griglia->viewport();

@@ -63,21 +63,8 @@ TabellaIngressi::TabellaIngressi(Contesto& ctx, AnagraficaUtenti& finestra)
     m_griglia->setHorizontalHeaderLabels({QStringLiteral("In uso"), QStringLiteral("Codice"), QStringLiteral("Zona"),
                                           QStringLiteral("Descrizione"), QStringLiteral("Tipo Evento"),
                                           QStringLiteral("Trattamento"), QStringLiteral("Numero")});
-    m_griglia->horizontalHeader()->setHighlightSections(false);
-    m_griglia->horizontalHeader()->setStretchLastSection(true);
+    cella::preparaGriglia(m_griglia, twips::inPixel(AltezzaRiga));
     m_griglia->horizontalHeader()->setFixedHeight(m_griglia->fontMetrics().height() + 4);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setMinimumSectionSize(1);
-    m_griglia->verticalHeader()->setDefaultSectionSize(twips::inPixel(AltezzaRiga));
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionMode(QAbstractItemView::NoSelection);
-    // The keys belong to the editors: the grid itself never takes the focus,
-    // so closing an editor cannot hand the keyboard (and its arrows, which
-    // would scroll the grid away from the next editor) to the grid.
-    m_griglia->setFocusPolicy(Qt::NoFocus);
-    // A click must not scroll the grid under the editor it opens.
-    m_griglia->setAutoScroll(false);
-    m_griglia->setWordWrap(false);
     for (int c = 0; c < 7; ++c)
         m_griglia->setColumnWidth(c, twips::inPixel(Larghezze[c]));
 

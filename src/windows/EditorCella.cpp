@@ -1,11 +1,26 @@
 #include "windows/EditorCella.h"
 
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include <algorithm>
 
 namespace sorvela::cella {
+
+void preparaGriglia(QTableWidget* griglia, int altezzaRiga)
+{
+    griglia->horizontalHeader()->setHighlightSections(false);
+    griglia->horizontalHeader()->setStretchLastSection(true);
+    griglia->verticalHeader()->hide();
+    griglia->verticalHeader()->setMinimumSectionSize(1);
+    griglia->verticalHeader()->setDefaultSectionSize(altezzaRiga);
+    griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    griglia->setSelectionMode(QAbstractItemView::NoSelection);
+    griglia->setFocusPolicy(Qt::NoFocus);
+    griglia->setAutoScroll(false);
+    griglia->setWordWrap(false);
+}
 
 QRect posaEditor(QTableWidget* griglia, int riga, int colonna, QWidget* editor, QPushButton* pulsantino,
                  int larghezzaPulsantino)

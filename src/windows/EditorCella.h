@@ -13,6 +13,13 @@ class QWidget;
 
 namespace sorvela::cella {
 
+// Sets up a grid edited only through editors laid over its cells: rows of
+// `altezzaRiga` pixels, no row headings, no selection, and never the keyboard
+// focus, so closing an editor cannot hand the keys (and the arrows, which
+// would scroll the grid away from the next editor) to the grid; a click does
+// not scroll it under the editor it opens.
+void preparaGriglia(QTableWidget* griglia, int altezzaRiga);
+
 // Lays `editor` over cell (riga, colonna) of `griglia`; with `pulsantino`, the
 // last `larghezzaPulsantino` pixels of the cell hold that button instead.
 // A cell scrolled out of view hides both. Returns where the editor went (an
