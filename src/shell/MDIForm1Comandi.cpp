@@ -36,10 +36,8 @@ void MDIForm1::chiudiLinea()
 
 } // namespace sorvela
 
-#include "store/Compattazione.h"
+#include "shell/Compatta.h"
 #include "store/Database.h"
-
-#include <QApplication>
 
 namespace sorvela {
 
@@ -49,43 +47,13 @@ void MDIForm1::adottaDatabase(std::unique_ptr<store::Database> db)
     m_ctx.db = m_db.get();
 }
 
-// Compaction with the database closed; the file is reopened whatever
-// happened and the operator is told what did. The tick stays away meanwhile.
+// The compaction runs on its own thread while the desk goes on; its window
+// tells the operator how it ended. One run at a time.
 void MDIForm1::mnuCompatta()
 {
-    TickSospeso sospeso(m_ctx);
-    const QString db = m_ctx.percorsoDatabase();
-
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    if (m_db)
-        m_db->chiudi();
-    const store::EsitoCompattazione esito = store::CompattaDatabase(m_ctx.cartellaDati);
-
-    std::unique_ptr<store::Database> riaperto;
-    QString erroreRiapertura;
-    try {
-        riaperto = store::Database::apri(db);
-    } catch (const store::ErroreDatabase& e) {
-        erroreRiapertura = QString::fromUtf8(e.what());
-    }
-    QApplication::restoreOverrideCursor();
-    if (!riaperto) {
-        m_ctx.messaggi->avvisa(Icona::Errore,
-                               QStringLiteral("Compattazione fallita.\n%1\nImpossibile riaprire il database %2: %3\n"
-                                              "La console verrà chiusa.")
-                                   .arg(esito.dettaglio, db, erroreRiapertura));
-        m_ctx.db = nullptr;
-        m_db.reset();
-        QApplication::exit(2);
+    if (portaDavanti(QStringLiteral("Compattazione")))
         return;
-    }
-    adottaDatabase(std::move(riaperto));
-    if (esito.riuscita())
-        m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
-    else
-        m_ctx.messaggi->avvisa(Icona::Avviso,
-                               QStringLiteral("Compattazione fallita.\n%1\nIl database è stato riaperto senza modifiche.")
-                                   .arg(esito.dettaglio));
+    (new Compatta(m_ctx, this))->avvia();
 }
 
 } // namespace sorvela

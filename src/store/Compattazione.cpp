@@ -3,8 +3,14 @@
 #include "store/Interno.h"
 
 #include <QDir>
+#include <QMetaObject>
+#include <QSemaphore>
+#include <QThread>
 #include <QFile>
 #include <QFileInfo>
+
+#include <functional>
+#include <optional>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -48,82 +54,102 @@ QString testoErrore(const ErroreDatabase& e)
     return QString::fromUtf8(e.what());
 }
 
-// Writes the compacted copy. The source is opened by itself: what a writer
-// still held in the write-ahead log is folded into the file first, and a
-// database that another program keeps open is refused instead of being
-// renamed under it.
-void copiaCompattata(const QString& origine, const QString& destinazione)
+// Cancelling stops a statement of the worker's connections between two
+// steps of SQLite's machine, within milliseconds even in a long VACUUM.
+int interrompi(void* annulla)
 {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(origine).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
-        sqlite3_close_v2(db);
-        throw ErroreDatabase(QStringLiteral("impossibile aprire %1: %2").arg(origine, msg), rc);
-    }
-    try {
-        {
-            Istruzione verifica(db, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                                   "AND name IN ('DatiUtente', 'ArchivioEventi')"));
-            verifica.passo();
-            if (sqlite3_column_int(verifica.get(), 0) != 2)
-                throw ErroreDatabase(QStringLiteral("%1 non è un database Sorvela").arg(origine), SQLITE_NOTADB);
+    return annulla && static_cast<const std::atomic<bool>*>(annulla)->load() ? 1 : 0;
+}
+
+// One of the worker's own connections.
+class Aperta {
+public:
+    Aperta(const QString& percorso, int flags, const std::atomic<bool>* annulla)
+    {
+        const int rc = sqlite3_open_v2(QFile::encodeName(percorso).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString msg = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            chiudi();
+            throw ErroreDatabase(QStringLiteral("impossibile aprire %1: %2").arg(percorso, msg), rc);
         }
-        {
-            Istruzione punto(db, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-            if (punto.passo() && sqlite3_column_int(punto.get(), 0) != 0)
-                throw ErroreDatabase(QStringLiteral("il database è in uso da un altro programma"), SQLITE_BUSY);
-        }
-        Istruzione vacuum(db, QStringLiteral("VACUUM INTO ?"));
-        vacuum.lega({destinazione});
-        vacuum.eseguiTutto();
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
+        sqlite3_extended_result_codes(m_db, 1);
+        // The worker may wait for a write of the desk to end: it is not the desk.
+        sqlite3_busy_timeout(m_db, 5000);
+        if (annulla)
+            sqlite3_progress_handler(m_db, 10000, interrompi, const_cast<std::atomic<bool>*>(annulla));
     }
-    sqlite3_close_v2(db);
+    ~Aperta() { chiudi(); }
+    Aperta(const Aperta&) = delete;
+    Aperta& operator=(const Aperta&) = delete;
+    sqlite3* get() const { return m_db; }
+    void chiudi()
+    {
+        if (m_db)
+            sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// Changes whenever another connection commits.
+qint64 versione(sqlite3* db)
+{
+    Istruzione q(db, QStringLiteral("PRAGMA data_version"));
+    q.passo();
+    return sqlite3_column_int64(q.get(), 0);
+}
+
+void prendiBlocco(sqlite3* db)
+{
+    eseguiScript(db, QStringLiteral("BEGIN IMMEDIATE"), QStringLiteral("blocco delle scritture"));
 }
 
 // The copy must be a whole, sound database before anything is renamed.
-void verificaCopia(const QString& percorso)
+void verificaCopia(const QString& percorso, const std::atomic<bool>* annulla)
 {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(percorso).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK) {
-        sqlite3_close_v2(db);
-        throw ErroreDatabase(QStringLiteral("la copia compattata non si apre"), rc);
-    }
-    try {
-        // The check walks every table and index once: a large page cache and a
-        // memory-mapped read keep it from re-reading pages (halves its time on a
-        // million events). The copy is private to this routine until renamed.
-        Istruzione(db, QStringLiteral("PRAGMA cache_size = -262144")).eseguiTutto();
-        Istruzione(db, QStringLiteral("PRAGMA mmap_size = 2147483648")).eseguiTutto();
-        Istruzione controllo(db, QStringLiteral("PRAGMA integrity_check"));
-        QStringList problemi;
-        while (controllo.passo())
-            problemi << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(controllo.get(), 0)));
-        if (problemi != QStringList{QStringLiteral("ok")})
-            throw ErroreDatabase(QStringLiteral("la copia compattata non è integra: %1")
-                                     .arg(problemi.mid(0, 3).join(QStringLiteral("; "))),
-                                 SQLITE_CORRUPT);
-    } catch (...) {
-        sqlite3_close_v2(db);
-        throw;
-    }
-    sqlite3_close_v2(db);
+    Aperta copia(percorso, SQLITE_OPEN_READONLY, annulla);
+    sqlite3* db = copia.get();
+    // The check walks every table and index once: a large page cache and a
+    // memory-mapped read keep it from re-reading pages (halves its time on a
+    // million events). The copy is private to this routine until renamed.
+    Istruzione(db, QStringLiteral("PRAGMA cache_size = -262144")).eseguiTutto();
+    Istruzione(db, QStringLiteral("PRAGMA mmap_size = 2147483648")).eseguiTutto();
+    Istruzione controllo(db, QStringLiteral("PRAGMA integrity_check"));
+    QStringList problemi;
+    while (controllo.passo())
+        problemi << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(controllo.get(), 0)));
+    if (problemi != QStringList{QStringLiteral("ok")})
+        throw ErroreDatabase(QStringLiteral("la copia compattata non è integra: %1")
+                                 .arg(problemi.mid(0, 3).join(QStringLiteral("; "))),
+                             SQLITE_CORRUPT);
 }
 
-} // namespace
+// What the worker needs from whoever runs it.
+struct Ganci {
+    const std::atomic<bool>* annulla = nullptr;
+    std::function<void(Compattazione::Passo)> passo;
+    // Returns once the desk's connection is closed; false when the run was
+    // cancelled meanwhile. Absent: no connection of this process is open.
+    std::function<bool()> chiudiScrivania;
+};
 
-EsitoCompattazione CompattaDatabase(const QString& cartellaDati)
+EsitoCompattazione compatta(const QString& cartellaDati, const Ganci& g)
 {
     const QDir cartella(cartellaDati);
     const QString db = cartella.filePath(QStringLiteral("Sorvela.db"));
     const QString nuovo = cartella.filePath(QStringLiteral("Sorvelanew.db"));
     const QString bak = cartella.filePath(QStringLiteral("Sorvela.bak"));
     using Stato = EsitoCompattazione::Stato;
-    auto fallita = [](const QString& perche) { return EsitoCompattazione{Stato::FallitaIntatto, perche}; };
+    using Passo = Compattazione::Passo;
+    auto fallita = [](const QString& perche) { return EsitoCompattazione{Stato::FallitaIntatto, perche, {}}; };
+    auto annullato = [&g] { return g.annulla && g.annulla->load(); };
+    const EsitoCompattazione annullata{Stato::Annullata, QStringLiteral("Compattazione annullata."), {}};
+    auto passo = [&g](Passo p) {
+        if (g.passo)
+            g.passo(p);
+    };
 
     if (!QFileInfo(db).isFile())
         return fallita(QStringLiteral("Il file %1 non esiste.").arg(QDir::toNativeSeparators(db)));
@@ -131,15 +157,82 @@ EsitoCompattazione CompattaDatabase(const QString& cartellaDati)
     if (!rimuoviDatabase(nuovo))
         return fallita(QStringLiteral("Impossibile eliminare il file %1 rimasto da una compattazione precedente.")
                            .arg(QDir::toNativeSeparators(nuovo)));
+
+    // The copying connection reads the database as one snapshot; the lock
+    // connection's open write transaction holds every other writer off.
+    std::optional<Aperta> origine;
+    std::optional<Aperta> blocco;
     try {
-        copiaCompattata(db, nuovo);
-        if (!sincronizza(nuovo, false))
-            throw ErroreDatabase(QStringLiteral("impossibile scrivere su disco la copia compattata"), SQLITE_IOERR);
-        verificaCopia(nuovo);
+        origine.emplace(db, SQLITE_OPEN_READWRITE, g.annulla);
+        {
+            Istruzione verifica(origine->get(), QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                               "AND name IN ('DatiUtente', 'ArchivioEventi')"));
+            verifica.passo();
+            if (sqlite3_column_int(verifica.get(), 0) != 2)
+                throw ErroreDatabase(QStringLiteral("%1 non è un database Sorvela").arg(db), SQLITE_NOTADB);
+        }
+        for (int tentativo = 0;; ++tentativo) {
+            // The second copy is made with the writes held off from the
+            // start, so that a busy desk cannot make every copy stale.
+            const bool bloccata = tentativo > 0;
+            if (bloccata) {
+                blocco.emplace(db, SQLITE_OPEN_READWRITE, nullptr);
+                prendiBlocco(blocco->get());
+            }
+            passo(bloccata ? Passo::CopiaBloccata : Passo::Copia);
+            // Read before the copy's snapshot: a commit in between is taken
+            // for one the copy missed, which costs a second copy, never a write.
+            const qint64 prima = versione(origine->get());
+            {
+                Istruzione vacuum(origine->get(), QStringLiteral("VACUUM INTO ?"));
+                vacuum.lega({nuovo});
+                vacuum.eseguiTutto();
+            }
+            if (!sincronizza(nuovo, false))
+                throw ErroreDatabase(QStringLiteral("impossibile scrivere su disco la copia compattata"), SQLITE_IOERR);
+            passo(Passo::Verifica);
+            verificaCopia(nuovo, g.annulla);
+            if (annullato())
+                throw ErroreDatabase(QStringLiteral("annullata"), SQLITE_INTERRUPT);
+            if (bloccata)
+                break;
+            blocco.emplace(db, SQLITE_OPEN_READWRITE, nullptr);
+            prendiBlocco(blocco->get());
+            if (versione(origine->get()) == prima)
+                break;
+            blocco.reset();
+            if (!rimuoviDatabase(nuovo))
+                throw ErroreDatabase(QStringLiteral("impossibile eliminare la copia superata %1").arg(nuovo),
+                                     SQLITE_CANTOPEN);
+        }
     } catch (const ErroreDatabase& e) {
+        origine.reset();
+        blocco.reset();
         rimuoviDatabase(nuovo);
+        if (annullato())
+            return annullata;
         return fallita(QStringLiteral("Errore durante la compattazione: %1.").arg(testoErrore(e)));
     }
+
+    // From here the files are swapped: the operator can no longer cancel.
+    passo(Passo::Scambio);
+    origine.reset();
+    if (g.chiudiScrivania && !g.chiudiScrivania()) {
+        blocco.reset();
+        rimuoviDatabase(nuovo);
+        return annullata;
+    }
+    sqlite3_exec(blocco->get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    blocco.reset();
+    // The last connection to close folds the write-ahead log into the file
+    // and removes it. A log still there belongs to a connection of another
+    // program, which would go on writing into the file renamed away.
+    if (QFileInfo::exists(db + QStringLiteral("-wal"))) {
+        rimuoviDatabase(nuovo);
+        return fallita(QStringLiteral("Il database %1 è aperto da un altro programma: non è stato sostituito.")
+                           .arg(QDir::toNativeSeparators(db)));
+    }
+    QFile::remove(db + QStringLiteral("-shm"));
 
     // The old backup is given up only now that a sound copy exists.
     if (!rimuoviDatabase(bak)) {
@@ -159,16 +252,140 @@ EsitoCompattazione CompattaDatabase(const QString& cartellaDati)
             rimuoviDatabase(nuovo);
             return {Stato::FallitaRipristinato,
                     QStringLiteral("Impossibile rinominare %1 in %2: il database originale è stato ripristinato.")
-                        .arg(QDir::toNativeSeparators(nuovo), QDir::toNativeSeparators(db))};
+                        .arg(QDir::toNativeSeparators(nuovo), QDir::toNativeSeparators(db)),
+                    {}};
         }
         return {Stato::SenzaDatabase,
                 QStringLiteral("Impossibile rinominare %1 in %2 e ripristinare l'originale: il database è nel "
                                "file %3, la copia compattata nel file %1.")
                     .arg(QDir::toNativeSeparators(nuovo), QDir::toNativeSeparators(db),
-                         QDir::toNativeSeparators(bak))};
+                         QDir::toNativeSeparators(bak)),
+                {}};
     }
     sincronizza(cartellaDati, true);
-    return {Stato::Riuscita, {}};
+    return {Stato::Riuscita, {}, {}};
+}
+
+} // namespace
+
+EsitoCompattazione CompattaDatabase(const QString& cartellaDati)
+{
+    return compatta(cartellaDati, Ganci{});
+}
+
+struct Compattazione::Stato {
+    QString cartella;
+    Database* scrivania = nullptr;   // the owner's thread only
+    std::atomic<bool> annulla{false};
+    QSemaphore scrivaniaChiusa;
+    bool chiusaDaNoi = false;        // the owner's thread only
+    EsitoCompattazione esito;        // the worker's, read once it has ended
+};
+
+Compattazione::Compattazione(const QString& cartellaDati, Database* scrivania, QObject* genitore)
+    : QObject(genitore)
+    , m_s(std::make_shared<Stato>())
+{
+    qRegisterMetaType<EsitoCompattazione>();
+    m_s->cartella = cartellaDati;
+    m_s->scrivania = scrivania;
+}
+
+Compattazione::~Compattazione()
+{
+    if (!m_thread)
+        return;
+    m_s->annulla = true;
+    m_concluso = true;
+    m_thread->wait();
+    delete m_thread;
+}
+
+void Compattazione::avvia()
+{
+    if (m_thread)
+        return;
+    // While the worker holds the write lock, a write of the desk must not
+    // wait for it on the desk's thread: refused at once, retried later.
+    if (m_s->scrivania && m_s->scrivania->aperto())
+        m_s->scrivania->nonAttendereOccupato(true);
+
+    Ganci g;
+    g.annulla = &m_s->annulla;
+    // Posted to this object, so they run on the owner's thread; a run
+    // already ended by concludi() ignores them.
+    g.passo = [this](Passo p) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, p] {
+                if (!m_concluso)
+                    emit passo(p);
+            },
+            Qt::QueuedConnection);
+    };
+    auto s = m_s;
+    g.chiudiScrivania = [this, s] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (!m_concluso && m_s->scrivania && m_s->scrivania->aperto()) {
+                    m_s->scrivania->chiudi();
+                    m_s->chiusaDaNoi = true;
+                }
+                m_s->scrivaniaChiusa.release();
+            },
+            Qt::QueuedConnection);
+        while (!s->scrivaniaChiusa.tryAcquire(1, 20)) {
+            if (s->annulla)
+                return false;
+        }
+        return true;
+    };
+    m_thread = QThread::create([s, g] { s->esito = compatta(s->cartella, g); });
+    m_thread->setObjectName(QStringLiteral("compattazione"));
+    connect(m_thread, &QThread::finished, this, [this] {
+        if (!m_concluso)
+            emit finita(chiudiRun());
+    });
+    m_thread->start();
+}
+
+void Compattazione::annulla()
+{
+    m_s->annulla = true;
+}
+
+bool Compattazione::inCorso() const
+{
+    return m_thread && !m_concluso;
+}
+
+EsitoCompattazione Compattazione::concludi()
+{
+    if (!m_thread || m_concluso)
+        return m_s->esito;
+    m_s->annulla = true;
+    return chiudiRun();
+}
+
+EsitoCompattazione Compattazione::chiudiRun()
+{
+    m_concluso = true;
+    m_thread->wait();
+    EsitoCompattazione esito = m_s->esito;
+    Database* d = m_s->scrivania;
+    if (d && m_s->chiusaDaNoi) {
+        m_s->chiusaDaNoi = false;
+        try {
+            d->riapri();
+        } catch (const ErroreDatabase& e) {
+            esito.erroreRiapertura = testoErrore(e);
+        }
+    } else if (d && d->aperto()) {
+        d->nonAttendereOccupato(false);
+    }
+    m_s->esito = esito;
+    return esito;
 }
 
 } // namespace sorvela::store

@@ -133,9 +133,7 @@ void aggiornaSchema(sqlite3* db, const QString& percorso)
     }
 }
 
-} // namespace
-
-std::unique_ptr<Database> Database::apri(const QString& percorso)
+std::shared_ptr<Connessione> apriConnessione(const QString& percorso)
 {
     if (!QFileInfo(percorso).isFile())
         throw ErroreDatabase(QStringLiteral("Il file del database %1 non esiste").arg(percorso), SQLITE_CANTOPEN);
@@ -153,7 +151,28 @@ std::unique_ptr<Database> Database::apri(const QString& percorso)
     if (sqlite3_column_int(verifica.get(), 0) != 2)
         throw ErroreDatabase(QStringLiteral("Il file %1 non è un database Sorvela").arg(percorso), SQLITE_NOTADB);
     aggiornaSchema(conn->db, percorso);
-    return std::unique_ptr<Database>(new Database(std::move(conn)));
+    return conn;
+}
+
+} // namespace
+
+std::unique_ptr<Database> Database::apri(const QString& percorso)
+{
+    return std::unique_ptr<Database>(new Database(apriConnessione(percorso)));
+}
+
+void Database::riapri()
+{
+    const QString p = percorso();
+    chiudi();
+    // A new connection object: record sets of the old one stay closed.
+    m_conn = apriConnessione(p);
+}
+
+void Database::nonAttendereOccupato(bool si)
+{
+    if (aperto())
+        sqlite3_busy_timeout(m_conn->db, si ? 0 : kAttesaOccupatoMs);
 }
 
 void Database::crea(const QString& percorso, bool demo)
@@ -176,26 +195,6 @@ void Database::crea(const QString& percorso, bool demo)
     } catch (...) {
         sqlite3_close_v2(db);
         rimuoviFile(percorso);
-        throw;
-    }
-    sqlite3_close_v2(db);
-}
-
-void Database::compatta(const QString& origine, const QString& destinazione)
-{
-    if (!QFileInfo(origine).isFile())
-        throw ErroreDatabase(QStringLiteral("Il file del database %1 non esiste").arg(origine), SQLITE_CANTOPEN);
-    if (QFileInfo::exists(destinazione))
-        throw ErroreDatabase(QStringLiteral("Il file %1 esiste già e non viene sovrascritto").arg(destinazione),
-                             SQLITE_CANTOPEN);
-    sqlite3* db = apriHandle(origine, SQLITE_OPEN_READWRITE);
-    try {
-        Istruzione vacuum(db, QStringLiteral("VACUUM INTO ?"));
-        vacuum.lega({QDir::toNativeSeparators(destinazione)});
-        vacuum.eseguiTutto();
-    } catch (...) {
-        sqlite3_close_v2(db);
-        rimuoviFile(destinazione);
         throw;
     }
     sqlite3_close_v2(db);

@@ -2,9 +2,17 @@
 // The console's only door to its SQLite file.
 //
 // Rules every caller relies on:
-// - Thread: the console has one user-interface thread and the store is used
-//   from it alone. Nothing here locks; a Database and its record sets must
-//   never cross threads.
+// - Threads: a Database (one SQLite connection) and its record sets belong to
+//   the thread that opened it and are used from it alone; nothing here locks.
+//   The desk's connection is the user-interface thread's: the main window
+//   opens it and every window and routine of the desk uses it. The
+//   compaction's worker thread opens connections of its own (one that copies
+//   and checks, one that holds the write lock while the files are swapped)
+//   and never touches the desk's; it asks the desk's thread to close and
+//   reopen it (Compattazione.h). Connections meet only in the file, under
+//   SQLite's locks: in WAL mode readers never wait, a writer waits for
+//   another writer up to a busy timeout (5 s), or not at all while the desk
+//   is told not to (nonAttendereOccupato).
 // - Ownership: a RecordSet is a value owned by whoever opened it. It keeps no
 //   more than a weak tie to its Database: closing the Database (compaction,
 //   exit) closes every record set still open, and any later use of such a set
@@ -61,10 +69,6 @@ public:
     // half-built file is left behind.
     static void crea(const QString& percorso, bool demo);
 
-    // Writes a compacted copy of a closed database into a new file
-    // (VACUUM INTO). Refuses an existing destination.
-    static void compatta(const QString& origine, const QString& destinazione);
-
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -73,6 +77,15 @@ public:
     bool aperto() const;
     // Closes the handle and every record set still open on it. Idempotent.
     void chiudi();
+    // Opens the same file again on this object (after a compaction swapped
+    // it): whoever holds this object holds a valid handle again. Record sets
+    // opened before stay closed. Throws as apri() does, and the object then
+    // stays closed.
+    void riapri();
+    // While true a write that finds the file locked by another connection
+    // fails at once (SQLITE_BUSY) instead of waiting: a wait on the desk's
+    // thread is a frozen desk. The caller retries later.
+    void nonAttendereOccupato(bool si);
     // The raw handle, for the rare caller that needs SQLite directly.
     sqlite3* handle();
 

@@ -28,8 +28,11 @@ void lancia(sqlite3* db, int rc, const QString& contesto)
     // The connection's message describes the last failure on it; without a
     // connection only the code is known.
     const int codice = db ? sqlite3_extended_errcode(db) : rc;
-    const QString dettaglio = db ? QString::fromUtf8(sqlite3_errmsg(db))
-                                 : QString::fromUtf8(sqlite3_errstr(rc));
+    QString dettaglio = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    // Said so that an operator reading the notice knows it will pass.
+    if (((codice ? codice : rc) & 0xff) == SQLITE_BUSY)
+        dettaglio = QStringLiteral("il database è occupato da un'altra operazione, si riprova più tardi (%1)")
+                        .arg(dettaglio);
     throw ErroreDatabase(QStringLiteral("Errore del database (%1): %2").arg(contesto, dettaglio),
                          codice ? codice : rc);
 }

@@ -279,17 +279,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(testo));
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::crea(m_file, false));
     }
-
-    void compattazioneInUnNuovoFile()
-    {
-        m_db.reset();
-        const QString nuovo = m_dir.filePath("Sorvela'new.db");
-        Database::compatta(m_file, nuovo);
-        auto db = Database::apri(nuovo);
-        QCOMPARE(db->valore("SELECT count(*) FROM ArchivioEventi").toInt(), 8);
-        QCOMPARE(db->valore("SELECT count(*) FROM [Coda Query]").toInt(), 3);
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::compatta(m_file, nuovo));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordSet)

@@ -1,0 +1,140 @@
+#include "shell/Compatta.h"
+
+#include "platform/Messaggi.h"
+#include "store/Database.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sorvela {
+
+Compatta::Compatta(Contesto& ctx, QWidget* principale)
+    : QWidget(principale, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , m_ctx(ctx)
+    , m_run(new store::Compattazione(ctx.cartellaDati, ctx.db, this))
+{
+    setObjectName(QStringLiteral("Compattazione"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The operator goes on working at the desk: the window does not take
+    // the keyboard from the window in use.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QStringLiteral("Compatta database"));
+    auto* v = new QVBoxLayout(this);
+    auto* titolo = new QLabel(QStringLiteral("Compattazione in corso…"), this);
+    titolo->setObjectName(QStringLiteral("Label1"));
+    titolo->setAlignment(Qt::AlignCenter);
+    QFont f = titolo->font();
+    f.setBold(true);
+    titolo->setFont(f);
+    v->addWidget(titolo);
+    m_passo = new QLabel(this);
+    m_passo->setObjectName(QStringLiteral("Label2"));
+    m_passo->setAlignment(Qt::AlignCenter);
+    v->addWidget(m_passo);
+    auto* barra = new QProgressBar(this);
+    barra->setRange(0, 0); // how long SQLite's copy takes is not known beforehand
+    barra->setTextVisible(false);
+    v->addWidget(barra);
+    auto* h = new QHBoxLayout;
+    h->addStretch();
+    m_annulla = new QPushButton(QStringLiteral("Annulla"), this);
+    m_annulla->setObjectName(QStringLiteral("cmdAnnulla"));
+    h->addWidget(m_annulla);
+    h->addStretch();
+    v->addLayout(h);
+    setMinimumWidth(360);
+
+    connect(m_annulla, &QPushButton::clicked, this, [this] {
+        m_annulla->setEnabled(false);
+        m_passo->setText(QStringLiteral("Annullamento…"));
+        m_run->annulla();
+    });
+    connect(m_run, &store::Compattazione::passo, this, &Compatta::mostraPasso);
+    connect(m_run, &store::Compattazione::finita, this,
+            [this](const store::EsitoCompattazione& e) { concludi(e, true); });
+    if (principale)
+        principale->installEventFilter(this);
+}
+
+QString Compatta::testoPasso(store::Compattazione::Passo p)
+{
+    using P = store::Compattazione::Passo;
+    switch (p) {
+    case P::Copia:
+        return QStringLiteral("Copia compattata del database");
+    case P::CopiaBloccata:
+        return QStringLiteral("Nuova copia: le registrazioni attendono la fine");
+    case P::Verifica:
+        return QStringLiteral("Controllo della copia");
+    case P::Scambio:
+        return QStringLiteral("Sostituzione del file del database");
+    }
+    return {};
+}
+
+void Compatta::avvia()
+{
+    m_passo->setText(testoPasso(store::Compattazione::Passo::Copia));
+    if (QWidget* p = parentWidget()) {
+        adjustSize();
+        move(p->window()->geometry().center() - rect().center());
+    }
+    show();
+    raise();
+    m_run->avvia();
+}
+
+void Compatta::mostraPasso(store::Compattazione::Passo p)
+{
+    m_passo->setText(testoPasso(p));
+    if (p == store::Compattazione::Passo::Scambio) {
+        // The file is being replaced: too late to cancel. The desk's
+        // connection is closed for these few milliseconds and the tick,
+        // which would only find it closed, waits.
+        m_annulla->hide();
+        m_tickFermo.emplace(m_ctx);
+    }
+}
+
+// The main window is closing: the run ends before it goes on.
+bool Compatta::eventFilter(QObject* o, QEvent* e)
+{
+    if (e->type() == QEvent::Close && o == parentWidget() && m_run->inCorso())
+        concludi(m_run->concludi(), false);
+    return QWidget::eventFilter(o, e);
+}
+
+void Compatta::concludi(const store::EsitoCompattazione& esito, bool avvisa)
+{
+    m_tickFermo.reset();
+    hide();
+    emit finita(esito);
+    if (!esito.erroreRiapertura.isEmpty()) {
+        const QString come = esito.riuscita() ? QStringLiteral("Database compattato.")
+                                              : QStringLiteral("Compattazione fallita.\n%1").arg(esito.dettaglio);
+        m_ctx.messaggi->avvisa(Icona::Errore,
+                               QStringLiteral("%1\nImpossibile riaprire il database %2: %3\nLa console verrà chiusa.")
+                                   .arg(come, m_ctx.percorsoDatabase(), esito.erroreRiapertura));
+        m_ctx.db = nullptr;
+        QApplication::exit(2);
+    } else if (avvisa) {
+        using S = store::EsitoCompattazione::Stato;
+        if (esito.riuscita())
+            m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
+        else if (esito.stato == S::Annullata)
+            m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Compattazione annullata."));
+        else
+            m_ctx.messaggi->avvisa(Icona::Avviso,
+                                   QStringLiteral("Compattazione fallita.\n%1\nIl database è stato riaperto senza "
+                                                  "modifiche.")
+                                       .arg(esito.dettaglio));
+    }
+    close();
+}
+
+} // namespace sorvela
