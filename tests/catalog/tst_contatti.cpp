@@ -3,6 +3,7 @@
 
 #include "catalog/ContattiUtente.h"
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 
 #include <QLineEdit>
 #include <QMdiArea>
@@ -41,22 +42,14 @@ struct Banco : comune::Banco {
         editor = w->findChild<QLineEdit*>("Text1");
     }
 
-    void clicCella(int riga, int colonna)
-    {
-        const QRect r = griglia->visualRect(griglia->model()->index(riga, colonna));
-        QTest::mouseClick(griglia->viewport(), Qt::LeftButton, {}, r.center());
-    }
+    void clicCella(int riga, int colonna) { comune::clicCella(griglia, riga, colonna); }
     void svuotaCella(int riga, int colonna, Qt::Key tasto = Qt::Key_Backspace)
     {
         clicCella(riga, colonna);
         editor->selectAll();
         QTest::keyClick(editor, tasto);
     }
-    QString cella(int riga, int colonna) const
-    {
-        const QTableWidgetItem* i = griglia->item(riga, colonna);
-        return i ? i->text() : QString();
-    }
+    QString cella(int riga, int colonna) const { return comune::testoCella(griglia, riga, colonna); }
     void premi(const char* nome) { comune::premi(w, nome); }
     // The stored list, "name|number|note" per contact, Null shown as <null>.
     QStringList salvati(const QString& codice)

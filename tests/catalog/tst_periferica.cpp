@@ -4,6 +4,7 @@
 
 #include "catalog/Periferica.h"
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -65,16 +66,8 @@ struct Banco : comune::Banco {
     }
     QComboBox* tipi() const { return c<QComboBox>("Periferiche"); }
     QComboBox* protocollo() const { return c<QComboBox>("Protocollo"); }
-    void clicCella(int riga, int colonna)
-    {
-        const QRect r = griglia->visualRect(griglia->model()->index(riga, colonna));
-        QTest::mouseClick(griglia->viewport(), Qt::LeftButton, {}, r.center());
-    }
-    QString cella(int riga, int colonna) const
-    {
-        const QTableWidgetItem* i = griglia->item(riga, colonna);
-        return i ? i->text() : QString();
-    }
+    void clicCella(int riga, int colonna) { comune::clicCella(griglia, riga, colonna); }
+    QString cella(int riga, int colonna) const { return comune::testoCella(griglia, riga, colonna); }
     QString campo(const QString& sql, const QVariantList& p = {}) const { return db->valore(sql, p).toString(); }
     void premi(const char* nome) { comune::premi(w, nome); }
 };

@@ -1,10 +1,9 @@
 // Table names that come from the database reach SQL only when they name a
 // real table, quoted so that any character in them stays part of the name.
 
-#include "store/Database.h"
+#include "comune/FileDatabase.h"
 #include "store/Identificatori.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace sorvela::store;
@@ -15,10 +14,8 @@ class TestIdentificatori : public QObject {
 private slots:
     void soloTabelleEsistentiQuotateComeIdentificatori()
     {
-        QTemporaryDir dir;
-        const QString file = dir.filePath("Sorvela.db");
-        Database::crea(file, false);
-        auto db = Database::apri(file);
+        sorvela::comune::FileDatabase f;
+        auto& db = f.db;
         db->esegui("CREATE TABLE [Ingressi \"Dell'Acqua\"; --] (Contatore INTEGER)");
         db->esegui("INSERT INTO [Ingressi \"Dell'Acqua\"; --] VALUES (7)");
 

@@ -1,21 +1,21 @@
 // Record sets and transactions on a real database file, the way the
 // console's routines use them.
 
-#include "store/Database.h"
+#include "comune/FileDatabase.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 using namespace sorvela::store;
 
 class TestRecordSet : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    int m_prove = 0;
+    std::optional<sorvela::comune::FileDatabase> m_f;
     QString m_file;
-    std::unique_ptr<Database> m_db;
+    Database* m_db = nullptr;
 
     QByteArray contenutoFile()
     {
@@ -26,12 +26,11 @@ class TestRecordSet : public QObject {
 private slots:
     void init()
     {
-        QVERIFY(m_dir.isValid());
-        m_file = m_dir.filePath(QStringLiteral("%1-%2.db").arg(QTest::currentTestFunction()).arg(++m_prove));
-        Database::crea(m_file, true);
-        m_db = Database::apri(m_file);
+        m_f.emplace(true);
+        m_file = m_f->file;
+        m_db = m_f->db.get();
     }
-    void cleanup() { m_db.reset(); }
+    void cleanup() { m_f.reset(); }
 
     void trovaPrimoESuccessivo_data()
     {
@@ -174,12 +173,9 @@ private slots:
     void valoriConApostrofiEPuntiEVirgola_data()
     {
         QTest::addColumn<QString>("valore");
-        QTest::newRow("apostrofo") << "Dell'Acqua";
-        QTest::newRow("istruzione iniettata") << "x'; DROP TABLE DatiUtente; --";
-        QTest::newRow("commento") << "-- nota";
+        QTest::newRow("istruzione iniettata") << "Dell'Acqua'; DROP TABLE DatiUtente; --";
         QTest::newRow("virgolette e parentesi") << "\"[Nome]\" = 'a' OR 1=1";
-        QTest::newRow("accenti") << "Città di Forlì — più €";
-        QTest::newRow("punto interrogativo") << "chi? ?";
+        QTest::newRow("accenti e segnaposto") << "Città di Forlì — più € chi? ?";
     }
 
     void valoriConApostrofiEPuntiEVirgola()
@@ -201,9 +197,10 @@ private slots:
 
     void unErroreInTransazioneLasciaIlFileInvariato()
     {
-        m_db.reset();
+        m_f->db.reset();
         const QByteArray prima = contenutoFile();
-        m_db = Database::apri(m_file);
+        m_f->db = Database::apri(m_file);
+        m_db = m_f->db.get();
         {
             Transazione t(*m_db);
             auto ev = m_db->apriRecordSet("ArchivioEventi");
@@ -223,7 +220,7 @@ private slots:
             QVERIFY(m_db->inTransazione());
         }
         QVERIFY(!m_db->inTransazione());
-        m_db.reset();
+        m_f->db.reset();
         QCOMPARE(contenutoFile(), prima);
     }
 
@@ -267,11 +264,11 @@ private slots:
 
     void aperturaNonCreaFileENonAccettaAltriFile()
     {
-        const QString mancante = m_dir.filePath("mancante.db");
+        const QString mancante = m_f->dir.filePath("mancante.db");
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(mancante));
         QVERIFY(!QFile::exists(mancante));
 
-        const QString testo = m_dir.filePath("testo.db");
+        const QString testo = m_f->dir.filePath("testo.db");
         QFile f(testo);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("non sono un database, ma un file di testo abbastanza lungo da sembrare qualcosa\n");
