@@ -10,7 +10,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "prova-pacchetto: serve root (installa e rimuove il pacchetto)" >&2
   exit 1
 fi
-if dpkg-query -W -f='${Status}' sorvela 2>/dev/null | grep -q 'installed'; then
+if dpkg-query -W -f='${Status}' sorvela 2>/dev/null | grep ' installed$' >/dev/null; then
   echo "prova-pacchetto: sorvela è già installato su questa macchina: la prova non lo tocca" >&2
   exit 1
 fi
@@ -41,15 +41,15 @@ dpkg -i "$deb"
 # The installed programs, on the PATH, with their data where the package put it.
 [ "$(command -v sorvela)" = /usr/bin/sorvela ]
 [ "$(sorvela --version)" = "sorvela $versione" ]
-sorvela --help | grep -q -- --data-dir
+sorvela --help | grep -- --data-dir >/dev/null
 sorvela-db init --data-dir "$tmp/dati" --demo
 [ -s "$tmp/dati/Sorvela.db" ]
 if sorvela-db init --data-dir "$tmp/dati" 2>/dev/null; then
   echo "prova-pacchetto: sorvela-db ha sovrascritto un database" >&2
   exit 1
 fi
-sorvela-sms classify 'credito 12.50 batt 80' | grep -q '"battery"'
-sorvela-sim --help | grep -q -- --link
+sorvela-sms classify 'credito 12.50 batt 80' | grep '"battery"' >/dev/null
+sorvela-sim --help | grep -- --link >/dev/null
 for f in /usr/share/sorvela/schema.sql /usr/share/sorvela/demo.sql /usr/share/sorvela/blip.wav \
          /usr/share/icons/hicolor/scalable/apps/it.sorvela.Sorvela.svg \
          /usr/share/icons/hicolor/48x48/apps/it.sorvela.Sorvela.png; do
@@ -77,7 +77,7 @@ if [ -x /usr/bin/sorvela-ricevitore ]; then
   man=yes
   [ -e /usr/share/man/man1/sorvela-ricevitore.1.gz ] || man=no
   systemd-analyze verify --man="$man" "$unita"
-  id -nG sorvela | grep -qw dialout
+  id -nG sorvela | grep -w dialout >/dev/null
 fi
 
 # The console on the demo database, offscreen, for a few seconds: it must
