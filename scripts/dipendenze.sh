@@ -11,6 +11,7 @@ PACCHETTI=(
   libbenchmark-dev
   fonts-liberation python3
   clang libclang-rt-14-dev
+  librsvg2-bin dpkg-dev lintian desktop-file-utils appstream systemd man-db
 )
 
 mancanti=()

@@ -1,5 +1,7 @@
 #include "shell/Allarme.h"
 
+#include "shell/Avvio.h"
+
 #include <QApplication>
 #include <QAudioDevice>
 #include <QDir>
@@ -69,6 +71,10 @@ void zitto(QtMsgType, const QMessageLogContext&, const QString&) {}
 void Allarme::prepara(const QString& cartellaDati, Uscita uscita)
 {
     QString file = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
+    // The installed copy of the built-in beep spares writing it to a
+    // temporary file at every start.
+    if (!QFileInfo::exists(file) && !cartellaInstallata().isEmpty())
+        file = QDir(cartellaInstallata()).filePath(QStringLiteral("blip.wav"));
     if (!QFileInfo::exists(file)) {
         m_temporaneo = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("sorvela-XXXXXX.wav")));
         if (m_temporaneo->open()) {

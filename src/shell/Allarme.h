@@ -1,6 +1,7 @@
 #pragma once
 // The alert sound: "blip.wav" from the data folder when there is one,
-// otherwise a short two-tone beep the console makes itself. Without a usable
+// otherwise a short two-tone beep the console makes itself (installed as
+// share/sorvela/blip.wav, which is played in its place when present). Without a usable
 // audio output the alert is seen instead of heard: the signal widget (the
 // strip's count panel) flashes until the operator has seen the queue
 // (visto()). It never reports an error, and an audio system that is missing

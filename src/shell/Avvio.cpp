@@ -21,6 +21,15 @@ QString cartellaDatiPredefinita()
     return base + QStringLiteral("/Sorvela");
 }
 
+QString cartellaInstallata()
+{
+    // Where the installation put the shared files, relative to the program's
+    // own folder, so that a package moved to another prefix still finds them.
+    // A program run from its build folder has none.
+    const QDir dir(QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral(SORVELA_CONDIVISI)));
+    return dir.exists() ? dir.canonicalPath() : QString();
+}
+
 namespace {
 
 // How many words a Qt option takes on the command line (the option and its
@@ -72,7 +81,14 @@ OpzioniAvvio leggiOpzioni(int argc, char* argv[])
                         "Console di monitoraggio Sorvela.\n"
                         "  --data-dir CARTELLA  cartella di Sorvela.db e blip.wav\n"
                         "                       (predefinita: $XDG_DATA_HOME/Sorvela)\n"
+                        "  --version            mostra la versione ed esce\n"
+                        "  --help               mostra questo aiuto ed esce\n"
                         "  Le opzioni di Qt (-platform, -style, -geometry ...) sono accettate.\n");
+            o.esci = true;
+            return o;
+        }
+        if (std::strcmp(a, "--version") == 0 || std::strcmp(a, "-v") == 0) {
+            std::printf("sorvela %s\n", SORVELA_VERSIONE);
             o.esci = true;
             return o;
         }

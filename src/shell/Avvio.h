@@ -9,14 +9,17 @@ namespace sorvela {
 
 struct OpzioniAvvio {
     QString cartellaDati;
-    bool esci = false;       // --help or a bad argument: nothing more to do
+    bool esci = false;       // --help, --version or a bad argument: nothing more to do
     int codiceUscita = 0;
 };
 
-// sorvela [--data-dir DIR] [Qt's options]; the default data folder is
+// sorvela [--data-dir DIR] [--version] [--help] [Qt's options]; the default data folder is
 // $XDG_DATA_HOME/Sorvela. Qt's standard options are left for QApplication.
 OpzioniAvvio leggiOpzioni(int argc, char* argv[]);
 QString cartellaDatiPredefinita();
+// The folder of the files installed beside the programs (share/sorvela), or
+// empty when the program runs from its build folder.
+QString cartellaInstallata();
 
 // Empty when the database file is there; otherwise the operator's message,
 // naming the file and the command that creates it.

@@ -168,27 +168,30 @@ private slots:
     void qtOptionsAreAcceptedUnknownOnesRefused_data()
     {
         QTest::addColumn<QStringList>("argomenti");
-        QTest::addColumn<QString>("errore");
+        QTest::addColumn<int>("codice");
+        QTest::addColumn<QString>("uscita");
         // With no database the console stops at its check, after reading the
         // command line: the message says which step it reached.
         const QString database = QStringLiteral("non esiste");
-        QTest::newRow("-style") << QStringList{"-style", "Fusion"} << database;
-        QTest::newRow("--platform") << QStringList{"--platform", "offscreen"} << database;
-        QTest::newRow("-reverse") << QStringList{"-reverse"} << database;
-        QTest::newRow("unknown") << QStringList{"--sconosciuta"} << QStringLiteral("argomento non riconosciuto");
+        QTest::newRow("-style") << QStringList{"-style", "Fusion"} << 2 << database;
+        QTest::newRow("--platform") << QStringList{"--platform", "offscreen"} << 2 << database;
+        QTest::newRow("-reverse") << QStringList{"-reverse"} << 2 << database;
+        QTest::newRow("unknown") << QStringList{"--sconosciuta"} << 2 << QStringLiteral("argomento non riconosciuto");
+        QTest::newRow("--version") << QStringList{"--version"} << 0 << QStringLiteral("sorvela " SORVELA_VERSIONE "\n");
     }
 
     void qtOptionsAreAcceptedUnknownOnesRefused()
     {
         QFETCH(QStringList, argomenti);
-        QFETCH(QString, errore);
+        QFETCH(int, codice);
+        QFETCH(QString, uscita);
         QTemporaryDir base;
         QProcess p;
         avvia(p, base.path(), base.path(), {}, argomenti);
         QVERIFY(p.waitForFinished(20000));
-        QCOMPARE(p.exitCode(), 2);
-        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
-        QVERIFY2(err.contains(errore), qPrintable(err));
+        QCOMPARE(p.exitCode(), codice);
+        const QString testo = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        QVERIFY2(testo.contains(uscita), qPrintable(testo));
     }
 
     void missingDatabaseIsReportedAndTheConsoleExits()

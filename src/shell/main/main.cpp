@@ -51,6 +51,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorvela"));
     QApplication::setOrganizationName(QStringLiteral("Sorvela"));
+    // Lets the desktop match the window to the installed menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("it.sorvela.Sorvela"));
     installaTraduzioneQt(app);
     // Caught from here on: a stop during the start-up is answered once the
     // window runs, and closes the database and the line as well.
