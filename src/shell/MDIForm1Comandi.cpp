@@ -36,6 +36,7 @@ void MDIForm1::chiudiLinea()
 
 } // namespace sorvela
 
+#include "platform/RegistroOperazioni.h"
 #include "store/Compattazione.h"
 #include "store/Database.h"
 
@@ -80,6 +81,15 @@ void MDIForm1::mnuCompatta()
         return;
     }
     adottaDatabase(std::move(riaperto));
+    // The files are already swapped: the row goes into the database as it is
+    // now, and says how it went.
+    try {
+        RegistraOperazione(m_ctx, azione::Compattazione, QStringLiteral("Sorvela.db"),
+                           esito.riuscita() ? QStringLiteral("riuscita") : QStringLiteral("fallita: ") + esito.dettaglio);
+    } catch (const store::ErroreDatabase& e) {
+        m_ctx.messaggi->avvisa(Icona::Avviso,
+                               QStringLiteral("Impossibile registrare la compattazione: %1").arg(e.messaggio()));
+    }
     if (esito.riuscita())
         m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
     else
@@ -154,6 +164,7 @@ void MDIForm1::apriCoda(bool attiva)
         [this] {
             auto* coda = new CodaEventi(m_ctx);
             connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
+            connect(coda, &CodaEventi::tacitato, m_allarme, &Allarme::tacita);
             // Archived or closed by the operator: seen.
             connect(coda, &QObject::destroyed, m_allarme, &Allarme::visto);
             return coda;
