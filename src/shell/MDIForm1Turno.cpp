@@ -68,19 +68,28 @@ void MDIForm1::mnuAnagraficaOperatori()
     f->raise();
 }
 
+// Opened at their designed size, within the working area.
+static void dimensiona(QMdiSubWindow* sub, const QString& nome, const QSize& area)
+{
+    if (sub && sub->widget() && sub->widget()->objectName() == nome)
+        sub->resize(sub->sizeHint().boundedTo(area));
+}
+
 void MDIForm1::mnuRegistro()
 {
-    riapri(QStringLiteral("RegistroOperazioni"), [this] { return new FinestraRegistro(m_ctx); });
+    dimensiona(riapri(QStringLiteral("RegistroOperazioni"), [this] { return new FinestraRegistro(m_ctx); }),
+               QStringLiteral("RegistroOperazioni"), m_area->size());
 }
 
 void MDIForm1::mnuNonAttribuiti()
 {
-    riapri(QStringLiteral("MessaggiNonAttribuiti"), [this] {
+    QMdiSubWindow* sub = riapri(QStringLiteral("MessaggiNonAttribuiti"), [this] {
         auto* f = new FinestraNonAttribuiti(m_ctx);
         connect(f, &FinestraNonAttribuiti::apriRicerca, this, &MDIForm1::apriRicercaCodice);
         connect(f, &FinestraNonAttribuiti::cambiati, this, &MDIForm1::mostraSconosciuti);
         return f;
     });
+    dimensiona(sub, QStringLiteral("MessaggiNonAttribuiti"), m_area->size());
 }
 
 void MDIForm1::mostraOperatore()

@@ -62,7 +62,6 @@ FinestraNonAttribuiti::FinestraNonAttribuiti(Contesto& c, QWidget* genitore)
     connect(assegna, &QPushButton::clicked, this, &FinestraNonAttribuiti::assegna);
     connect(elimina, &QPushButton::clicked, this, &FinestraNonAttribuiti::elimina);
     connect(esci, &QPushButton::clicked, this, &FinestraNonAttribuiti::chiudi);
-    resize(fm.horizontalAdvance(QLatin1Char('x')) * 120, fm.height() * 20);
     aggiorna();
 }
 
@@ -168,6 +167,13 @@ void FinestraNonAttribuiti::elimina()
     }
     aggiorna();
     emit cambiati();
+}
+
+QSize FinestraNonAttribuiti::sizeHint() const
+{
+    // Room for every column at its width, and a screenful of rows.
+    const QFontMetrics fm(font());
+    return {fm.horizontalAdvance(QLatin1Char('x')) * 120, fm.height() * 20};
 }
 
 void FinestraNonAttribuiti::chiudi()

@@ -19,6 +19,7 @@ class FinestraNonAttribuiti : public QWidget {
     Q_OBJECT
 public:
     explicit FinestraNonAttribuiti(Contesto& c, QWidget* genitore = nullptr);
+    QSize sizeHint() const override;
 
     void aggiorna();
     // "Assegna…": with a row chosen, asks for the picker.

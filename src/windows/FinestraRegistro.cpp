@@ -95,10 +95,10 @@ FinestraRegistro::FinestraRegistro(Contesto& c, QWidget* genitore)
     m_griglia->horizontalHeader()->setStretchLastSection(true);
     const QFontMetrics fm(font());
     m_griglia->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + 16);
-    m_griglia->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Abcdefghijkl")));
-    m_griglia->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Abcdefghij")));
-    m_griglia->setColumnWidth(3, fm.horizontalAdvance(QStringLiteral("Archiviazione eventi")) + 16);
-    m_griglia->setColumnWidth(4, fm.horizontalAdvance(QStringLiteral("Abcdefghijklmnopq")));
+    m_griglia->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Abcdefghijklmnopq")) + 16);
+    m_griglia->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Postazione")) + 24);
+    m_griglia->setColumnWidth(3, fm.horizontalAdvance(QStringLiteral("Interrogazione manuale")) + 16);
+    m_griglia->setColumnWidth(4, fm.horizontalAdvance(QStringLiteral("dal 00/00/0000 al 00/00/0000")) + 16);
     v->addWidget(m_griglia, 1);
 
     auto* basso = new QHBoxLayout;
@@ -118,7 +118,6 @@ FinestraRegistro::FinestraRegistro(Contesto& c, QWidget* genitore)
     connect(m_al, &QLineEdit::returnPressed, this, &FinestraRegistro::cerca);
     connect(pulsanteStampa, &QPushButton::clicked, this, &FinestraRegistro::stampa);
     connect(esci, &QPushButton::clicked, this, &FinestraRegistro::chiudi);
-    resize(fm.horizontalAdvance(QLatin1Char('x')) * 150, fm.height() * 28);
     cerca();
 }
 
@@ -186,6 +185,13 @@ void FinestraRegistro::stampa()
                   QStringLiteral("Operatore: %1").arg(m_operatore->currentText()),
                   QStringLiteral("Azione: %1").arg(m_azione->currentText())},
                  righe);
+}
+
+QSize FinestraRegistro::sizeHint() const
+{
+    // Room for every column at its width, and a screenful of rows.
+    const QFontMetrics fm(font());
+    return {fm.horizontalAdvance(QLatin1Char('x')) * 190, fm.height() * 28};
 }
 
 void FinestraRegistro::chiudi()

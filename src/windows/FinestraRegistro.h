@@ -18,6 +18,7 @@ class FinestraRegistro : public QWidget {
     Q_OBJECT
 public:
     explicit FinestraRegistro(Contesto& c, QWidget* genitore = nullptr);
+    QSize sizeHint() const override;
 
     // Reads the record with the filters on screen.
     void cerca();
