@@ -61,6 +61,10 @@ CREATE TABLE ArchivioEventi (
     -- exists. Null for events the console writes itself and for events
     -- written before the column existed.
     [Impronta]            TEXT,
+    -- When and by whom the operator archived the event; Null while it waits
+    -- in the queue, and for events archived before the columns existed.
+    "Archiviato il"       DATETIME,
+    "Archiviato da"       TEXT,
     -- The event's day, derived rather than written: the archive window reads
     -- the first event's Data as the archive's first date.
     [Data]                DATE GENERATED ALWAYS AS (substr([Data e ora], 1, 10)) VIRTUAL
@@ -138,6 +142,57 @@ CREATE TABLE IngressiUtente (
     [Trattamento]       TEXT,
     [Numero]            TEXT,
     PRIMARY KEY ([Codice periferica], [Posizione])
+);
+
+-- Who may be on duty at the desk. Without any row the console runs under
+-- the name "Operatore" and asks nobody. The password is kept only as a salted
+-- PBKDF2-HMAC-SHA256 hash ("pbkdf2-sha256$iterations$salt$key", salt and key
+-- in base 64); Null means none. An operator is never deleted, only made
+-- inactive: the record of actions names him.
+CREATE TABLE "Operatori" (
+    "Nome"     TEXT NOT NULL PRIMARY KEY,
+    "Password" TEXT,
+    "Attivo"   BOOLEAN NOT NULL DEFAULT 1
+);
+
+-- What the operators did, written in the same transaction as the action it
+-- records, so an action without its row (or a row without its action) never
+-- exists. The console only adds rows: nothing edits or deletes them, the
+-- clean-up of old events included.
+CREATE TABLE "RegistroOperazioni" (
+    "ID"         INTEGER PRIMARY KEY,
+    "Data e ora" DATETIME NOT NULL,
+    "Operatore"  TEXT NOT NULL,
+    "Postazione" TEXT,
+    "Azione"     TEXT NOT NULL,
+    "Oggetto"    TEXT,
+    "Dettagli"   TEXT
+);
+CREATE INDEX "RegistroOperazioni Data e ora" ON "RegistroOperazioni" ("Data e ora");
+CREATE INDEX "RegistroOperazioni Operatore" ON "RegistroOperazioni" ("Operatore", "Data e ora");
+-- The record cannot be rewritten by a statement that slipped through.
+CREATE TRIGGER "RegistroOperazioni non modificabile" BEFORE UPDATE ON "RegistroOperazioni"
+BEGIN
+    SELECT RAISE(ABORT, 'il registro delle operazioni non si modifica');
+END;
+CREATE TRIGGER "RegistroOperazioni non cancellabile" BEFORE DELETE ON "RegistroOperazioni"
+BEGIN
+    SELECT RAISE(ABORT, 'il registro delle operazioni non si cancella');
+END;
+
+-- Messages whose sender matched no subscriber: kept before they leave the
+-- handset (a unit whose SIM card was replaced still reports), with the
+-- console's time of reading, the text, type and description the grammar gives
+-- and the message's identity, which keeps a message read again after a stop
+-- from being kept twice. "Assegna…" moves one into ArchivioEventi.
+CREATE TABLE "MessaggiNonAttribuiti" (
+    "ID"                 INTEGER PRIMARY KEY,
+    "Data e ora"         DATETIME NOT NULL,
+    "Mittente"           TEXT,
+    "Testo messaggio"    TEXT,
+    "Tipo evento"        TEXT,
+    "Descrizione evento" TEXT,
+    "Impronta"           TEXT UNIQUE
 );
 
 -- Saved queries.

@@ -1,4 +1,5 @@
 #include "catalog/Contatti.h"
+#include "platform/RegistroOperazioni.h"
 
 #include "store/Database.h"
 
@@ -33,13 +34,18 @@ void Contatti::sostituisci(const QString& codice, const QList<Contatto>& elenco)
 {
     store::Transazione t(m_db);
     m_db.esegui(QStringLiteral("DELETE FROM Telefoni_Utenti WHERE CodPer = ?"), {codice});
+    QStringList scritti;
     for (const Contatto& c : elenco) {
         if (c.vuoto())
             continue;
+        scritti << QStringLiteral("%1 %2").arg(c.nome, c.numero).trimmed();
         m_db.esegui(QStringLiteral("INSERT INTO Telefoni_Utenti (CodPer, Contatto, Num_Tel, Des_Telefoni) "
                                    "VALUES (?, ?, ?, ?)"),
                     {codice, nonNullo(c.nome), nonNullo(c.numero), nonNullo(c.nota)});
     }
+    if (m_registro)
+        RegistraOperazione(*m_registro, azione::ContattiSalvati, QStringLiteral("Utente ") + codice,
+                           QStringLiteral("%1 contatti: %2").arg(scritti.size()).arg(scritti.join(QStringLiteral("; "))));
     t.conferma();
 }
 

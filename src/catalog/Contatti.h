@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+namespace sorvela { struct Contesto; }
 namespace sorvela::store { class Database; }
 
 namespace sorvela::catalog {
@@ -26,7 +27,9 @@ struct Contatto {
 
 class Contatti {
 public:
-    explicit Contatti(store::Database& db) : m_db(db) {}
+    // With `registro`, each save is recorded under its operator, in the
+    // save's transaction.
+    explicit Contatti(store::Database& db, Contesto* registro = nullptr) : m_db(db), m_registro(registro) {}
 
     // In the order they were stored; a Null field reads as an empty text.
     QList<Contatto> leggi(const QString& codice) const;
@@ -37,6 +40,7 @@ public:
 
 private:
     store::Database& m_db;
+    Contesto* m_registro;
 };
 
 } // namespace sorvela::catalog

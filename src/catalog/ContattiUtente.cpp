@@ -202,7 +202,7 @@ bool ContattiUtente::Salva()
         elenco.append({testo(0), testo(1), testo(2)});
     }
     try {
-        Contatti(*m_ctx.db).sostituisci(m_codice, elenco);
+        Contatti(*m_ctx.db, &m_ctx).sostituisci(m_codice, elenco);
     } catch (const store::ErroreDatabase& e) {
         // The grid keeps every typed character; the stored list is untouched.
         m_ctx.messaggi->avvisa(Icona::Errore,

@@ -376,7 +376,7 @@ bool Periferica::Salva()
     }
     bool salvato = false;
     try {
-        salvato = Catalogo(*m_ctx.db).salva(t, righe);
+        salvato = Catalogo(*m_ctx.db, &m_ctx).salva(t, righe);
     } catch (const store::ErroreDatabase& e) {
         erroreDatabase(QStringLiteral("Impossibile memorizzare il tipo di periferica ") + t.nome + QLatin1Char('.'), e);
         return false;

@@ -1,4 +1,5 @@
 #include "catalog/Periferiche.h"
+#include "platform/RegistroOperazioni.h"
 
 #include "store/Database.h"
 #include "store/Identificatori.h"
@@ -202,6 +203,13 @@ bool Catalogo::salva(const TipoPeriferica& t, const QList<Ingresso>& righe)
         for (const Ingresso& i : righe)
             m_db.esegui(sql, {i.codiceEvento, i.zona, i.desEvento, i.tipoEvento, i.trattamento, i.riga});
     }
+    if (m_registro)
+        RegistraOperazione(*m_registro, azione::CatalogoSalvato, QStringLiteral("Tipo ") + t.nome,
+                           QStringLiteral("descrizione \"%1\", protocollo %2, %3predefinita, %4 ingressi")
+                               .arg(t.descrizione)
+                               .arg(t.protocollo)
+                               .arg(t.predefinita ? QString() : QStringLiteral("non "))
+                               .arg(righe.size()));
     tr.conferma();
     return true;
 }

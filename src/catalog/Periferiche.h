@@ -20,6 +20,7 @@
 
 #include <optional>
 
+namespace sorvela { struct Contesto; }
 namespace sorvela::store { class Database; class RecordSet; }
 
 namespace sorvela::catalog {
@@ -83,7 +84,9 @@ public:
     // absurd identifier must not make the list millions of entries long.
     static constexpr int PosizioneMassima = 9999;
 
-    explicit Catalogo(store::Database& db) : m_db(db) {}
+    // With `registro`, each save is recorded under its operator, in the
+    // save's transaction.
+    explicit Catalogo(store::Database& db, Contesto* registro = nullptr) : m_db(db), m_registro(registro) {}
 
     Elenco tipi(const QString& segnaposto) const;
     Elenco protocolli(const QString& segnaposto) const;
@@ -112,6 +115,7 @@ private:
     std::optional<TipoPeriferica> primo(store::RecordSet rs) const;
 
     store::Database& m_db;
+    Contesto* m_registro = nullptr;
 };
 
 } // namespace sorvela::catalog

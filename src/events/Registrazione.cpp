@@ -2,6 +2,7 @@
 
 #include "core/Orologio.h"
 #include "events/grammar/GrammaticaRapporto.h"
+#include "modem/pdu/AlfabetoGsm.h"
 #include "modem/pdu/DecodificaPdu.h"
 #include "modem/pdu/Messaggio.h"
 #include "platform/Contesto.h"
@@ -74,6 +75,35 @@ void risolvi(store::Database& db, const QString& codice)
               {codice});
 }
 
+// Whether a message of this identity is already kept, as an event or as a
+// message of no subscriber (one may have become the other through "Assegna…").
+bool giaPresente(store::Database& db, const QString& impronta)
+{
+    return !impronta.isEmpty()
+           && !db.valore(QStringLiteral("SELECT 1 FROM ArchivioEventi WHERE [Impronta] = ? UNION ALL "
+                                        "SELECT 1 FROM \"MessaggiNonAttribuiti\" WHERE \"Impronta\" = ? LIMIT 1"),
+                         {impronta, impronta})
+                  .isNull();
+}
+
+// A message that no subscriber's number matches is kept before the handset
+// may forget it: the unit may be one whose SIM card was replaced. Committed
+// here, for the same reason as an event.
+EsitoRegistrazione tieniNonAttribuito(store::Database& db, const QDateTime& quando, const QString& mittente,
+                                      const QString& testo, const QString& impronta)
+{
+    store::Transazione t(db);
+    if (giaPresente(db, impronta))
+        return EsitoRegistrazione::Ripetuto;
+    db.esegui(QStringLiteral("INSERT INTO \"MessaggiNonAttribuiti\" (\"Data e ora\", \"Mittente\", "
+                             "\"Testo messaggio\", \"Tipo evento\", \"Descrizione evento\", \"Impronta\") "
+                             "VALUES (?, ?, ?, ?, ?, ?)"),
+              {quando, mittente, pdu::TogliNul(testo), grammar::ClassificaEvento(testo), grammar::DescriviEvento(testo),
+               impronta.isEmpty() ? QVariant() : QVariant(impronta)});
+    t.conferma();
+    return EsitoRegistrazione::MittenteSconosciuto;
+}
+
 } // namespace
 
 namespace {
@@ -85,7 +115,7 @@ Registrazione registra(Contesto& c, const QString& mittente, const QString& test
         store::Database& db = database(c);
         const QString codice = cercaUtente(db, mittente);
         if (codice.isEmpty()) {
-            r.esito = EsitoRegistrazione::MittenteSconosciuto;
+            r.esito = tieniNonAttribuito(db, adesso(c), mittente, testo, impronta);
             return r;
         }
         r.codice = codice; // kept on failure too: the report still names its unit
@@ -94,9 +124,7 @@ Registrazione registra(Contesto& c, const QString& mittente, const QString& test
         // not left to the fate of someone else's transaction. One already
         // open makes this throw, and the message waits for the next cycle.
         store::Transazione t(db);
-        if (!impronta.isEmpty()
-            && !db.valore(QStringLiteral("SELECT 1 FROM ArchivioEventi WHERE [Impronta] = ? LIMIT 1"), {impronta})
-                    .isNull()) {
+        if (giaPresente(db, impronta)) {
             r.esito = EsitoRegistrazione::Ripetuto;
             return r;
         }
@@ -127,7 +155,10 @@ Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
     const pdu::MessaggioRicevuto m = pdu::LeggiMessaggioRicevuto(rispostaCmgr);
     if (m.valido)
         return RegistraMessaggio(c, m);
-    return registra(c, pdu::EstraiMittente(rispostaCmgr), pdu::DecodificaSettetti(pdu::EstraiDatiPdu(rispostaCmgr)),
+    // The reply's tail decodes as NULs, which the alphabet would read as "@":
+    // they go before the translation.
+    return registra(c, pdu::EstraiMittente(rispostaCmgr),
+                    pdu::TraduciAlfabetoGsm(pdu::TogliNul(pdu::DecodificaSettetti(pdu::EstraiDatiPdu(rispostaCmgr)))),
                     {});
 }
 

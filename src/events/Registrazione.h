@@ -28,7 +28,10 @@ namespace pdu { struct MessaggioRicevuto; }
 // in the same transaction the subscriber's oldest pending interrogation is
 // settled. The event keeps the message's identity: a message whose identity
 // is already in the archive writes nothing and comes back Ripetuto, so a
-// message read again after a crash is not an event twice. The transaction
+// message read again after a crash is not an event twice. A message whose
+// sender matches no subscriber is kept in "MessaggiNonAttribuiti" with its
+// time, text, type, description and identity, exactly once likewise, and
+// comes back MittenteSconosciuto once it is committed. The transaction
 // is always its own: with one already open it writes nothing and fails.
 // Never throws.
 Registrazione RegistraMessaggio(Contesto& c, const pdu::MessaggioRicevuto& messaggio);

@@ -2,7 +2,9 @@
 
 #include "core/DateItaliane.h"
 #include "events/ModelloEventi.h"
+#include "core/Orologio.h"
 #include "platform/Contesto.h"
+#include "platform/RegistroOperazioni.h"
 #include "platform/Twips.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
@@ -149,36 +151,29 @@ StatoCoda LeggiStatoCoda(store::Database& db)
     return s;
 }
 
-int ArchiviaCoda(store::Database& db, qint64 ultimoIdMostrato)
+int ArchiviaCoda(Contesto& c, qint64 ultimoIdMostrato)
 {
-    store::RecordSet rs = db.apriRecordSet(QStringLiteral("Coda Query"));
-    if (rs.recordCount() == 0) {
-        rs.chiudi();
-        return -1;
-    }
-    rs.chiudi();
-
-    // All rows are read (moveLast) before the first write: archived rows
-    // leave the view, and a statement still stepping over it must not see
-    // them move.
+    store::Database& db = *c.db;
     store::Transazione t(db);
-    store::RecordSet daArchiviare = db.apriRecordSet(
-        QStringLiteral("SELECT * FROM [Coda Query] WHERE [ID] <= ?"), {ultimoIdMostrato});
-    daArchiviare.moveLast();
-    int n = 0;
-    if (daArchiviare.recordCount() > 0) {
-        daArchiviare.moveFirst();
-        while (!daArchiviare.eof()) {
-            daArchiviare.edit();
-            daArchiviare.setCampo(QStringLiteral("Archiviato"), true);
-            daArchiviare.update();
-            ++n;
-            daArchiviare.moveNext();
-        }
+    QList<qint64> id;
+    for (store::RecordSet rs = db.apriRecordSet(QStringLiteral("SELECT [ID] FROM [Coda Query]")); !rs.eof();
+         rs.moveNext())
+        id << rs.campo(QStringLiteral("ID")).toLongLong();
+    if (id.isEmpty())
+        return -1;
+    id.erase(std::remove_if(id.begin(), id.end(), [&](qint64 x) { return x > ultimoIdMostrato; }), id.end());
+    if (id.isEmpty()) {
+        t.conferma();
+        return 0;
     }
-    daArchiviare.chiudi();
+    const QDateTime adesso = c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
+    db.esegui(QStringLiteral("UPDATE \"ArchivioEventi\" SET \"Archiviato\" = 1, \"Archiviato il\" = ?, "
+                             "\"Archiviato da\" = ? WHERE \"Archiviato\" = 0 AND \"ID\" <= ?"),
+              {adesso, c.operatore, ultimoIdMostrato});
+    RegistraOperazione(c, azione::Archiviazione, QStringLiteral("%1 eventi").arg(id.size()),
+                       QStringLiteral("ID %1").arg(IntervalliId(id)));
     t.conferma();
-    return n;
+    return int(id.size());
 }
 
 } // namespace sorvela

@@ -57,9 +57,11 @@ StatoCoda LeggiStatoCoda(store::Database& db);
 // Archives, in one transaction, every event of `Coda Query` whose ID is at
 // most `ultimoIdMostrato`: the events the operator had in front of him when he
 // pressed the button. Newer events stay queued, so an alarm that lands between
-// two refreshes is never archived unseen. Returns how many were archived; -1
-// when the query was empty (nothing written). Throws store::ErroreDatabase,
-// with nothing written.
-int ArchiviaCoda(store::Database& db, qint64 ultimoIdMostrato);
+// two refreshes is never archived unseen. Each event keeps when and by whom
+// (the operator on duty) it was archived, and the record of actions gets one
+// row naming the events, in the same transaction. Returns how many were
+// archived; -1 when the query was empty (nothing written). Throws
+// store::ErroreDatabase, with nothing written.
+int ArchiviaCoda(Contesto& c, qint64 ultimoIdMostrato);
 
 } // namespace sorvela

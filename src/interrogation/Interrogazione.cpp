@@ -6,6 +6,7 @@
 #include "modem/Seriale.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
+#include "platform/RegistroOperazioni.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
 
@@ -174,6 +175,9 @@ bool RegistraInterrogazione(Contesto& c, const QString& codice, const QString& m
                    testoEvento(modo)});
         db.esegui(QStringLiteral("UPDATE DatiUtente SET [Ultima interrogazione] = ? WHERE [Codice periferica] = ?"),
                   {adesso, codice});
+        if (modo == ModoManuale)
+            RegistraOperazione(c, azione::Interrogazione, QStringLiteral("Utente ") + codice,
+                               QStringLiteral("chiamata accettata dal telefono"));
         t.conferma();
         return true;
     } catch (const store::ErroreDatabase& e) {

@@ -4,6 +4,8 @@
 #include "store/Database.h"
 #include "store/RecordSet.h"
 
+#include <QDateTime>
+#include <QStringList>
 #include <QVariantList>
 
 namespace sorvela {
@@ -37,6 +39,27 @@ QString TestoEvento(store::Database& db, const QString& codice, qint64 id)
         QStringLiteral("SELECT [Testo messaggio] FROM [DatiUtente Query] WHERE [ID] = ? AND [Codice periferica] = ?"),
         {id, codice});
     return t.isNull() ? QString() : t.toString();
+}
+
+QHash<qint64, QString> ArchiviazioniStorico(store::Database& db, const QString& codice)
+{
+    QHash<qint64, QString> esito;
+    store::RecordSet rs = db.apriRecordSet(
+        QStringLiteral("SELECT \"ID\", \"Archiviato il\", \"Archiviato da\" FROM \"ArchivioEventi\" "
+                       "WHERE \"Codice periferica\" = ? AND \"Archiviato\" = 1 "
+                       "AND (\"Archiviato il\" IS NOT NULL OR \"Archiviato da\" IS NOT NULL)"),
+        {codice});
+    for (; !rs.eof(); rs.moveNext()) {
+        QStringList parti;
+        const QVariant da = rs.campo(2);
+        if (!da.isNull())
+            parti << da.toString();
+        const QDateTime il = rs.campo(1).toDateTime();
+        if (il.isValid())
+            parti << date::mostra(il);
+        esito.insert(rs.campo(0).toLongLong(), QStringLiteral("archiviato: ") + parti.join(QStringLiteral(", ")));
+    }
+    return esito;
 }
 
 } // namespace sorvela

@@ -2,6 +2,7 @@
 // A subscriber's history: its events newest first, optionally within a range
 // of days, and the full text of one of them.
 
+#include <QHash>
 #include <QString>
 
 namespace sorvela {
@@ -20,5 +21,10 @@ store::RecordSet ApriStorico(store::Database& db, const QString& codice, const Q
 // event was deleted meanwhile, or belongs to another unit). Throws
 // store::ErroreDatabase.
 QString TestoEvento(store::Database& db, const QString& codice, qint64 id);
+
+// Who archived each archived event of `codice` and when, by event ID, as the
+// printed history shows it ("archiviato: Rossi, 07/12/2026 10.15.00"); events
+// archived before this was kept are missing. Throws store::ErroreDatabase.
+QHash<qint64, QString> ArchiviazioniStorico(store::Database& db, const QString& codice);
 
 } // namespace sorvela

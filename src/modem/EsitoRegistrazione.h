@@ -19,8 +19,8 @@ inline const QString CodiceNessunUtente = QStringLiteral("000000");
 
 enum class EsitoRegistrazione {
     Registrato,          // the event is committed
-    MittenteSconosciuto, // no subscriber has the sender's number: nothing written
-    Ripetuto,            // the event of this very message is already in the archive
+    MittenteSconosciuto, // no subscriber has the sender's number: kept apart, committed
+    Ripetuto,            // this very message is already in the archive, or already kept apart
     Fallito,             // the database refused: nothing written
 };
 

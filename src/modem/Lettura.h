@@ -79,7 +79,7 @@ struct RiepilogoLettura {
     int letti = 0;            // reads that came back whole
     int registrati = 0;       // events committed
     int ripetuti = 0;         // already events (read again after a crash): deleted without a second
-    int sconosciuti = 0;      // from no known unit, deleted without an event
+    int sconosciuti = 0;      // from no known unit, kept apart and deleted
     int cancellati = 0;       // deletions the handset confirmed
     int lasciati = 0;         // known to stay in the handset for the next try
     bool avviso = false;      // the operator was told something went wrong

@@ -72,6 +72,7 @@ struct Contesto {
     int NumEventiNuovi = 0;            // the count of new events last shown; a big archive passes 32767
     FinestreAperte aperte;
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker
+    QString operatore = QStringLiteral("Operatore"); // who is on duty: every recorded action names him
 
     QString percorsoDatabase() const { return cartellaDati + QStringLiteral("/Sorvela.db"); }
 };

@@ -376,7 +376,7 @@ bool AnagraficaUtenti::Salva()
     const QString c = m_codice->text();
     if (!codici::completo(c))
         return false;
-    Utenti utenti(*m_ctx.db);
+    Utenti utenti(*m_ctx.db, &m_ctx);
     const SchedaUtente s = scheda();
     Utenti::Esito esito;
     const auto ingressi = m_ganci.righeIngressi ? m_ganci.righeIngressi() : std::nullopt;
@@ -429,7 +429,7 @@ void AnagraficaUtenti::Cancella()
                                TitoloAnagrafica) != Risposta::Si)
         return;
     try {
-        Utenti(*m_ctx.db).elimina(c);
+        Utenti(*m_ctx.db, &m_ctx).elimina(c);
     } catch (const store::ErroreDatabase& e) {
         erroreDatabase(QStringLiteral("Impossibile cancellare l'utente ") + c + QLatin1Char('.'), e);
         return;

@@ -120,6 +120,12 @@ void TabEventi::Stampa()
         intestazione.nominativo = n->text();
     if (auto* r = m_finestra.findChild<QLineEdit*>(QStringLiteral("RagSociale")))
         intestazione.ragioneSociale = r->text();
+    QHash<qint64, QString> archiviazioni;
+    try {
+        archiviazioni = ArchiviazioniStorico(*m_ctx.db, m_codiceMostrato);
+    } catch (const store::ErroreDatabase&) {
+        // The history prints all the same, only without who archived what.
+    }
     QList<QStringList> righe;
     for (int r = 0; r < m_modello->rowCount(); ++r) {
         QStringList celle;
@@ -129,8 +135,11 @@ void TabEventi::Stampa()
             vuota = vuota && celle.last().isEmpty();
         }
         // The blank row an empty history keeps is not an event.
-        if (!vuota)
-            righe << celle;
+        if (vuota)
+            continue;
+        if (r < m_id.size() && archiviazioni.contains(m_id.at(r)))
+            celle << archiviazioni.value(m_id.at(r));
+        righe << celle;
     }
     StampaStorico(m_ctx, intestazione, righe);
 }

@@ -1,4 +1,5 @@
 #include "registry/Utenti.h"
+#include "platform/RegistroOperazioni.h"
 
 #include "core/DateItaliane.h"
 #include "core/Numeri.h"
@@ -117,6 +118,49 @@ std::optional<SchedaUtente> Utenti::leggi(const QString& codice) const
     return s;
 }
 
+namespace {
+
+QString nominativo(const SchedaUtente& s)
+{
+    return s.azienda && !s.ragioneSociale.isEmpty() ? s.ragioneSociale : s.nome;
+}
+
+// The fields a save changed, as "Nome: \"Rossi\" -> \"Bianchi\"", one after
+// the other; "nessun campo cambiato" when the save only wrote it again.
+QString differenze(const SchedaUtente& a, const SchedaUtente& b)
+{
+    auto sino = [](bool v) { return v ? QStringLiteral("Sì") : QStringLiteral("No"); };
+    const QList<std::tuple<const char*, QString, QString>> campi{
+        {"Monitoraggio", sino(a.monitoraggio), sino(b.monitoraggio)},
+        {"Azienda", sino(a.azienda), sino(b.azienda)},
+        {"Ragione sociale", a.ragioneSociale, b.ragioneSociale},
+        {"Nome", a.nome, b.nome},
+        {"Indirizzo", a.indirizzo, b.indirizzo},
+        {"Città", a.citta, b.citta},
+        {"Provincia", a.provincia, b.provincia},
+        {"Cap", a.cap, b.cap},
+        {"Note", a.note, b.note},
+        {"Modello", a.modello, b.modello},
+        {"Periodo", a.periodo, b.periodo},
+        {"Telefono PSTN", a.pstn, b.pstn},
+        {"Telefono GSM fonia", a.gsmFonia, b.gsmFonia},
+        {"Telefono GSM dati", a.gsmDati, b.gsmDati},
+        {"Installazione", a.installazione, b.installazione},
+        {"Installatore", a.installatore, b.installatore},
+        {"Telefono installatore", a.telInstallatore, b.telInstallatore},
+        {"Scadenza carta", a.scadenza, b.scadenza},
+    };
+    QStringList l;
+    for (const auto& [nome, prima, dopo] : campi) {
+        // An installation date that was not a date keeps the stored one.
+        if (prima != dopo && !(QLatin1String(nome) == QLatin1String("Installazione") && !date::leggiData(dopo)))
+            l << QStringLiteral("%1: \"%2\" -> \"%3\"").arg(QString::fromUtf8(nome), prima, dopo);
+    }
+    return l.isEmpty() ? QStringLiteral("nessun campo cambiato") : l.join(QStringLiteral("; "));
+}
+
+} // namespace
+
 SchedaUtente Utenti::nuova(const QString& codice, const QDate& oggi)
 {
     SchedaUtente s;
@@ -143,6 +187,7 @@ Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const 
         m_db.valore(QStringLiteral("SELECT 1 FROM TipoPeriferica WHERE PerifericaTipo = ?"), {s.modello}).isNull()
             ? s.modello.trimmed()
             : s.modello;
+    const std::optional<SchedaUtente> prima = m_registro ? leggi(s.codice) : std::nullopt;
     RecordSet rs = m_db.apriRecordSet(SelezioneUtente, {s.codice});
     const bool nuovo = rs.eof();
     if (nuovo)
@@ -192,6 +237,19 @@ Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const 
     }
     if (ingressi)
         IngressiUtente(m_db).scrivi(s.codice, *ingressi);
+    if (m_registro) {
+        if (!prima) {
+            RegistraOperazione(*m_registro, azione::UtenteCreato, QStringLiteral("Utente ") + s.codice,
+                               nominativo(s));
+        } else {
+            SchedaUtente dopo = s;
+            dopo.modello = modello;
+            if (!dopo.azienda)
+                dopo.ragioneSociale.clear();
+            RegistraOperazione(*m_registro, azione::UtenteModificato, QStringLiteral("Utente ") + s.codice,
+                               differenze(*prima, dopo));
+        }
+    }
     t.conferma();
     m_tipoAggiunto = esiste.isNull();
     return Esito::Salvato;
@@ -200,9 +258,13 @@ Utenti::Esito Utenti::salva(const SchedaUtente& s, bool scadenzaCambiata, const 
 void Utenti::elimina(const QString& codice)
 {
     store::Transazione t(m_db);
+    const std::optional<SchedaUtente> prima = m_registro ? leggi(codice) : std::nullopt;
     m_db.esegui(QStringLiteral("DELETE FROM DatiUtente WHERE [Codice periferica] = ?"), {codice});
     m_db.esegui(QStringLiteral("DELETE FROM Telefoni_Utenti WHERE CodPer = ?"), {codice});
     IngressiUtente(m_db).elimina(codice);
+    if (m_registro)
+        RegistraOperazione(*m_registro, azione::UtenteEliminato, QStringLiteral("Utente ") + codice,
+                           prima ? nominativo(*prima) : QString());
     t.conferma();
 }
 

@@ -22,6 +22,7 @@
 namespace sorvela {
 class Messaggi;
 namespace store { class Database; }
+struct Contesto;
 } // namespace sorvela
 
 namespace sorvela::registry {
@@ -92,7 +93,10 @@ class Utenti {
 public:
     enum class Esito { Salvato, NessunCodice, NessunaPeriferica };
 
-    explicit Utenti(store::Database& db) : m_db(db) {}
+    // With `registro`, a save and a deletion are recorded in the record of
+    // actions under its operator, in their own transaction: a new subscriber,
+    // or the fields changed with their old and new values.
+    explicit Utenti(store::Database& db, Contesto* registro = nullptr) : m_db(db), m_registro(registro) {}
 
     // The stored record of the code, or nothing for a subscriber not yet
     // stored.
@@ -134,6 +138,7 @@ public:
 
 private:
     store::Database& m_db;
+    Contesto* m_registro;
     bool m_tipoAggiunto = false;
 };
 

@@ -115,6 +115,13 @@ void Allarme::visto()
         alterna();
 }
 
+void Allarme::tacita()
+{
+    if (m_effetto)
+        m_effetto->stop();
+    visto();
+}
+
 void Allarme::alterna()
 {
     if (!m_segnale)

@@ -37,6 +37,9 @@ public:
     bool lampeggia() const;
     // The operator has the queue in front of him: the flashing stops.
     void visto();
+    // "Tacita": the sound playing stops and so does the flashing; the next
+    // suona() (the next new event) alerts again.
+    void tacita();
 
     int volteSuonato() const { return m_volte; }
     QString sorgente() const { return m_sorgente; }

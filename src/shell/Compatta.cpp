@@ -1,6 +1,7 @@
 #include "shell/Compatta.h"
 
 #include "platform/Messaggi.h"
+#include "platform/RegistroOperazioni.h"
 #include "store/Database.h"
 
 #include <QApplication>
@@ -122,8 +123,24 @@ void Compatta::concludi(const store::EsitoCompattazione& esito, bool avvisa)
                                    .arg(come, m_ctx.percorsoDatabase(), esito.erroreRiapertura));
         m_ctx.db = nullptr;
         QApplication::exit(2);
-    } else if (avvisa) {
-        using S = store::EsitoCompattazione::Stato;
+        close();
+        return;
+    }
+    using S = store::EsitoCompattazione::Stato;
+    // The files are already swapped, so the compaction cannot share a
+    // transaction with its record: the row goes into the database as it is
+    // now, and says how it went.
+    if (esito.stato != S::Annullata) {
+        try {
+            RegistraOperazione(m_ctx, azione::Compattazione, QStringLiteral("Sorvela.db"),
+                               esito.riuscita() ? QStringLiteral("riuscita")
+                                                : QStringLiteral("fallita: ") + esito.dettaglio);
+        } catch (const store::ErroreDatabase& e) {
+            m_ctx.messaggi->avvisa(Icona::Avviso,
+                                   QStringLiteral("Impossibile registrare la compattazione: %1").arg(e.messaggio()));
+        }
+    }
+    if (avvisa) {
         if (esito.riuscita())
             m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
         else if (esito.stato == S::Annullata)

@@ -3,7 +3,10 @@
 #include "core/Numeri.h"
 #include "modem/Seriale.h"
 #include "platform/Contesto.h"
+#include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
+#include "platform/RegistroOperazioni.h"
+#include "store/Database.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -97,9 +100,32 @@ void Impostazioni::done(int risultato)
     QDialog::done(risultato);
 }
 
+// A port change that cannot be recorded does not happen: the line goes back
+// to the port it was on.
+bool Impostazioni::registraCambio(qint16 precedente)
+{
+    try {
+        RegistraOperazione(m_ctx, azione::PortaCambiata, QStringLiteral("COM%1").arg(m_ctx.NumeroPorta),
+                           QStringLiteral("da COM%1 a COM%2").arg(precedente).arg(m_ctx.NumeroPorta));
+        return true;
+    } catch (const store::ErroreDatabase& e) {
+        m_ctx.messaggi->avvisa(Icona::Errore, QStringLiteral("Impossibile registrare il cambio di porta: %1\n"
+                                                             "La porta resta COM%2.")
+                                                  .arg(e.messaggio())
+                                                  .arg(precedente));
+    }
+    if (m_ctx.MSComm1 && m_ctx.MSComm1->isOpen())
+        m_ctx.MSComm1->close();
+    m_ctx.NumeroPorta = precedente;
+    modem::ApriPorta(m_ctx);
+    return false;
+}
+
 void Impostazioni::riapri(qint16 precedente)
 {
     if (modem::ApriPorta(m_ctx) == 0) {
+        if (m_ctx.NumeroPorta != precedente && !registraCambio(precedente))
+            return;
         if (m_ctx.preferenze)
             m_ctx.preferenze->setNumPort(m_ctx.NumeroPorta);
     } else {

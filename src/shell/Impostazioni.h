@@ -32,6 +32,7 @@ private:
     // Reopens the line on NumeroPorta; stores the number when it opened,
     // otherwise goes back to `precedente` and leaves the line closed.
     void riapri(qint16 precedente);
+    bool registraCambio(qint16 precedente);
 
     Contesto& m_ctx;
     QComboBox* m_cmbPort;

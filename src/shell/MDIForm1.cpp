@@ -74,6 +74,7 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     m_tick->collegamenti().InterrogaPeriferiche = [this] { InterrogaPeriferiche(m_ctx); };
     m_tick->collegamenti().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
     connect(m_timer1, &QTimer::timeout, m_tick, &Tick::passo);
+    connect(m_timer1, &QTimer::timeout, this, &MDIForm1::mostraSconosciuti);
 
     // The handset's state on the strip from the first moment; its loss is an
     // alarm of its own, and its return (or the console's start) may find
@@ -125,6 +126,13 @@ void MDIForm1::creaMenu()
             this, &MDIForm1::mnuVisualCoda);
     connect(azione(eventi, "mnuCaricaMessaggi", QStringLiteral("Carica messaggi")), &QAction::triggered, this,
             &MDIForm1::mnuCaricaMessaggi);
+    connect(azione(eventi, "mnuNonAttribuiti", QStringLiteral("Messaggi non attribuiti")), &QAction::triggered,
+            this, &MDIForm1::mnuNonAttribuiti);
+    connect(azione(eventi, "mnuRegistro", QStringLiteral("Registro operazioni")), &QAction::triggered, this,
+            &MDIForm1::mnuRegistro);
+    separatore(eventi, "LineTurno");
+    connect(azione(eventi, "mnuCambiaOperatore", QStringLiteral("Cambia operatore")), &QAction::triggered, this,
+            &MDIForm1::mnuCambiaOperatore);
     separatore(eventi, "Line3");
     connect(azione(eventi, "mnuFine", QStringLiteral("Esci")), &QAction::triggered, this, &QWidget::close);
 
@@ -138,7 +146,8 @@ void MDIForm1::creaMenu()
     separatore(utenti, "Line1", false);
     connect(azione(utenti, "mnuPeriferiche", QStringLiteral("Periferiche"), false, false), &QAction::triggered,
             this, &MDIForm1::mnuPeriferiche);
-    azione(utenti, "mnuAnagraficaOperatori", QStringLiteral("Anagrafica Operatori"), false);
+    connect(azione(utenti, "mnuAnagraficaOperatori", QStringLiteral("Anagrafica Operatori")), &QAction::triggered,
+            this, &MDIForm1::mnuAnagraficaOperatori);
     azione(utenti, "mnuContatti", QStringLiteral("Contatti Generali"), false);
     azione(utenti, "mnuProcedure", QStringLiteral("Modelli Procedure"), false);
     separatore(utenti, "Line2", false);
@@ -182,6 +191,11 @@ void MDIForm1::avvia()
     m_allarme->prepara(m_ctx.cartellaDati);
     avviaLinea();
     m_timer1->start();
+    mostraOperatore();
+    mostraSconosciuti();
+    // Once the window is up: the question waits for the operator, the tick
+    // and the handset do not.
+    QTimer::singleShot(0, this, &MDIForm1::chiediOperatore);
 }
 
 QWidget* MDIForm1::finestra(const QString& nome) const

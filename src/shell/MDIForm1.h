@@ -62,6 +62,17 @@ public:
     void mnuCancEventi();
     void mnuStorico();
     void mnuPeriferiche();
+    void mnuCambiaOperatore();
+    void mnuAnagraficaOperatori();
+    void mnuRegistro();
+    void mnuNonAttribuiti();
+
+    // At start-up, when operators are defined: who is on duty (a question
+    // that cannot be dismissed; everything else keeps running behind it).
+    void chiediOperatore();
+    // The strip: the operator on duty, and the messages of unknown senders.
+    void mostraOperatore();
+    void mostraSconosciuti();
 
     // Opens an operator window as an MDI child; an open one is closed first
     // (its own closing logic may refuse, and then the open one stays). A
@@ -115,6 +126,7 @@ private:
     modem::SorveglianzaTelefono* m_sorveglianza = nullptr;
     bool m_inLettura = false;
     bool m_apreDaSola = false;   // a window the console opens by itself is showing
+    int m_sconosciuti = 0;       // messages of unknown senders last shown on the strip
 };
 
 } // namespace sorvela

@@ -5,6 +5,7 @@
 
 #include "registry/AnagraficaUtenti.h"
 #include "windows/Form15.h"
+#include "windows/FinestraNonAttribuiti.h"
 #include "windows/Form7.h"
 
 #include <QMdiArea>
@@ -51,6 +52,12 @@ void MDIForm1::consegnaCodice(const QString& finestra, const QString& codice)
                 m_area->setActiveSubWindow(sub);
             if (a->setCodice(codice))
                 a->Carica();
+        }
+    } else if (finestra == QLatin1String("MessaggiNonAttribuiti")) {
+        if (auto* f = qobject_cast<FinestraNonAttribuiti*>(this->finestra(QStringLiteral("MessaggiNonAttribuiti")))) {
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(f->parentWidget()))
+                m_area->setActiveSubWindow(sub);
+            f->assegnaA(codice);
         }
     } else if (finestra == QLatin1String("Form7")) {
         if (auto* f = qobject_cast<Form7*>(this->finestra(QStringLiteral("Form7")))) {

@@ -122,6 +122,7 @@ void MDIForm1::apriCoda(bool attiva)
         [this] {
             auto* coda = new CodaEventi(m_ctx);
             connect(coda, &CodaEventi::apriUtente, this, &MDIForm1::mostraUtente);
+            connect(coda, &CodaEventi::tacitato, m_allarme, &Allarme::tacita);
             // Archived or closed by the operator: seen.
             connect(coda, &QObject::destroyed, m_allarme, &Allarme::visto);
             return coda;

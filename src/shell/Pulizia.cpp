@@ -1,6 +1,8 @@
 #include "shell/Pulizia.h"
 
 #include "core/DateItaliane.h"
+#include "platform/Contesto.h"
+#include "platform/RegistroOperazioni.h"
 #include "store/Database.h"
 
 #include <QVariantList>
@@ -30,16 +32,22 @@ Conteggio contaEventi(store::Database& db, const Intervallo& i)
     return {rs.campo(QStringLiteral("n")).toLongLong(), rs.campo(QStringLiteral("ultimo")).toLongLong()};
 }
 
-qint64 cancellaEventi(store::Database& db, const Intervallo& i, const Conteggio& c)
+qint64 cancellaEventi(Contesto& c, const Intervallo& i, const Conteggio& n)
 {
+    store::Database& db = *c.db;
     QVariantList p = limiti(i);
-    p << c.ultimoId;
+    p << n.ultimoId;
     store::Transazione t(db);
     db.esegui(QStringLiteral("DELETE FROM ArchivioEventi WHERE [Data e ora] >= ? AND [Data e ora] < ? AND [ID] <= ?"),
               p);
-    const qint64 n = db.righeModificate();
+    const qint64 cancellati = db.righeModificate();
+    RegistraOperazione(c, azione::Ripulisci,
+                       QStringLiteral("dal %1 al %2")
+                           .arg(i.dal ? date::mostra(*i.dal) : QStringLiteral("(inizio)"),
+                                i.al ? date::mostra(*i.al) : QStringLiteral("(fine)")),
+                       QStringLiteral("%1 eventi cancellati (ID fino a %2)").arg(cancellati).arg(n.ultimoId));
     t.conferma();
-    return n;
+    return cancellati;
 }
 
 } // namespace sorvela::pulizia

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <optional>
 
+namespace sorvela { struct Contesto; }
 namespace sorvela::store { class Database; }
 
 namespace sorvela::pulizia {
@@ -29,8 +30,9 @@ struct Conteggio {
 // from-date after the to-date selects nothing.
 Conteggio contaEventi(store::Database& db, const Intervallo& i);
 // Deletes, all or none, the events of the range whose ID is at most
-// `c.ultimoId`; returns how many went. Throws store::ErroreDatabase with
+// `n.ultimoId`; returns how many went. The record of actions gets the range
+// and the count in the same transaction. Throws store::ErroreDatabase with
 // nothing deleted.
-qint64 cancellaEventi(store::Database& db, const Intervallo& i, const Conteggio& c);
+qint64 cancellaEventi(Contesto& c, const Intervallo& i, const Conteggio& n);
 
 } // namespace sorvela::pulizia

@@ -73,7 +73,7 @@ void Ripulisci::cmdOK()
                 Pulsanti::SiNo);
             if (r == Risposta::Si) {
                 QApplication::setOverrideCursor(Qt::WaitCursor);
-                pulizia::cancellaEventi(*m_ctx.db, intervallo, conteggio);
+                pulizia::cancellaEventi(m_ctx, intervallo, conteggio);
                 QApplication::restoreOverrideCursor();
                 m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Cancellazione eseguita."));
             } else {

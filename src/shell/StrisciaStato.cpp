@@ -90,6 +90,26 @@ void StrisciaStato::mostraTelefono(int porta, const QString& stato, bool guasto)
     m_pannelli[5]->setToolTip(m_pannelli[2]->toolTip());
 }
 
+void StrisciaStato::mostraOperatore(const QString& nome)
+{
+    m_pannelli[3]->stampa(QStringLiteral("Operatore: ") + nome, 60);
+    m_pannelli[3]->setToolTip(QStringLiteral("Operatore di turno: ") + nome);
+}
+
+void StrisciaStato::mostraSconosciuti(int quanti)
+{
+    if (quanti <= 0) {
+        m_pannelli[6]->pulisci();
+        m_pannelli[6]->setSfondo(QColor());
+        m_pannelli[6]->setToolTip(QString());
+        return;
+    }
+    m_pannelli[6]->stampa(QStringLiteral("Mittenti sconosciuti: %1").arg(quanti), 60);
+    m_pannelli[6]->setSfondo(QColor(0xC0, 0x00, 0x00));
+    m_pannelli[6]->setToolTip(QStringLiteral("Messaggi di mittenti che nessun utente ha come Telefono GSM fonia: "
+                                             "Gestione Eventi, Messaggi non attribuiti"));
+}
+
 void StrisciaStato::Monitor(int larghezzaSchermo)
 {
     const int larga = larghezzaSchermo - m_geo[1].width() - m_geo[2].width() - m_geo[4].width() - 15

@@ -57,6 +57,11 @@ public:
     void mostraTelefono(int porta, const QString& stato, bool guasto);
     QLabel* immagine() const { return m_immagine; }
 
+    // Panel 3: the operator on duty; panel 6: "Mittenti sconosciuti: N" on
+    // red while messages of unknown senders wait, empty when there are none.
+    void mostraOperatore(const QString& nome);
+    void mostraSconosciuti(int quanti);
+
 private:
     void applica();
 

@@ -100,32 +100,67 @@ namespace {
 
 // A database made by an earlier version lacks what later versions added;
 // it gains it here, all of it in one transaction, so that a file is either
-// the old layout or the whole new one.
+// the old layout or the whole new one. Each addition is as in schema.sql.
+struct Aggiunta {
+    const char* tabella;
+    const char* colonna; // null: the addition is the table itself
+    const char* sql;
+};
+
+const Aggiunta kAggiunte[] = {
+    {"ArchivioEventi", "Impronta",
+     "ALTER TABLE ArchivioEventi ADD COLUMN [Impronta] TEXT;"
+     "CREATE INDEX IF NOT EXISTS [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);"},
+    {"IngressiUtente", nullptr,
+     "CREATE TABLE IngressiUtente ([Codice periferica] TEXT NOT NULL, [Posizione] INTEGER NOT NULL, "
+     "[Contatore] INTEGER, [CodiceEvento] TEXT, [Zona] TEXT, [DesEvento] TEXT, [TipoEvento] TEXT, "
+     "[Trattamento] TEXT, [Numero] TEXT, PRIMARY KEY ([Codice periferica], [Posizione]));"},
+    {"ArchivioEventi", "Archiviato il", "ALTER TABLE \"ArchivioEventi\" ADD COLUMN \"Archiviato il\" DATETIME;"},
+    {"ArchivioEventi", "Archiviato da", "ALTER TABLE \"ArchivioEventi\" ADD COLUMN \"Archiviato da\" TEXT;"},
+    {"Operatori", nullptr,
+     "CREATE TABLE \"Operatori\" (\"Nome\" TEXT NOT NULL PRIMARY KEY, \"Password\" TEXT, "
+     "\"Attivo\" BOOLEAN NOT NULL DEFAULT 1);"},
+    {"RegistroOperazioni", nullptr,
+     "CREATE TABLE \"RegistroOperazioni\" (\"ID\" INTEGER PRIMARY KEY, \"Data e ora\" DATETIME NOT NULL, "
+     "\"Operatore\" TEXT NOT NULL, \"Postazione\" TEXT, \"Azione\" TEXT NOT NULL, \"Oggetto\" TEXT, "
+     "\"Dettagli\" TEXT);"
+     "CREATE INDEX \"RegistroOperazioni Data e ora\" ON \"RegistroOperazioni\" (\"Data e ora\");"
+     "CREATE INDEX \"RegistroOperazioni Operatore\" ON \"RegistroOperazioni\" (\"Operatore\", \"Data e ora\");"
+     "CREATE TRIGGER \"RegistroOperazioni non modificabile\" BEFORE UPDATE ON \"RegistroOperazioni\" "
+     "BEGIN SELECT RAISE(ABORT, 'il registro delle operazioni non si modifica'); END;"
+     "CREATE TRIGGER \"RegistroOperazioni non cancellabile\" BEFORE DELETE ON \"RegistroOperazioni\" "
+     "BEGIN SELECT RAISE(ABORT, 'il registro delle operazioni non si cancella'); END;"},
+    {"MessaggiNonAttribuiti", nullptr,
+     "CREATE TABLE \"MessaggiNonAttribuiti\" (\"ID\" INTEGER PRIMARY KEY, \"Data e ora\" DATETIME NOT NULL, "
+     "\"Mittente\" TEXT, \"Testo messaggio\" TEXT, \"Tipo evento\" TEXT, \"Descrizione evento\" TEXT, "
+     "\"Impronta\" TEXT UNIQUE);"},
+};
+
+bool presente(sqlite3* db, const Aggiunta& a)
+{
+    Istruzione q(db, a.colonna
+                         ? QStringLiteral("SELECT count(*) FROM pragma_table_info(?) WHERE name = ?")
+                         : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.lega(a.colonna ? QVariantList{QString::fromUtf8(a.tabella), QString::fromUtf8(a.colonna)}
+                     : QVariantList{QString::fromUtf8(a.tabella)});
+    q.passo();
+    return sqlite3_column_int(q.get(), 0) == 1;
+}
+
 void aggiornaSchema(sqlite3* db, const QString& percorso)
 {
-    Istruzione colonna(db, QStringLiteral(
-        "SELECT count(*) FROM pragma_table_info('ArchivioEventi') WHERE name = 'Impronta'"));
-    colonna.passo();
-    const bool conImpronta = sqlite3_column_int(colonna.get(), 0) == 1;
-    Istruzione tabella(db, QStringLiteral(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'IngressiUtente'"));
-    tabella.passo();
-    const bool conIngressi = sqlite3_column_int(tabella.get(), 0) == 1;
-    if (conImpronta && conIngressi)
+    QList<const Aggiunta*> mancanti;
+    for (const Aggiunta& a : kAggiunte) {
+        if (!presente(db, a))
+            mancanti << &a;
+    }
+    if (mancanti.isEmpty())
         return;
     const QString dove = QStringLiteral("aggiornamento di %1").arg(percorso);
     eseguiScript(db, QStringLiteral("BEGIN IMMEDIATE;"), dove);
     try {
-        if (!conImpronta)
-            eseguiScript(db, QStringLiteral(
-                "ALTER TABLE ArchivioEventi ADD COLUMN [Impronta] TEXT;"
-                "CREATE INDEX IF NOT EXISTS [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);"), dove);
-        // As in schema.sql: the inputs a subscriber's unit uses.
-        if (!conIngressi)
-            eseguiScript(db, QStringLiteral(
-                "CREATE TABLE IngressiUtente ([Codice periferica] TEXT NOT NULL, [Posizione] INTEGER NOT NULL, "
-                "[Contatore] INTEGER, [CodiceEvento] TEXT, [Zona] TEXT, [DesEvento] TEXT, [TipoEvento] TEXT, "
-                "[Trattamento] TEXT, [Numero] TEXT, PRIMARY KEY ([Codice periferica], [Posizione]));"), dove);
+        for (const Aggiunta* a : std::as_const(mancanti))
+            eseguiScript(db, QString::fromUtf8(a->sql), dove);
         eseguiScript(db, QStringLiteral("COMMIT;"), dove);
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK;", nullptr, nullptr, nullptr);

@@ -26,7 +26,7 @@ namespace {
     "SELECT e.[ID] AS id, e.[Codice periferica] AS codice,"                                                 \
     " CASE WHEN u.[Tipo utente] THEN u.[Ragione sociale] ELSE u.[Nome] END AS nome,"                        \
     " e.[Data e ora] AS dataOra, e.[Tipo evento] AS tipo, e.[Descrizione evento] AS descrizione,"           \
-    " e.[Archiviato] AS archiviato"                                                                         \
+    " e.[Archiviato] AS archiviato, e.\"Archiviato il\" AS archiviatoIl, e.\"Archiviato da\" AS archiviatoDa"  \
     " FROM ArchivioEventi AS e LEFT JOIN DatiUtente AS u ON u.[Codice periferica] = e.[Codice periferica]"
 
 // A page goes on after the last row shown: ?a the last row's time, ?b its ID.
@@ -147,11 +147,23 @@ QList<Riga> Pagina(store::Database& db, const Criteri& c, const std::optional<Se
         r.tipo = testo(rs.campo(4));
         r.descrizione = testo(rs.campo(5));
         r.archiviato = rs.campo(6).toBool();
+        r.archiviatoIl = rs.campo(7).toDateTime();
+        r.archiviatoDa = testo(rs.campo(8));
         if (fine)
             *fine = Segno{r.dataOra.isValid() ? date::perDatabase(r.dataOra) : testo(quando), r.id};
         righe << r;
     }
     return righe;
+}
+
+QString DescriviArchiviazione(const Riga& r)
+{
+    QStringList parti;
+    if (!r.archiviatoDa.isEmpty())
+        parti << r.archiviatoDa;
+    if (r.archiviatoIl.isValid())
+        parti << date::mostra(r.archiviatoIl);
+    return parti.join(QStringLiteral(", "));
 }
 
 QString TestoMessaggio(store::Database& db, qint64 id)

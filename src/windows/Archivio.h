@@ -62,7 +62,13 @@ struct Riga {
     QString tipo;
     QString descrizione;
     bool archiviato = false;
+    QDateTime archiviatoIl;  // invalid when not known (archived before it was kept)
+    QString archiviatoDa;    // the operator who archived it
 };
+
+// Who archived an event and when, as the grid and the printout show it:
+// "Rossi, 07/12/2026 10.15.00"; empty when neither is known.
+QString DescriviArchiviazione(const Riga& r);
 
 // Where a page ends: the next page starts after this row.
 struct Segno {

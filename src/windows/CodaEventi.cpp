@@ -3,6 +3,7 @@
 #include "events/RiempiCoda.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
+#include "platform/RegistroOperazioni.h"
 #include "platform/Twips.h"
 #include "store/Database.h"
 #include "store/RecordSet.h"
@@ -57,9 +58,13 @@ CodaEventi::CodaEventi(Contesto& ctx, QWidget* genitore)
     m_archivia->setObjectName(QStringLiteral("Command1"));
     m_esci = new QPushButton(QStringLiteral("Esci"), interno);
     m_esci->setObjectName(QStringLiteral("Esci"));
+    m_tacita = new QPushButton(QStringLiteral("Tacita"), interno);
+    m_tacita->setObjectName(QStringLiteral("cmdTacita"));
+    m_tacita->setToolTip(QStringLiteral("Ferma l'allarme fino al prossimo evento nuovo; gli eventi restano in coda"));
 
     connect(m_archivia, &QPushButton::clicked, this, &CodaEventi::archivia);
     connect(m_esci, &QPushButton::clicked, this, &CodaEventi::esci);
+    connect(m_tacita, &QPushButton::clicked, this, &CodaEventi::tacita);
     connect(m_coda, &QTableWidget::cellDoubleClicked, this, [this](int riga, int) {
         const QTableWidgetItem* it = m_coda->item(riga, 0);
         emit apriUtente(it ? it->text() : QString());
@@ -100,7 +105,8 @@ void CodaEventi::disponi(const QSize& interno)
     m_coda->setGeometry(margine, margine, larghezzaGriglia, interno.height() - 2 * margine);
     const int x = 2 * margine + larghezzaGriglia;
     m_archivia->setGeometry(QRect(QPoint(x, margine), pulsante));
-    m_esci->setGeometry(QRect(QPoint(x, 2 * margine + pulsante.height()), pulsante));
+    m_tacita->setGeometry(QRect(QPoint(x, 2 * margine + pulsante.height()), pulsante));
+    m_esci->setGeometry(QRect(QPoint(x, 3 * margine + 2 * pulsante.height()), pulsante));
 
     // The cell's own text margins on both sides, which the designed widths
     // do not know about.
@@ -187,7 +193,7 @@ void CodaEventi::archivia()
 {
     int archiviati;
     try {
-        archiviati = ArchiviaCoda(*m_ctx.db, m_ultimoIdMostrato);
+        archiviati = ArchiviaCoda(m_ctx, m_ultimoIdMostrato);
     } catch (const store::ErroreDatabase& e) {
         m_ctx.messaggi->avvisa(Icona::Errore, e.messaggio());
         return;
@@ -197,6 +203,23 @@ void CodaEventi::archivia()
     if (archiviati < 0)
         return;
     chiudiFinestra();
+}
+
+void CodaEventi::tacita()
+{
+    // Recorded first: an alert silenced without its record would be a
+    // silence nobody answers for.
+    try {
+        RegistraOperazione(m_ctx, azione::AllarmeTacitato,
+                           QStringLiteral("%1 eventi in coda").arg(m_coda->rowCount()),
+                           m_ultimoIdMostrato > 0 ? QStringLiteral("ultimo evento ID %1").arg(m_ultimoIdMostrato)
+                                                  : QString());
+    } catch (const store::ErroreDatabase& e) {
+        m_ctx.messaggi->avvisa(Icona::Errore,
+                               QStringLiteral("Impossibile tacitare l'allarme: %1").arg(e.messaggio()));
+        return;
+    }
+    emit tacitato();
 }
 
 void CodaEventi::esci()

@@ -1,7 +1,7 @@
 #pragma once
 // "Eventi nuovi": the operator's in-tray. A grid of every event not yet
-// archived (alarms red, the rest blue), "Archivia" to archive them and `Esci`
-// to close. It opens by itself when the number of new events changes, and
+// archived (alarms red, the rest blue), "Archivia" to archive them, "Tacita"
+// to silence the alert while leaving them queued, and `Esci` to close. It opens by itself when the number of new events changes, and
 // from the menu. Double-clicking a row asks for that unit's subscriber record
 // through `apriUtente`; the main window, which knows the subscriber window,
 // answers it.
@@ -44,11 +44,16 @@ public:
     // The highest event ID the grid has shown; "Archivia" stops there.
     qint64 ultimoIdMostrato() const { return m_ultimoIdMostrato; }
 
-    // "Archivia" and `Esci`, callable as the buttons are clicked.
+    // "Archivia", "Tacita" and `Esci`, callable as the buttons are clicked.
     void archivia();
+    void tacita();
     void esci();
+    QPushButton* cmdTacita() const { return m_tacita; }
 
 signals:
+    // "Tacita" was recorded: the alert stops until the next new event. The
+    // events stay in the queue.
+    void tacitato();
     // The code in column 0 of the double-clicked row (possibly empty).
     void apriUtente(const QString& codice);
 
@@ -67,6 +72,7 @@ private:
     QTableWidget* m_coda;
     QPushButton* m_archivia;
     QPushButton* m_esci;
+    QPushButton* m_tacita;
     qint64 m_ultimoIdMostrato = 0;
     bool m_geometriaApplicata = false;
     bool m_chiusa = false;

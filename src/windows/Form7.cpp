@@ -164,6 +164,8 @@ void Form7::costruisci()
                               fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + 16);
     m_griglia->setColumnWidth(ModelloArchivio::Tipo, fm.horizontalAdvance(QStringLiteral("Allarme")) + 16);
     m_griglia->setColumnWidth(ModelloArchivio::Archiviato, fm.horizontalAdvance(QStringLiteral("Archiviato")) + 24);
+    m_griglia->setColumnWidth(ModelloArchivio::ArchiviatoDa,
+                              fm.horizontalAdvance(QStringLiteral("Abcdefghij, 00/00/0000 00.00.00")) + 16);
     v->addWidget(m_griglia, 1);
 
     auto* basso = new QHBoxLayout;
@@ -465,7 +467,9 @@ void Form7::stampa()
     righe.reserve(m_modello->rowCount());
     for (int r = 0; r < m_modello->rowCount(); ++r) {
         const archivio::Riga& e = m_modello->riga(r);
-        righe << QStringList{date::mostra(e.dataOra), e.codice, e.nome, e.tipo, e.descrizione};
+        const QString archiviazione = archivio::DescriviArchiviazione(e);
+        righe << QStringList{date::mostra(e.dataOra), e.codice, e.nome, e.tipo, e.descrizione,
+                             archiviazione.isEmpty() ? QString() : QStringLiteral("archiviato: ") + archiviazione};
     }
     QStringList tipi;
     if (c.test)

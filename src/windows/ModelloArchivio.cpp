@@ -64,6 +64,7 @@ QVariant ModelloArchivio::data(const QModelIndex& i, int ruolo) const
         case Tipo: return r.tipo;
         case Descrizione: return r.descrizione;
         case Archiviato: return r.archiviato ? QStringLiteral("Sì") : QStringLiteral("No");
+        case ArchiviatoDa: return archivio::DescriviArchiviazione(r);
         }
         break;
     case Qt::ForegroundRole:
@@ -85,7 +86,7 @@ QVariant ModelloArchivio::headerData(int sezione, Qt::Orientation o, int ruolo) 
         return QAbstractTableModel::headerData(sezione, o, ruolo);
     static const QStringList titoli{QStringLiteral("Codice"), QStringLiteral("Nome"), QStringLiteral("Data e ora"),
                                     QStringLiteral("Tipo"), QStringLiteral("Descrizione evento"),
-                                    QStringLiteral("Archiviato")};
+                                    QStringLiteral("Archiviato"), QStringLiteral("Archiviato da")};
     return titoli.value(sezione);
 }
 

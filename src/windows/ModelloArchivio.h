@@ -1,6 +1,6 @@
 #pragma once
 // The rows of an archive search for a QTableView: code, name, date and time,
-// type, description, archived. Rows are read a page at a time as the view
+// type, description, archived, by whom and when. Rows are read a page at a time as the view
 // scrolls towards the end (canFetchMore/fetchMore), so a search that matches
 // a million events shows its first rows at once.
 //
@@ -21,7 +21,7 @@ class ModelloArchivio : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int RighePerPagina = 500;
-    enum Colonna { Codice, Nome, DataOra, Tipo, Descrizione, Archiviato, NumeroColonne };
+    enum Colonna { Codice, Nome, DataOra, Tipo, Descrizione, Archiviato, ArchiviatoDa, NumeroColonne };
 
     explicit ModelloArchivio(Contesto& ctx, QObject* genitore = nullptr);
 

@@ -4,6 +4,7 @@
 
 #include "core/Orologio.h"
 #include "events/Registrazione.h"
+#include "modem/pdu/AlfabetoGsm.h"
 #include "modem/pdu/CodificaPdu.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"

@@ -64,8 +64,31 @@ private slots:
         const Registrazione r = RegistraMessaggio(con.ctx, risposta);
         QCOMPARE(r.codice, codice);
         QCOMPARE(r.esito, codice == CodiceNessunUtente ? EsitoRegistrazione::MittenteSconosciuto : EsitoRegistrazione::Registrato);
-        // One event under that code, or none for a stranger.
+        // One event under that code, or a stranger's message kept apart.
         QCOMPARE(con.db->valore("SELECT coalesce(group_concat([Codice periferica]), '000000') FROM ArchivioEventi").toString(), codice);
+        QCOMPARE(con.conta("SELECT count(*) FROM MessaggiNonAttribuiti"), codice == CodiceNessunUtente ? 1 : 0);
+    }
+
+    void accentiEMittentiSconosciutiUnaVolta()
+    {
+        prova::Console con;
+        con.aggiungiUtente(QStringLiteral("000101"), QStringLiteral("3351234567"));
+        con.orologio.imposta(QDateTime(QDate(2026, 7, 14), QTime(8, 15)));
+        // As an Italian unit sends it: the GSM alphabet, escapes for "€" and
+        // the brackets, "@" as septet 0 in the middle.
+        const QString testo = QString::fromUtf8("Porta è aperta, già più di 5€ [ok] {x} ~^\\|_@$ città");
+        for (const QString& mittente : {kMittente, QStringLiteral("+393399999999")}) {
+            const QString risposta = pdu::RispostaCmgr(0, pdu::CodificaDeliver(mittente, pdu::SettettiGsm(testo),
+                                                                                QDateTime(QDate(2026, 7, 14), QTime(8, 0))));
+            const Registrazione r = RegistraMessaggio(con.ctx, risposta);
+            QCOMPARE(r.esito, mittente == kMittente ? EsitoRegistrazione::Registrato : EsitoRegistrazione::MittenteSconosciuto);
+            // Read again after a stop before its deletion: kept once only.
+            QCOMPARE(RegistraMessaggio(con.ctx, risposta).esito, EsitoRegistrazione::Ripetuto);
+        }
+        QCOMPARE(con.db->valore("SELECT [Testo messaggio] FROM ArchivioEventi").toString(), testo);
+        QCOMPARE(con.db->valore("SELECT group_concat(Mittente || '|' || [Data e ora] || '|' || [Testo messaggio] || '|' "
+                                "|| [Tipo evento] || '|' || [Descrizione evento]) FROM MessaggiNonAttribuiti").toString(),
+                 "+393399999999|2026-07-14 08:15:00|" + testo + "|Allarme|Scarso credito residuo;");
     }
 
     void eventoEInterrogazioni()

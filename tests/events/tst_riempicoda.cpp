@@ -177,15 +177,16 @@ private slots:
 
     void archivingIsAllOrNothing()
     {
-        QCOMPARE(ArchiviaCoda(*m_c->db, 0), -1);   // empty queue: nothing to do
+        QCOMPARE(ArchiviaCoda(m_c->ctx, 0), -1);   // empty queue: nothing to do
         for (int i = 0; i < 5; ++i)
             evento("000001", "Test", i == 2 ? QStringLiteral("guasto") : QString());
         // The third write fails, as a full disk would make it.
         m_c->db->esegui(QStringLiteral("CREATE TEMP TRIGGER guasto BEFORE UPDATE ON ArchivioEventi "
                                        "WHEN OLD.[Descrizione evento] = 'guasto' "
                                        "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END"));
-        QVERIFY_THROWS_EXCEPTION(store::ErroreDatabase, ArchiviaCoda(*m_c->db, 1000));
+        QVERIFY_THROWS_EXCEPTION(store::ErroreDatabase, ArchiviaCoda(m_c->ctx, 1000));
         QCOMPARE(archiviati(), 0);
+        QCOMPARE(m_c->conta("SELECT count(*) FROM RegistroOperazioni"), 0); // a refused action leaves no record
         QVERIFY(!m_c->db->inTransazione());
     }
 };

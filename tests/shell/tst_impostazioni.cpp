@@ -95,6 +95,9 @@ private slots:
     void okConLaPortaDelTelefonoLaApreELaRicorda()
     {
         Banco b;
+        store::Database::crea(b.cartella.filePath("Sorvela.db"), false);
+        const auto db = store::Database::apri(b.cartella.filePath("Sorvela.db"));
+        b.c.db = db.get();
         Simulatore sim;
         b.mappa(5, sim.percorso());
         QPointer<Impostazioni> w = apri(b);
@@ -102,6 +105,8 @@ private slots:
         premi(w, "cmdOK(0)");
 
         QVERIFY(b.messaggi.voci().isEmpty());
+        QCOMPARE(db->valore("SELECT Azione || ': ' || Dettagli FROM RegistroOperazioni").toString(),
+                 "Porta cambiata: da COM1 a COM5");
         QCOMPARE(int(b.c.NumeroPorta), 5);
         QCOMPARE(b.preferenze.numPort(), "5");
         QVERIFY(b.linea.isOpen());

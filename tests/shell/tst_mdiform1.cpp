@@ -81,13 +81,14 @@ private slots:
                  (QStringList{"Gestione &Eventi", "Gestione &Utenti", "&Database", "&Impostazioni", "Informazioni"}));
         auto menu = [&](const char* nome) { return b.w.menuBar()->findChild<QMenu*>(QString::fromLatin1(nome)); };
         QCOMPARE(visibili(menu("mnuCodaEventi")->actions()),
-                 (QStringList{"Visualizza eventi nuovi", "Carica messaggi", "-", "Esci"}));
+                 (QStringList{"Visualizza eventi nuovi", "Carica messaggi", "Messaggi non attribuiti",
+                              "Registro operazioni", "-", "Cambia operatore", "-", "Esci"}));
         QCOMPARE(visibili(menu("mnuGestioneCentrale")->actions()),
-                 (QStringList{"Informazioni Utenti", "Archivio Storico"}));
+                 (QStringList{"Informazioni Utenti", "Archivio Storico", "Anagrafica Operatori"}));
         QCOMPARE(visibili(menu("mnuDatabase")->actions()), (QStringList{"Compatta database", "Ripulisci"}));
         QCOMPARE(visibili(menu("mnuImpostazioni")->actions()), QStringList{"Configurazione"});
         // Hidden items exist, stay hidden, and the two with windows are disabled.
-        for (const char* nome : {"mnuPeriferiche", "mnuAnagraficaOperatori", "mnuContatti",
+        for (const char* nome : {"mnuPeriferiche", "mnuContatti",
                                  "mnuProcedure", "mnuUtilizzo", "mnuCambioTurno", "Line1", "Line2"}) {
             auto* a = b.w.findChild<QAction*>(QString::fromLatin1(nome));
             QVERIFY2(a && !a->isVisible(), nome);

@@ -184,7 +184,7 @@ private slots:
         {
             CodaEventi coda(b.ctx);
             QCOMPARE(coda.Coda()->rowCount(), 4);
-            QCOMPARE(ArchiviaCoda(*b.ctx.db, coda.ultimoIdMostrato()), 4);
+            QCOMPARE(ArchiviaCoda(b.ctx, coda.ultimoIdMostrato()), 4);
         }
         SENZA_SCANSIONI(b.controlla());
 

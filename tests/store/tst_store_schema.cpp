@@ -5,6 +5,8 @@
 #include "comune/FileDatabase.h"
 
 #include <QRegularExpression>
+#include <QTemporaryDir>
+#include <sqlite3.h>
 #include <QtTest>
 
 #include <algorithm>
@@ -25,6 +27,12 @@ QStringList colonnaDi(RecordSet rs, int indice = 0)
 QStringList colonne(Database& db, const QString& oggetto)
 {
     return colonnaDi(db.apriRecordSet("SELECT name FROM pragma_table_xinfo(?) ORDER BY cid", {oggetto}));
+}
+
+QStringList oggetti(Database& db, const QString& tipo)
+{
+    return colonnaDi(db.apriRecordSet(
+        "SELECT name FROM sqlite_master WHERE type = ? AND name NOT LIKE 'sqlite%' ORDER BY name", {tipo}));
 }
 
 } // namespace
@@ -50,6 +58,47 @@ private slots:
         for (; !tipi.eof(); tipi.moveNext())
             QCOMPARE(colonne(*m_db, tipi.campo("Tabella").toString()),
                      QStringList({"Contatore", "CodiceEvento", "Zona", "DesEvento", "TipoEvento", "Trattamento"}));
+    }
+
+    // A file of an earlier version gains what was added since in one
+    // transaction: all of it, or (when one addition fails) none of it.
+    void unFileDiUnaVersionePrecedenteSiAggiorna()
+    {
+        QTemporaryDir dir;
+        const QString nuovo = dir.filePath("nuovo.db"), vecchio = dir.filePath("vecchio.db");
+        Database::crea(nuovo, false);
+        Database::crea(vecchio, false);
+        auto grezzo = [&](const char* sql) {
+            sqlite3* h = nullptr;
+            sqlite3_open(QFile::encodeName(vecchio).constData(), &h);
+            const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
+            sqlite3_close(h);
+            return rc;
+        };
+        QCOMPARE(grezzo("DROP INDEX [ArchivioEventi Impronta];"
+                        "ALTER TABLE ArchivioEventi DROP COLUMN Impronta;"
+                        "ALTER TABLE ArchivioEventi DROP COLUMN \"Archiviato il\";"
+                        "ALTER TABLE ArchivioEventi DROP COLUMN \"Archiviato da\";"
+                        "DROP TABLE IngressiUtente; DROP TABLE Operatori; DROP TABLE RegistroOperazioni;"
+                        "DROP TABLE MessaggiNonAttribuiti;"
+                        "INSERT INTO ArchivioEventi ([Codice periferica], Archiviato) VALUES ('000001', 1);"
+                        // A name already taken makes one of the last additions fail.
+                        "CREATE INDEX [RegistroOperazioni Data e ora] ON DatiUtente (Nome);"),
+                 SQLITE_OK);
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(vecchio));
+        QCOMPARE(grezzo("SELECT Impronta FROM ArchivioEventi"), SQLITE_ERROR); // the first went too
+        QCOMPARE(grezzo("DROP INDEX [RegistroOperazioni Data e ora]"), SQLITE_OK);
+        auto db = Database::apri(vecchio);
+        auto riferimento = Database::apri(nuovo);
+        for (const char* tipo : {"table", "index", "trigger", "view"})
+            QCOMPARE(oggetti(*db, tipo), oggetti(*riferimento, tipo));
+        QStringList attese = colonne(*riferimento, "ArchivioEventi"), avute = colonne(*db, "ArchivioEventi");
+        std::sort(attese.begin(), attese.end());
+        std::sort(avute.begin(), avute.end());
+        QCOMPARE(avute, attese);
+        QCOMPARE(db->valore("SELECT count(*) FROM ArchivioEventi WHERE \"Archiviato da\" IS NULL").toInt(), 1);
+        db->esegui("INSERT INTO RegistroOperazioni (\"Data e ora\", Operatore, Azione) VALUES ('2026-03-02', 'a', 'b')");
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, db->esegui("DELETE FROM RegistroOperazioni"));
     }
 
     void codaQueryMostraGliEventiNonArchiviatiConIlLoroUtente()

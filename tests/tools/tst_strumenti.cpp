@@ -76,6 +76,7 @@ private slots:
             QCOMPARE(letto["stat"].toString(), stat);
             QCOMPARE(letto["sender"].toString(), mittente);
             QCOMPARE(letto["text"].toString().remove(QChar(0)), testo);
+            QCOMPARE(letto["testo"].toString(), testo); // the same characters in both readings
         }
     }
 

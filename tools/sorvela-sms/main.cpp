@@ -2,7 +2,9 @@
 // for trying out what a unit sends and for scripting the simulated handset.
 
 #include "events/grammar/GrammaticaRapporto.h"
+#include "modem/pdu/AlfabetoGsm.h"
 #include "modem/pdu/CodificaPdu.h"
+#include "modem/pdu/Messaggio.h"
 #include "modem/pdu/DecodificaPdu.h"
 
 #include <QCoreApplication>
@@ -24,7 +26,9 @@ const char kUso[] =
     "Usage:\n"
     "  sorvela-sms decode [FILE]\n"
     "      Reads a whole reply to AT+CMGR (FILE, or standard input) and prints\n"
-    "      {\"stat\", \"sender\", \"userData\", \"text\"} as one JSON object.\n"
+    "      {\"stat\", \"sender\", \"userData\", \"text\", \"testo\"} as one JSON object:\n"
+    "      text holds the septet codes as they are, testo the text read through\n"
+    "      the GSM alphabet (as the console stores it).\n"
     "  sorvela-sms classify TEXT\n"
     "      Reads TEXT as a unit's report and prints {\"credit\", \"creditAmount\",\n"
     "      \"network\", \"sim\", \"software\", \"battery\", \"signal\", \"type\",\n"
@@ -89,6 +93,17 @@ QString oggetto(const QList<std::pair<const char*, QString>>& campi)
     return r + QStringLiteral("}\n");
 }
 
+// The text as the console stores it: a message read whole by its coding
+// scheme and, in 7 bits, through the GSM alphabet; otherwise the septets of
+// the user data without the reply's tail, translated the same way.
+QString testoTradotto(const QString& risposta, const QString& dati)
+{
+    const pdu::MessaggioRicevuto m = pdu::LeggiMessaggioRicevuto(risposta);
+    if (m.valido)
+        return m.testo;
+    return pdu::TraduciAlfabetoGsm(pdu::TogliNul(pdu::DecodificaSettetti(dati)));
+}
+
 int decodifica(const QStringList& argomenti)
 {
     if (argomenti.size() > 1)
@@ -113,7 +128,8 @@ int decodifica(const QStringList& argomenti)
     scrivi(oggetto({{"stat", json(pdu::DividiRisposta(risposta).stato)},
                     {"sender", json(pdu::EstraiMittente(risposta))},
                     {"userData", json(dati)},
-                    {"text", json(pdu::DecodificaSettetti(dati))}}));
+                    {"text", json(pdu::DecodificaSettetti(dati))},
+                    {"testo", json(testoTradotto(risposta, dati))}}));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "modem/pdu/Messaggio.h"
 
+#include "modem/pdu/AlfabetoGsm.h"
 #include "modem/pdu/DecodificaPdu.h"
 
 #include <QCryptographicHash>
@@ -159,7 +160,8 @@ MessaggioRicevuto LeggiMessaggioRicevuto(const QString& risposta)
     case Codifica::Settetti: {
         // The header is followed by fill bits up to the next septet boundary.
         const qsizetype settettiTestata = (testata * 8 + 6) / 7;
-        m.testo = SettettiDa(dati, settettiTestata * 7, lunghezza - settettiTestata);
+        // Read through the GSM alphabet: "è" is septet 4, not a control code.
+        m.testo = TraduciAlfabetoGsm(SettettiDa(dati, settettiTestata * 7, lunghezza - settettiTestata));
         break;
     }
     case Codifica::Ucs2: {

@@ -25,7 +25,7 @@ struct MessaggioRicevuto {
     QString centroOra;      // the service centre time stamp, 14 hex digits as sent
     QString datiUtente;     // the user data as sent (header included), hex upper case
     Codifica codifica = Codifica::Settetti;
-    QString testo;          // the text without the user data header
+    QString testo;          // the text without the user data header, 7-bit text read through the GSM alphabet
 
     // Part of a concatenated message: the reference shared by its parts, how
     // many parts and which one this is (from 1). 0 parts: not concatenated.

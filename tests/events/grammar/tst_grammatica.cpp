@@ -1,4 +1,5 @@
 #include "events/grammar/GrammaticaRapporto.h"
+#include "modem/pdu/AlfabetoGsm.h"
 
 #include <QTest>
 #include <limits>
@@ -67,6 +68,30 @@ private slots:
         QTEST(int(EstraiSegnale(testo)), "segnale");
         QTEST(ClassificaEvento(testo), "tipo");
         QTEST(DescriviEvento(testo), "descrizione");
+    }
+
+    // Every report form above, sent in 7 bits by a unit (its characters are
+    // the septets of their ASCII codes), reads the same whether the septets
+    // are taken as codes or through the GSM alphabet.
+    void stessaLetturaConLAlfabetoGsm_data() { valoriTipoEDescrizione_data(); }
+
+    void stessaLetturaConLAlfabetoGsm()
+    {
+        QFETCH(QString, testo);
+        for (const QChar c : testo) {
+            if (c.unicode() >= 128)
+                QSKIP("not a 7-bit text");
+        }
+        const QString tradotto = sorvela::pdu::TraduciAlfabetoGsm(testo);
+        QCOMPARE(EstraiCredito(tradotto), EstraiCredito(testo));
+        QCOMPARE(EstraiRete(tradotto), EstraiRete(testo));
+        QCOMPARE(EstraiSim(tradotto), EstraiSim(testo));
+        QCOMPARE(EstraiVersioneSw(tradotto), EstraiVersioneSw(testo));
+        QCOMPARE(ImportoCredito(tradotto), ImportoCredito(testo));
+        QCOMPARE(EstraiLivelloBatteria(tradotto), EstraiLivelloBatteria(testo));
+        QCOMPARE(EstraiSegnale(tradotto), EstraiSegnale(testo));
+        QCOMPARE(ClassificaEvento(tradotto), ClassificaEvento(testo));
+        QCOMPARE(DescriviEvento(tradotto), DescriviEvento(testo));
     }
 };
 

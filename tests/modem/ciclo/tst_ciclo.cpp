@@ -186,6 +186,24 @@ private slots:
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
+    void sconosciutoTenutoUnaVoltaAnchePersoPrimaDellaCancellazione()
+    {
+        Banco b;
+        b.sim.comando("put 4 0 +393399999999 ALLARME");
+        // The handset goes silent as the deletion is asked for, as if the
+        // console had been stopped right after keeping the message.
+        b.sim.comando("on AT+CMGD fault silent");
+        b.leggi();
+        QCOMPARE(b.memoria().size(), 1);
+        b.sim.comando("fault none");
+        const RiepilogoLettura r = b.leggi();
+        QCOMPARE(r.ripetuti, 1);
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.db->valore("SELECT group_concat(Mittente || ' ' || [Testo messaggio]) FROM MessaggiNonAttribuiti").toString(),
+                 "+393399999999 ALLARME");
+        QCOMPARE(b.eventi(), QStringList());
+    }
+
     // --- a message announced while the cycle runs is registered in that cycle
 
     void indicazioneDuranteIlCiclo_data()

@@ -1,3 +1,4 @@
+#include "modem/pdu/AlfabetoGsm.h"
 #include "modem/pdu/CodificaPdu.h"
 #include "modem/pdu/DecodificaPdu.h"
 
@@ -66,6 +67,23 @@ private slots:
             {"4", ""}};
         for (const auto& [hex, testo] : casi)
             QCOMPARE(DecodificaSettetti(hex), testo);
+    }
+
+    void alfabetoGsmEdEstensione()
+    {
+        auto settetti = [](std::initializer_list<char16_t> c) { return QString::fromUtf16(c.begin(), qsizetype(c.size())); };
+        QString tutti;
+        for (char16_t k = 0; k < 128; ++k)
+            tutti += TraduciAlfabetoGsm(QString(QChar(k)));
+        for (const char16_t e : {0x0A, 0x14, 0x28, 0x29, 0x2F, 0x3C, 0x3D, 0x3E, 0x40, 0x65})
+            tutti += TraduciAlfabetoGsm(settetti({0x1B, e}));
+        // Every character of both tables, and nothing else, goes and comes back.
+        QCOMPARE(TraduciAlfabetoGsm(SettettiGsm(tutti)), tutti);
+        QCOMPARE(tutti.mid(4, 4) + tutti.right(1), QString::fromUtf8("èéùì€"));
+        QCOMPARE(SettettiGsm(QString::fromUtf8("à@漢")), settetti({0x7F, 0, u'?'}));
+        // An escape before a code the extension lacks reads the default
+        // table; one at the very end, nothing; two in a row, a blank.
+        QCOMPARE(TraduciAlfabetoGsm(settetti({0x1B, u'A', 0x1B, 0x1B, 0x1B})), "A ");
     }
 
     void aiutantiDiTesto()
