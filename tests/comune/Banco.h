@@ -10,8 +10,11 @@
 #include "platform/Preferenze.h"
 #include "store/Database.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -69,5 +72,38 @@ inline void premi(QWidget* w, const char* nome)
         qFatal("no button %s", nome);
     QTest::mouseClick(p, Qt::LeftButton);
 }
+
+// The operator in front of real message boxes: each modal box is noted once
+// it has the keyboard (or after a fifth of a second without), with its text,
+// whether it is kept above the other windows and which button Enter
+// presses, and answered with `tasto` where the keyboard is.
+struct OperatoreAlleBox {
+    struct Box {
+        QString testo;
+        bool sopra;
+        bool tastiera;
+        QString predefinito;
+    };
+    QList<Box> viste;
+    Qt::Key tasto = Qt::Key_Return;
+    QTimer timer;
+    int attese = 0;
+
+    OperatoreAlleBox()
+    {
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || (!box->isActiveWindow() && ++attese < 20))
+                return;
+            attese = 0;
+            QPushButton* p = box->defaultButton();
+            viste.append({box->text(), box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), box->isActiveWindow(),
+                          p ? p->text().remove(QLatin1Char('&')) : QString()});
+            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, tasto);
+        });
+        timer.start();
+    }
+};
 
 } // namespace sorvela::comune

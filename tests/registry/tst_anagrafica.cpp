@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QHeaderView>
+#include <QTableWidget>
 
 using namespace sorvela;
 using comune::tasti;
@@ -515,18 +517,46 @@ private slots:
         QVERIFY(b.ctx.aperte.AnagraficaUtenti);
     }
 
-    void a120DpiLaFinestraApertaAllaSuaMisuraEIntera()
+    // At its designed size, at 96 and at 120 DPI (the fonts grow with the
+    // scale), the window is whole, its inputs grid shows six rows at least
+    // and the type box every type's name uncut.
+    void allaSuaMisuraInteraConSeiIngressiEITipiInteri_data()
     {
-        // 12 twips a pixel: 10860 x 6675 twips are 905 x 556.25 pixels.
-        twips::imposta(12, 1920 * 12, 1200 * 12);
+        QTest::addColumn<double>("perPixel");
+        QTest::newRow("96 DPI") << 15.0;
+        QTest::newRow("120 DPI") << 12.0;   // 11460 x 8115 twips are 955 x 676.25 pixels
+    }
+
+    void allaSuaMisuraInteraConSeiIngressiEITipiInteri()
+    {
+        QFETCH(double, perPixel);
+        twips::imposta(perPixel, 1920 * perPixel, 1200 * perPixel);
+        const QFont prima = QApplication::font();
+        QFont f = prima;
+        f.setPointSizeF(prima.pointSizeF() * 15 / perPixel);
+        QApplication::setFont(f);
         {
-            Banco b;
-            b.area.resize(1400, 900);
-            b.w->cornice()->ripristinaDimensione();
-            QVERIFY(!b.w->cornice()->scorrimento());
-            QVERIFY(!b.w->cornice()->barraOrizzontale()->isVisible());
-            QVERIFY(!b.w->cornice()->barraVerticale()->isVisible());
+            comune::Banco demo(true);
+            QMdiArea area;
+            area.resize(1400, 900);
+            auto* w = new AnagraficaUtenti(demo.ctx);
+            area.addSubWindow(w);
+            area.show();
+            w->avvia();
+            w->cornice()->ripristinaDimensione();
+            QVERIFY(!w->cornice()->scorrimento());
+            QVERIFY(!w->cornice()->barraOrizzontale()->isVisible());
+            QVERIFY(!w->cornice()->barraVerticale()->isVisible());
+            auto* griglia = w->findChild<QTableWidget*>("Ingressi");
+            QVERIFY2(griglia->viewport()->height() >= 6 * griglia->verticalHeader()->defaultSectionSize(),
+                     qPrintable(QString::number(griglia->viewport()->height())));
+            auto* tipo = w->findChild<QComboBox*>("Periferiche");
+            QVERIFY(tipo->findText("Sentinella GSM 4") > 0);
+            for (int i = 0; i < tipo->count(); ++i)
+                QVERIFY2(tipo->lineEdit()->width() - 4 >= tipo->fontMetrics().horizontalAdvance(tipo->itemText(i)),
+                         qPrintable(tipo->itemText(i)));
         }
+        QApplication::setFont(prima);
         twips::ripristina();
     }
 };

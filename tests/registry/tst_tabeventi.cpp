@@ -138,12 +138,22 @@ private slots:
         b.c("txtFromDate")->setFocus();
         b.griglia()->setFocus();
         QCOMPARE(b.messaggio(), "<nascosto>");
+        b.rilascia(2);
+        QCOMPARE(b.messaggio(), "testo " + QString::number(b.vecchio));
 
-        // "dal" alone, by Enter; then a day that does not exist is no bound.
+        // "dal" alone, by Enter: the message of an event no longer listed
+        // goes, and the keys stay in the range, not in the name.
         QTest::mouseClick(b.c("txtFromDate"), Qt::LeftButton);
         tasti(b.c("txtFromDate"), "02/03/2026");
         QTest::keyClick(b.c("txtFromDate"), Qt::Key_Return);
         QCOMPARE(b.date().size(), 2);
+        QCOMPARE(b.messaggio(), "<nascosto>");
+        QCOMPARE(b.c<QPlainTextEdit>("txtMessaggio")->toPlainText(), "");
+        QCOMPARE(QApplication::focusWidget(), b.c("txtFromDate"));
+        tasti(QApplication::focusWidget(), "x");
+        QCOMPARE(b.c("Nominativo")->text(), "Mario Rossi");
+        b.c("txtFromDate")->setText("02/03/2026");
+        // Then a day that does not exist is no bound.
         tasti(b.c("txtToDate"), "01/03/2026");
         comune::premi(b.w, "cmdCerca");
         QCOMPARE(b.date(), QStringList{QString()}); // nothing: one blank row stays

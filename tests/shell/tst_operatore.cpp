@@ -96,6 +96,14 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), indirizzo);
         QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
 
+        // The queue came forward over the operator's window; a click in
+        // that window brings it in front again.
+        auto davanti = [&] { return c.finestra.area()->subWindowList(QMdiArea::StackingOrder).last()->widget(); };
+        QCOMPARE(davanti(), c.coda());
+        QTest::mouseClick(indirizzo, Qt::LeftButton);
+        QCOMPARE(davanti(), a);
+        QCOMPARE(QApplication::focusWidget(), indirizzo);
+
         // A selection made to type over stays selected.
         indirizzo->selectAll();
         c.coda()->archivia();
@@ -237,6 +245,48 @@ private slots:
         QCOMPARE(box.chiedi(Icona::Domanda, "Salvare?", Pulsanti::SiNoAnnulla, "Anagrafica Utente"), Risposta::No);
         pulsanti.sort();
         QCOMPARE(pulsanti, (QStringList{"Annulla", "No", "Sì"}));
+    }
+
+    // A notice the console shows by itself leaves the keyboard where it is,
+    // is not kept above other windows, and closes from the keyboard once the
+    // operator goes to it.
+    void aNoticeLeavesTheKeysAndClosesFromTheKeyboard_data()
+    {
+        QTest::addColumn<int>("tasto");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+
+    void aNoticeLeavesTheKeysAndClosesFromTheKeyboard()
+    {
+        QFETCH(int, tasto);
+        QWidget principale;
+        auto* campo = new QLineEdit(&principale);
+        principale.show();
+        QVERIFY(QTest::qWaitForWindowActive(&principale));
+        campo->setFocus();
+        MessaggiQt veri(&principale);
+        veri.notifica("telefono", Icona::Avviso, "Controlla il telefono.");
+        QPointer<QMessageBox> avviso = principale.findChild<QMessageBox*>();
+        QVERIFY(avviso && avviso->isVisible());
+        QCOMPARE(QApplication::focusWidget(), campo);
+        QVERIFY(!avviso->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        avviso->activateWindow();
+        QTRY_VERIFY(avviso->isActiveWindow());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(tasto));
+        QTRY_VERIFY(!avviso);
+    }
+
+    // The sound built into the console is no file left in the temporary
+    // folder, however the console ends.
+    void theBuiltInSoundLeavesNoFile()
+    {
+        QTemporaryDir temporanea;
+        qputenv("TMPDIR", temporanea.path().toLocal8Bit());
+        Console c;
+        c.finestra.allarme()->prepara(c.dir.path());
+        QTRY_VERIFY(QDir(temporanea.path()).entryList({"sorvela-*"}, QDir::Files).isEmpty());
+        qunsetenv("TMPDIR");
     }
 
     void withoutSoundTheCountPanelFlashesUntilTheQueueIsSeen()
