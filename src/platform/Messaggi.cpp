@@ -27,9 +27,11 @@ QString titoloOPredefinito(const QString& t)
 
 } // namespace
 
-// The window the box belongs over: the one the operator works in. A notice
+// The window the box belongs over: the one the operator works in. Between
+// two boxes (a question, then its outcome) no window is active for a
+// moment: the outcome goes over the window the question went over. A notice
 // is never a parent: it may be closed while the box waits on it.
-QWidget* MessaggiQt::genitore() const
+QWidget* MessaggiQt::genitore()
 {
     QWidget* w = QApplication::activeModalWidget();
     if (!w)
@@ -37,6 +39,9 @@ QWidget* MessaggiQt::genitore() const
     for (const QPointer<QMessageBox>& n : m_notifiche)
         if (n && n == w)
             w = nullptr;
+    if (!w && m_ultimoGenitore && m_ultimoGenitore->isVisible())
+        w = m_ultimoGenitore;
+    m_ultimoGenitore = w;
     return w ? w : m_genitore;
 }
 
@@ -59,8 +64,13 @@ int MessaggiQt::mostra(QMessageBox* box)
     // On the heap and watched: the box's parent may go while it waits, and
     // takes the box with it.
     QPointer<QMessageBox> guardia(box);
+    const QPointer<QWidget> padre = box->parentWidget();
     const int esito = box->exec();
     delete guardia.data();
+    // The keyboard goes back where it was, not to whichever window the
+    // window manager picks (a notice shown meanwhile, say).
+    if (padre && padre->isVisible())
+        padre->activateWindow();
     return esito;
 }
 

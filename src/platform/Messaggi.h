@@ -55,10 +55,11 @@ public:
     void ritiraNotifica(const QString& tipo) override;
 
 private:
-    QWidget* genitore() const;
+    QWidget* genitore();
     int mostra(QMessageBox* box);
 
     QWidget* m_genitore;
+    QPointer<QWidget> m_ultimoGenitore;
     QMap<QString, QPointer<QMessageBox>> m_notifiche;
 };
 

@@ -68,6 +68,9 @@ void zitto(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 void Allarme::prepara(const QString& cartellaDati, Uscita uscita)
 {
+    delete m_effetto;
+    m_effetto = nullptr;
+    m_temporaneo.reset();
     const QString propria = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
     m_sorgente = QFileInfo::exists(propria) ? propria : QString();
     if (uscita == Uscita::Nessuna)

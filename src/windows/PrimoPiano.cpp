@@ -23,6 +23,23 @@ PrimoPiano::PrimoPiano(QMdiArea* area)
 
 bool PrimoPiano::eventFilter(QObject* o, QEvent* e)
 {
+    if (e->type() == QEvent::Close) {
+        auto* sub = qobject_cast<QMdiSubWindow*>(o);
+        QPointer<QMdiSubWindow> apritrice;
+        if (sub)
+            apritrice = sub->property(ProprietaRitorno).value<QPointer<QMdiSubWindow>>();
+        // Only the window the operator was in hands the keyboard back: one
+        // that closes by itself meanwhile must not take it from him. Checked
+        // once the close has gone through (the window may refuse it) and the
+        // area has chosen a window of its own.
+        if (apritrice && sub->mdiArea() == m_area && m_area->activeSubWindow() == sub) {
+            QTimer::singleShot(0, m_area, [this, chiusa = QPointer<QMdiSubWindow>(sub), apritrice] {
+                if ((!chiusa || !chiusa->isVisible()) && apritrice && apritrice->isVisible())
+                    m_area->setActiveSubWindow(apritrice);
+            });
+        }
+        return false;
+    }
     if (e->type() != QEvent::MouseButtonPress || !o->isWidgetType())
         return false;
     for (QWidget* w = static_cast<QWidget*>(o); w && !w->isWindow(); w = w->parentWidget()) {
@@ -43,25 +60,14 @@ bool PrimoPiano::eventFilter(QObject* o, QEvent* e)
 
 void PrimoPiano::ricordaApritrice(QMdiSubWindow* aperta, QMdiSubWindow* apritrice)
 {
-    if (!aperta || !apritrice || aperta == apritrice)
-        return;
-    const QPointer<QMdiSubWindow> torna(apritrice);
-    // Bound to the opener: when the whole area goes, so does the opener, and
-    // nothing is left to activate. Deferred, so the area has finished with
-    // the closed window first.
-    const QMetaObject::Connection c = QObject::connect(aperta, &QObject::destroyed, apritrice, [torna] {
-        QTimer::singleShot(0, torna.data(), [torna] {
-            if (torna && torna->mdiArea() && torna->isVisible())
-                torna->mdiArea()->setActiveSubWindow(torna);
-        });
-    });
-    aperta->setProperty(ProprietaRitorno, QVariant::fromValue(c));
+    if (aperta && apritrice != aperta)
+        aperta->setProperty(ProprietaRitorno, QVariant::fromValue(QPointer<QMdiSubWindow>(apritrice)));
 }
 
 void PrimoPiano::dimenticaApritrice(QMdiSubWindow* aperta)
 {
     if (aperta)
-        QObject::disconnect(aperta->property(ProprietaRitorno).value<QMetaObject::Connection>());
+        aperta->setProperty(ProprietaRitorno, QVariant());
 }
 
 } // namespace sorvela

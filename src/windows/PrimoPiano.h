@@ -7,8 +7,9 @@
 // when it becomes active: a click on it would not bring it back. Here a
 // click on any of the area's windows raises and activates it, always.
 //
-// A window opened from another one hands the keyboard back to it when it
-// closes, rather than to whichever window the area would pick next.
+// A window opened from another one, closed while the operator is in it,
+// hands the keyboard back to its opener rather than to whichever window the
+// area would pick next.
 
 #include <QObject>
 
@@ -22,8 +23,8 @@ class PrimoPiano : public QObject {
 public:
     explicit PrimoPiano(QMdiArea* area);
 
-    // When `aperta` closes, `apritrice` (if still open) becomes active again;
-    // unless dimenticaApritrice() was called for it first.
+    // When `aperta` closes while active, `apritrice` (if still open) becomes
+    // active again; unless dimenticaApritrice() was called for it first.
     static void ricordaApritrice(QMdiSubWindow* aperta, QMdiSubWindow* apritrice);
     static void dimenticaApritrice(QMdiSubWindow* aperta);
 

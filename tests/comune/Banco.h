@@ -11,6 +11,7 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -64,45 +65,39 @@ inline void tasti(QWidget* w, const QString& testo)
     }
 }
 
-// A click on the button `nome` of window `w`; fails loudly when there is none.
-inline void premi(QWidget* w, const char* nome)
+// The control `nome` of window `w`; fails loudly when there is none.
+template <class T = QLineEdit>
+T* controllo(const QWidget* w, const char* nome)
 {
-    auto* p = w->findChild<QPushButton*>(QLatin1String(nome));
-    if (!p)
-        qFatal("no button %s", nome);
-    QTest::mouseClick(p, Qt::LeftButton);
+    T* x = w->findChild<T*>(QString::fromUtf8(nome));
+    if (!x)
+        qFatal("no control %s", nome);
+    return x;
 }
 
-// The operator in front of real message boxes: each modal box is noted once
-// it has the keyboard (or after a fifth of a second without), with its text,
-// whether it is kept above the other windows and which button Enter
-// presses, and answered with `tasto` where the keyboard is.
-struct OperatoreAlleBox {
-    struct Box {
-        QString testo;
-        bool sopra;
-        bool tastiera;
-        QString predefinito;
-    };
-    QList<Box> viste;
-    Qt::Key tasto = Qt::Key_Return;
-    QTimer timer;
-    int attese = 0;
+// A click on the button `nome` of window `w`.
+inline void premi(QWidget* w, const char* nome)
+{
+    QTest::mouseClick(controllo<QPushButton>(w, nome), Qt::LeftButton);
+}
 
+// The operator in front of real message boxes: each modal box that has the
+// keyboard (or had 0.2 s to take it) is noted as "text|kept on top|has the
+// keyboard|default button" and answered with Enter.
+struct OperatoreAlleBox : QTimer {
+    QStringList viste;
+    int attese = 0;
     OperatoreAlleBox()
     {
-        timer.setInterval(10);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || (!box->isActiveWindow() && ++attese < 20))
-                return;
-            attese = 0;
-            QPushButton* p = box->defaultButton();
-            viste.append({box->text(), box->windowFlags().testFlag(Qt::WindowStaysOnTopHint), box->isActiveWindow(),
-                          p ? p->text().remove(QLatin1Char('&')) : QString()});
-            QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, tasto);
+        connect(this, &QTimer::timeout, [this] {
+            auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (b && (b->isActiveWindow() || ++attese % 20 == 0)) {
+                viste << QStringLiteral("%1|%2|%3|%4").arg(b->text()).arg(b->windowFlags() & Qt::WindowStaysOnTopHint ? 1 : 0)
+                             .arg(b->isActiveWindow()).arg(b->defaultButton() ? b->defaultButton()->text() : QString());
+                QTest::keyClick(b->focusWidget() ? b->focusWidget() : b, Qt::Key_Return);
+            }
         });
-        timer.start();
+        start(10);
     }
 };
 

@@ -61,13 +61,7 @@ struct Banco : comune::Banco {
         mostra("000001");
     }
     template <class T = QLineEdit>
-    T* c(const char* nome) const
-    {
-        T* x = w->findChild<T*>(QString::fromUtf8(nome));
-        if (!x)
-            qFatal("no control %s", nome);
-        return x;
-    }
+    T* c(const char* nome) const { return comune::controllo<T>(w, nome); }
     void mostra(const QString& codice)
     {
         w->setCodice(codice);

@@ -245,53 +245,36 @@ private slots:
         QCOMPARE(box.chiedi(Icona::Domanda, "Salvare?", Pulsanti::SiNoAnnulla, "Anagrafica Utente"), Risposta::No);
         pulsanti.sort();
         QCOMPARE(pulsanti, (QStringList{"Annulla", "No", "Sì"}));
-    }
 
-    // A notice the console shows by itself leaves the keyboard where it is,
-    // is not kept above other windows, and closes from the keyboard once the
-    // operator goes to it.
-    void aNoticeLeavesTheKeysAndClosesFromTheKeyboard_data()
-    {
-        QTest::addColumn<int>("tasto");
-        QTest::newRow("Enter") << int(Qt::Key_Return);
-        QTest::newRow("Escape") << int(Qt::Key_Escape);
-    }
-
-    void aNoticeLeavesTheKeysAndClosesFromTheKeyboard()
-    {
-        QFETCH(int, tasto);
-        QWidget principale;
-        auto* campo = new QLineEdit(&principale);
-        principale.show();
-        QVERIFY(QTest::qWaitForWindowActive(&principale));
-        campo->setFocus();
-        MessaggiQt veri(&principale);
-        veri.notifica("telefono", Icona::Avviso, "Controlla il telefono.");
-        QPointer<QMessageBox> avviso = principale.findChild<QMessageBox*>();
-        QVERIFY(avviso && avviso->isVisible());
-        QCOMPARE(QApplication::focusWidget(), campo);
-        QVERIFY(!avviso->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        avviso->activateWindow();
-        QTRY_VERIFY(avviso->isActiveWindow());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(tasto));
-        QTRY_VERIFY(!avviso);
-    }
-
-    // The sound built into the console is no file left in the temporary
-    // folder, however the console ends.
-    void theBuiltInSoundLeavesNoFile()
-    {
-        QTemporaryDir temporanea;
-        qputenv("TMPDIR", temporanea.path().toLocal8Bit());
-        Console c;
-        c.finestra.allarme()->prepara(c.dir.path());
-        QTRY_VERIFY(QDir(temporanea.path()).entryList({"sorvela-*"}, QDir::Files).isEmpty());
-        qunsetenv("TMPDIR");
+        // A notice leaves the keyboard where it is, is not kept above other
+        // windows, and Enter or Escape closes it once the operator is in it.
+        QLineEdit campo;
+        campo.show();
+        QVERIFY(QTest::qWaitForWindowActive(&campo));
+        box.setGenitore(&campo);
+        for (Qt::Key tasto : {Qt::Key_Return, Qt::Key_Escape}) {
+            box.notifica("telefono", Icona::Avviso, "Controlla il telefono.");
+            QPointer<QMessageBox> avviso = campo.findChild<QMessageBox*>();
+            QVERIFY(avviso && !avviso->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QCOMPARE(QApplication::focusWidget(), &campo);
+            avviso->activateWindow();
+            QTRY_VERIFY(avviso->isActiveWindow());
+            QTest::keyClick(QApplication::focusWidget(), tasto);
+            QTRY_VERIFY(!avviso);
+            campo.activateWindow();
+            QTRY_VERIFY(campo.hasFocus());
+        }
     }
 
     void withoutSoundTheCountPanelFlashesUntilTheQueueIsSeen()
     {
         Console c;
+        // The built-in sound leaves no file in the temporary folder.
+        QTemporaryDir temporanea;
+        qputenv("TMPDIR", temporanea.path().toLocal8Bit());
+        c.finestra.allarme()->prepara(c.dir.path());
+        QTRY_VERIFY(QDir(temporanea.path()).entryList({"sorvela-*"}, QDir::Files).isEmpty());
+        qunsetenv("TMPDIR");
         c.finestra.allarme()->prepara(c.dir.path(), Allarme::Uscita::Nessuna);
         AnagraficaUtenti* a = c.finestra.apriAnagrafica();
         QWidget* pannello = c.finestra.striscia()->pannello(1);
