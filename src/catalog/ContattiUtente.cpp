@@ -7,6 +7,7 @@
 #include "platform/Twips.h"
 #include "store/Database.h"
 #include "windows/Cornice.h"
+#include "windows/EditorCella.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
@@ -151,7 +152,7 @@ void ContattiUtente::apriCella(int riga, int colonna)
     // editor writes its text back into the cell, and a cut would be saved.
     m_editor->setMaxLength(std::max(Limiti[colonna], cella ? int(cella->text().size()) : 0));
     // Filling the editor is not a change: only typing marks the list modified.
-    m_editor->setText(cella ? cella->text() : QString());
+    sorvela::cella::riempiEditor(m_editor, cella ? cella->text() : QString());
     segui();
     m_editor->show();
     m_editor->setFocus();

@@ -239,11 +239,15 @@ void Periferica::avvia()
 
 void Periferica::mostraTipo(int posizioneProtocollo, int posizioneTipo)
 {
+    // Placing the window is not the operator's change: neither choosing the
+    // type nor closing asks about it, only about what he edits from here on.
     if (posizioneProtocollo >= 0 && posizioneProtocollo < m_protocollo->count())
         m_protocollo->setCurrentIndex(posizioneProtocollo);
+    m_modificato = false;
     if (posizioneTipo >= 0 && posizioneTipo < m_tipi->count())
         m_tipi->setCurrentIndex(posizioneTipo);
     m_caricamento->setChecked(false);
+    m_modificato = false;
 }
 
 void Periferica::abilita(bool si)
@@ -442,8 +446,7 @@ void Periferica::apriCella(int riga, int colonna)
         // A stored text longer than the editor's limit is edited whole: the
         // editor writes back into the cell, and a cut would be saved.
         e->setMaxLength(std::max(limite, int(testo.size())));
-        e->setText(testo);
-        e->setCursorPosition(0);
+        sorvela::cella::riempiEditor(e, testo);
         break;
     }
     case 3:
@@ -527,7 +530,9 @@ void Periferica::erroreDatabase(const QString& testo, const std::exception& e)
 
 void Periferica::closeEvent(QCloseEvent* e)
 {
-    if (m_caricamento->isChecked() && m_modificato) {
+    // Changes are asked about however the window was opened: an edit made in
+    // a window opened from the subscriber's type is as much the operator's.
+    if (m_modificato) {
         const Risposta r = m_ctx.messaggi->chiedi(Icona::Domanda, SalvaModifiche, Pulsanti::SiNoAnnulla, Titolo);
         if (r == Risposta::Annulla || (r == Risposta::Si && !Salva())) {
             e->ignore();

@@ -42,9 +42,8 @@ public:
     void avvia();
 
     // Opening on a subscriber's type: the protocol position, then the type
-    // position, each as if chosen by the operator; then the window forgets
-    // that it was loaded by itself, so closing it does not ask to save until
-    // the operator chooses a type here.
+    // position, each as if chosen by the operator. Placing the window is no
+    // change of the operator's: closing asks only about what he edits here.
     void mostraTipo(int posizioneProtocollo, int posizioneTipo);
 
     // `Salva`: false when nothing could be stored (a database error).

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace sorvela {
 
@@ -26,11 +27,56 @@ QString titoloOPredefinito(const QString& t)
 
 } // namespace
 
+// The window the box belongs over: the one the operator works in. Between
+// two boxes (a question, then its outcome) no window is active for a
+// moment: the outcome goes over the window the question went over. A notice
+// is never a parent: it may be closed while the box waits on it.
+QWidget* MessaggiQt::genitore()
+{
+    QWidget* w = QApplication::activeModalWidget();
+    if (!w)
+        w = QApplication::activeWindow();
+    for (const QPointer<QMessageBox>& n : m_notifiche)
+        if (n && n == w)
+            w = nullptr;
+    if (!w && m_ultimoGenitore && m_ultimoGenitore->isVisible())
+        w = m_ultimoGenitore;
+    m_ultimoGenitore = w;
+    return w ? w : m_genitore;
+}
+
+int MessaggiQt::mostra(QMessageBox* box)
+{
+    box->setWindowModality(Qt::ApplicationModal);
+    // A window kept above the others (the clean-up window, a progress or
+    // status window) would hide a box that is not kept above as well, and the
+    // operator would answer a question he cannot read.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != box && w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+            box->setWindowFlag(Qt::WindowStaysOnTopHint);
+            break;
+        }
+    }
+    QTimer::singleShot(0, box, [box] {
+        box->raise();
+        box->activateWindow();
+    });
+    // On the heap and watched: the box's parent may go while it waits, and
+    // takes the box with it.
+    QPointer<QMessageBox> guardia(box);
+    const QPointer<QWidget> padre = box->parentWidget();
+    const int esito = box->exec();
+    delete guardia.data();
+    // The keyboard goes back where it was, not to whichever window the
+    // window manager picks (a notice shown meanwhile, say).
+    if (padre && padre->isVisible())
+        padre->activateWindow();
+    return esito;
+}
+
 void MessaggiQt::avvisa(Icona icona, const QString& testo, const QString& titolo)
 {
-    QMessageBox box(iconaQt(icona), titoloOPredefinito(titolo), testo, QMessageBox::Ok, m_genitore);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    mostra(new QMessageBox(iconaQt(icona), titoloOPredefinito(titolo), testo, QMessageBox::Ok, genitore()));
 }
 
 Risposta MessaggiQt::chiedi(Icona icona, const QString& testo, Pulsanti pulsanti, const QString& titolo)
@@ -38,13 +84,15 @@ Risposta MessaggiQt::chiedi(Icona icona, const QString& testo, Pulsanti pulsanti
     QMessageBox::StandardButtons b;
     switch (pulsanti) {
     case Pulsanti::Ok: b = QMessageBox::Ok; break;
-    case Pulsanti::SiNo: b = QMessageBox::Yes | QMessageBox::No; break;
+    case Pulsanti::SiNo:
+    case Pulsanti::SiNoPredefinitoNo: b = QMessageBox::Yes | QMessageBox::No; break;
     case Pulsanti::SiNoAnnulla: b = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     case Pulsanti::OkAnnulla: b = QMessageBox::Ok | QMessageBox::Cancel; break;
     }
-    QMessageBox box(iconaQt(icona), titoloOPredefinito(titolo), testo, b, m_genitore);
-    box.setWindowModality(Qt::ApplicationModal);
-    switch (box.exec()) {
+    auto* box = new QMessageBox(iconaQt(icona), titoloOPredefinito(titolo), testo, b, genitore());
+    if (pulsanti == Pulsanti::SiNoPredefinitoNo)
+        box->setDefaultButton(QMessageBox::No);
+    switch (mostra(box)) {
     case QMessageBox::Yes: return Risposta::Si;
     case QMessageBox::No: return Risposta::No;
     case QMessageBox::Ok: return Risposta::Ok;
@@ -65,12 +113,16 @@ void MessaggiQt::notifica(const QString& tipo, Icona icona, const QString& testo
     box = new QMessageBox(iconaQt(icona), TitoloApplicazione, testo, QMessageBox::Ok, m_genitore);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
-    // Shown, never activated: the operator may be typing in a window.
+    // Shown, never activated: the operator may be typing in a window. It
+    // takes the keyboard only when the operator goes to it, and then Enter
+    // (its OK) or Escape closes it.
     box->setAttribute(Qt::WA_ShowWithoutActivating);
-    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
-    box->setWindowFlag(Qt::WindowStaysOnTopHint);
-    box->setFocusPolicy(Qt::NoFocus);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
     box->show();
+    // A question waiting for an answer stays in front of it.
+    if (QWidget* domanda = QApplication::activeModalWidget())
+        domanda->raise();
 }
 
 void MessaggiQt::ritiraNotifica(const QString& tipo)
@@ -99,7 +151,7 @@ void MessaggiRegistrati::avvisa(Icona icona, const QString& testo, const QString
 Risposta MessaggiRegistrati::chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
                                     const QString& titolo)
 {
-    m_voci.append({icona, titoloOPredefinito(titolo), testo, true});
+    m_voci.append({icona, titoloOPredefinito(titolo), testo, true, {}, pulsanti});
     Risposta r = m_predefinita;
     if (!m_risposte.empty()) {
         r = m_risposte.front();
@@ -108,7 +160,7 @@ Risposta MessaggiRegistrati::chiedi(Icona icona, const QString& testo, Pulsanti 
     // An answer the box could not have given is mapped to the nearest one it has.
     if (pulsanti == Pulsanti::Ok)
         return Risposta::Ok;
-    if (pulsanti == Pulsanti::SiNo && r == Risposta::Annulla)
+    if ((pulsanti == Pulsanti::SiNo || pulsanti == Pulsanti::SiNoPredefinitoNo) && r == Risposta::Annulla)
         return Risposta::No;
     return r;
 }

@@ -15,7 +15,9 @@ class QWidget;
 namespace sorvela {
 
 enum class Icona { Nessuna, Avviso, Informazione, Domanda, Errore };
-enum class Pulsanti { Ok, SiNo, SiNoAnnulla, OkAnnulla };
+// SiNoPredefinitoNo: "Sì" and "No" with "No" under Enter, for a question
+// whose "Sì" deletes. Elsewhere Enter presses the first button.
+enum class Pulsanti { Ok, SiNo, SiNoAnnulla, OkAnnulla, SiNoPredefinitoNo };
 enum class Risposta { Ok, Si, No, Annulla };
 
 inline const QString TitoloApplicazione = QStringLiteral("Sorvela");
@@ -28,17 +30,20 @@ public:
     // A question; the answer is one of the buttons offered.
     virtual Risposta chiedi(Icona icona, const QString& testo, Pulsanti pulsanti,
                             const QString& titolo = {}) = 0;
-    // A notice that does not wait for the operator and never takes the
-    // keyboard focus: what the console tells on its own (the handset lost,
-    // messages left in it) must not stop the tick or what the operator types.
-    // One notice per kind is shown at a time; a new one of the same kind
+    // A notice that does not wait for the operator and is shown without
+    // taking the keyboard focus: what the console tells on its own (the
+    // handset lost, messages left in it) must not stop the tick or what the
+    // operator types. Once the operator reaches it, Enter or Escape closes
+    // it. One notice per kind is shown at a time; a new one of the same kind
     // replaces it.
     virtual void notifica(const QString& tipo, Icona icona, const QString& testo) = 0;
     // Takes down the notice of that kind, if one is shown.
     virtual void ritiraNotifica(const QString& tipo) = 0;
 };
 
-// Real boxes, application-modal, on top of the main window.
+// Real boxes, application-modal, over the window the operator works in (the
+// main window when none is active), with the keyboard focus. While a window
+// kept above the others is shown, the boxes are kept above too.
 class MessaggiQt : public Messaggi {
 public:
     explicit MessaggiQt(QWidget* genitore = nullptr) : m_genitore(genitore) {}
@@ -50,7 +55,11 @@ public:
     void ritiraNotifica(const QString& tipo) override;
 
 private:
+    QWidget* genitore();
+    int mostra(QMessageBox* box);
+
     QWidget* m_genitore;
+    QPointer<QWidget> m_ultimoGenitore;
     QMap<QString, QPointer<QMessageBox>> m_notifiche;
 };
 
@@ -64,6 +73,7 @@ public:
         QString testo;
         bool domanda;
         QString notifica; // the kind of a notice; empty for a box
+        Pulsanti pulsanti = Pulsanti::Ok;
     };
 
     void avvisa(Icona icona, const QString& testo, const QString& titolo = {}) override;

@@ -58,7 +58,7 @@ void AnagraficaUtenti::costruisci()
     m_utente = metti(new registry::PannelloUtente(in), 0, 0, 8580, 2580);
     m_codice = m_utente->codice();
 
-    const int xb = 8640, lb = 1860;
+    const int xb = 9240, lb = 1860;
     pulsante(in, "Salva", QStringLiteral("Salva"), xb, 75, lb);
     pulsante(in, "Annulla", QStringLiteral("Annulla"), xb, 495, lb);
     pulsante(in, "Cancella", QStringLiteral("Cancella"), xb, 915, lb);
@@ -66,8 +66,8 @@ void AnagraficaUtenti::costruisci()
     pulsante(in, "Incolla", QStringLiteral("Incolla"), xb, 1755, lb);
     pulsante(in, "Esci", QStringLiteral("Esci"), xb, 2175, lb);
 
-    // The unit and its history, on two tabs.
-    m_tab = metti(new QTabWidget(in), 30, 2610, 10500, 3570);
+    // The unit and its history, on two tabs, tall enough for six inputs.
+    m_tab = metti(new QTabWidget(in), 30, 2610, 11100, 5010);
     m_tab->setObjectName(QStringLiteral("SSTab1"));
     m_impianto = new registry::TabImpianto;
     m_tab->addTab(m_impianto, QStringLiteral("Impianto"));
@@ -425,8 +425,8 @@ void AnagraficaUtenti::Cancella()
     const QString c = m_codice->text();
     if (c.isEmpty())
         return;
-    if (m_ctx.messaggi->chiedi(Icona::Domanda, QStringLiteral("Cancellare l'utente ") + c, Pulsanti::SiNo,
-                               TitoloAnagrafica) != Risposta::Si)
+    if (m_ctx.messaggi->chiedi(Icona::Domanda, QStringLiteral("Cancellare l'utente ") + c,
+                               Pulsanti::SiNoPredefinitoNo, TitoloAnagrafica) != Risposta::Si)
         return;
     try {
         Utenti(*m_ctx.db, &m_ctx).elimina(c);

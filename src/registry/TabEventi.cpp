@@ -13,9 +13,11 @@
 #include "store/RecordSet.h"
 #include "windows/Elenco.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -28,7 +30,7 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     , m_finestra(finestra)
 {
     setObjectName(QStringLiteral("tabEventi"));
-    QGroupBox* storico = riquadro(this, QStringLiteral("Archivio storico"), 30, 30, 10350, 3015);
+    QGroupBox* storico = riquadro(this, QStringLiteral("Archivio storico"), 30, 30, 10950, 4455);
     storico->setObjectName(QStringLiteral("fraStorico"));
 
     const int y = 270;
@@ -42,9 +44,9 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     }
     auto* cerca = pulsante(storico, "cmdCerca", QStringLiteral("Cerca"), 3720, y - 30, 1050);
     auto* stampa = pulsante(storico, "cmdStampa", QStringLiteral("Stampa"), 4860, y - 30, 1050);
-    auto* interroga = pulsante(storico, "cmdInterroga", QStringLiteral("Interroga adesso"), 8100, y - 30, 2100);
+    auto* interroga = pulsante(storico, "cmdInterroga", QStringLiteral("Interroga adesso"), 8700, y - 30, 2100);
 
-    m_griglia = metti(new QTableView(storico), 120, 690, 10110, 2205);
+    m_griglia = metti(new QTableView(storico), 120, 690, 10710, 3645);
     m_griglia->setObjectName(QStringLiteral("gridStorico"));
     m_modello = new ModelloEventi(m_griglia);
     m_modello->imposta({ModelloEventi::Riga{}});   // one blank row until a code is read
@@ -60,12 +62,12 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
 
     // Over the right half of the grid, where the descriptions leave room, so
     // the dates stay readable beside it.
-    m_messaggio = metti(new QPlainTextEdit(storico), 5100, 780, 5010, 2010);
+    m_messaggio = metti(new QPlainTextEdit(storico), 5100, 780, 5610, 3450);
     m_messaggio->setObjectName(QStringLiteral("txtMessaggio"));
     m_messaggio->setReadOnly(true);
     m_messaggio->hide();
 
-    connect(cerca, &QPushButton::clicked, this, [this] { m_finestra.Carica(); });
+    connect(cerca, &QPushButton::clicked, this, &TabEventi::cerca);
     connect(stampa, &QPushButton::clicked, this, &TabEventi::Stampa);
     connect(interroga, &QPushButton::clicked, this, &TabEventi::interroga);
 
@@ -74,11 +76,20 @@ TabEventi::TabEventi(Contesto& ctx, AnagraficaUtenti& finestra)
     g.Stampa = [this] { Stampa(); };
 }
 
+void TabEventi::cerca()
+{
+    // The search loads the record again, and a loaded record puts the focus
+    // in its first field: the keys typed next belong where the operator
+    // searched from, not in the subscriber's name.
+    const QPointer<QWidget> fuoco = QApplication::focusWidget();
+    m_finestra.Carica();
+    if (fuoco && isAncestorOf(fuoco) && QApplication::focusWidget() != fuoco)
+        fuoco->setFocus(Qt::OtherFocusReason);
+}
+
 void TabEventi::ricarica()
 {
     const QString codice = m_finestra.codiceCaricato();
-    if (codice != m_codiceMostrato)
-        m_messaggio->hide(); // another unit's message has no place here
     m_codiceMostrato = codice;
     m_id.clear();
     try {
@@ -91,15 +102,25 @@ void TabEventi::ricarica()
                                               "Errore del database: %2")
                                    .arg(codice, e.messaggio()));
     }
+    // The message shown stays only while its event is still listed (new
+    // events arriving); the text of an event the list no longer has, or of
+    // another unit, would pass for one of the rows.
+    if (m_idMessaggio == 0 || !m_id.contains(m_idMessaggio)) {
+        m_idMessaggio = 0;
+        m_messaggio->clear();
+        m_messaggio->hide();
+    }
 }
 
 void TabEventi::mostraMessaggio()
 {
     const int riga = m_griglia->currentIndex().row();
     QString testo;
+    m_idMessaggio = 0;
     if (riga >= 0 && riga < m_id.size()) {
         try {
             testo = TestoEvento(*m_ctx.db, m_codiceMostrato, m_id.at(riga));
+            m_idMessaggio = m_id.at(riga);
         } catch (const store::ErroreDatabase& e) {
             m_ctx.messaggi->avvisa(Icona::Errore,
                                    QStringLiteral("Impossibile leggere il messaggio.\nErrore del database: %1")
@@ -166,7 +187,7 @@ bool TabEventi::eventFilter(QObject* o, QEvent* e)
     } else if ((o == m_dal || o == m_al) && e->type() == QEvent::KeyPress) {
         const int tasto = static_cast<QKeyEvent*>(e)->key();
         if (tasto == Qt::Key_Return || tasto == Qt::Key_Enter) {
-            m_finestra.Carica();
+            cerca();
             return true;
         }
     }

@@ -45,6 +45,9 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    // "Cerca", and Enter in a range field: the record and its history are
+    // read again, and the keyboard stays where the search was asked.
+    void cerca();
     void mostraMessaggio();
 
     Contesto& m_ctx;
@@ -57,6 +60,7 @@ private:
     // Event ID of each grid row: the message of a row is looked up by its
     // event, not by its time, which two events may share.
     QList<qint64> m_id;
+    qint64 m_idMessaggio = 0;   // the event whose text txtMessaggio shows
     QString m_codiceMostrato;
 };
 

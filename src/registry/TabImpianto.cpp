@@ -3,6 +3,7 @@
 #include "core/Numeri.h"
 #include "registry/Disposizione.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -30,19 +31,20 @@ TabImpianto::TabImpianto(QWidget* genitore)
     etichetta(linee, QStringLiteral("Scadenza carta"), 90, y, 1800);
     m_scadenza = campo(linee, "Scadenza", 1890, y, 1200);
 
-    QGroupBox* per = riquadro(this, QStringLiteral("Dati periferica"), 3645, 30, 3465, 1755);
+    QGroupBox* per = riquadro(this, QStringLiteral("Dati periferica"), 3645, 30, 4065, 1755);
     y = 300;
     etichetta(per, QStringLiteral("Periferica"), 90, y, 1290);
-    m_periferiche = metti(new QComboBox(per), 1380, y, 1650);
+    // As wide as a type's name: "Sentinella GSM 4" whole, not cut.
+    m_periferiche = metti(new QComboBox(per), 1380, y, 2250);
     m_periferiche->setObjectName(QStringLiteral("Periferiche"));
     m_periferiche->setEditable(true);
     // A typed name stays a typed name until it is saved as a new type.
     m_periferiche->setInsertPolicy(QComboBox::NoInsert);
-    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3045, y - 30, 345);
+    auto* tipo = pulsante(per, "SSCommand3", QStringLiteral("…"), 3645, y - 30, 345);
     tipo->setToolTip(QStringLiteral("Tipi di periferica"));
     y += Passo;
     etichetta(per, QStringLiteral("Protocollo"), 90, y, 1290);
-    m_protocollo = metti(new QComboBox(per), 1380, y, 1650);
+    m_protocollo = metti(new QComboBox(per), 1380, y, 2250);
     m_protocollo->setObjectName(QStringLiteral("Protocollo"));
     m_protocollo->addItem(QStringLiteral(" "));
     y += Passo;
@@ -58,7 +60,7 @@ TabImpianto::TabImpianto(QWidget* genitore)
     m_matricola = campo(per, "Matricola", 1380, y, 990);
     m_matricola->setMaxLength(6);
 
-    QGroupBox* ins = riquadro(this, QStringLiteral("Dati di installazione"), 7155, 30, 3225, 1755);
+    QGroupBox* ins = riquadro(this, QStringLiteral("Dati di installazione"), 7755, 30, 3225, 1755);
     y = 300;
     etichetta(ins, QStringLiteral("Data installazione"), 90, y, 1710);
     m_installata = campo(ins, "Installata", 1800, y, 1365);
@@ -69,7 +71,8 @@ TabImpianto::TabImpianto(QWidget* genitore)
     etichetta(ins, QStringLiteral("Telefono"), 90, y, 1710);
     m_telInstallatore = campo(ins, "TelInstallatore", 1800, y, 1365);
 
-    m_ingressi = riquadro(this, QStringLiteral("Dati Periferica"), 30, 1800, 10350, 1260);
+    // Room for the caption line and at least six inputs under the headings.
+    m_ingressi = riquadro(this, QStringLiteral("Dati Periferica"), 30, 1800, 10950, 2700);
     m_ingressi->setObjectName(QStringLiteral("fraIngressi"));
 
     for (QLineEdit* e : {m_gsmFonia, m_gsmDati, m_pstn, m_telInstallatore})
@@ -146,6 +149,11 @@ void TabImpianto::impostaTipi(const QStringList& tipi)
     m_periferiche->clear();
     m_periferiche->addItems(tipi);
     m_periferiche->setEditText(attuale);
+    // A name longer than the box is read whole in the open list.
+    int piuLungo = 0;
+    for (const QString& t : tipi)
+        piuLungo = std::max(piuLungo, m_periferiche->fontMetrics().horizontalAdvance(t));
+    m_periferiche->view()->setMinimumWidth(piuLungo + twips::inPixel(600));
 }
 
 void TabImpianto::impostaModello(const QString& modello)

@@ -58,7 +58,7 @@ TabellaIngressi::TabellaIngressi(Contesto& ctx, AnagraficaUtenti& finestra)
     // The grid takes the rest of the frame, below the caption line.
     const int sotto = std::max(voce.height(), twips::inPixel(270));
     m_griglia = new QTableWidget(1, 7, this);
-    m_griglia->setGeometry(twips::inPixel(90), sotto, twips::inPixel(10170), height() - sotto - twips::inPixel(75));
+    m_griglia->setGeometry(twips::inPixel(90), sotto, width() - twips::inPixel(180), height() - sotto - twips::inPixel(75));
     m_griglia->setObjectName(QStringLiteral("Ingressi"));
     m_griglia->setHorizontalHeaderLabels({QStringLiteral("In uso"), QStringLiteral("Codice"), QStringLiteral("Zona"),
                                           QStringLiteral("Descrizione"), QStringLiteral("Tipo Evento"),
@@ -290,9 +290,7 @@ void TabellaIngressi::apriCella(int riga, int colonna)
     case 1:
     case 3:
     case 6: {
-        auto* e = static_cast<QLineEdit*>(editor(colonna));
-        e->setText(testo);
-        e->setCursorPosition(0);
+        sorvela::cella::riempiEditor(static_cast<QLineEdit*>(editor(colonna)), testo);
         break;
     }
     case 4:

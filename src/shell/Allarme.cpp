@@ -70,30 +70,43 @@ void zitto(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 void Allarme::prepara(const QString& cartellaDati, Uscita uscita)
 {
-    QString file = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
-    // The installed copy of the built-in beep spares writing it to a
-    // temporary file at every start.
-    if (!QFileInfo::exists(file) && !cartellaInstallata().isEmpty())
-        file = QDir(cartellaInstallata()).filePath(QStringLiteral("blip.wav"));
-    if (!QFileInfo::exists(file)) {
-        m_temporaneo = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("sorvela-XXXXXX.wav")));
-        if (m_temporaneo->open()) {
-            m_temporaneo->write(beepIncorporato());
-            m_temporaneo->flush();
-            file = m_temporaneo->fileName();
-        } else {
-            file.clear();
-        }
-    }
-    m_sorgente = file;
-    if (file.isEmpty() || uscita == Uscita::Nessuna)
+    delete m_effetto;
+    m_effetto = nullptr;
+    m_temporaneo.reset();
+    QString propria = QDir(cartellaDati).filePath(QStringLiteral("blip.wav"));
+    // An installed console has a copy of the built-in beep among its shared
+    // files, which spares the temporary file below.
+    if (!QFileInfo::exists(propria) && !cartellaInstallata().isEmpty())
+        propria = QDir(cartellaInstallata()).filePath(QStringLiteral("blip.wav"));
+    m_sorgente = QFileInfo::exists(propria) ? propria : QString();
+    if (uscita == Uscita::Nessuna)
         return;
     const QtMessageHandler prima = qInstallMessageHandler(zitto);
-    if (!QMediaDevices::audioOutputs().isEmpty()) {
-        m_effetto = new QSoundEffect(this);
-        m_effetto->setSource(QUrl::fromLocalFile(file));
-    }
+    const bool udibile = !QMediaDevices::audioOutputs().isEmpty();
     qInstallMessageHandler(prima);
+    if (!udibile)
+        return;
+    m_effetto = new QSoundEffect(this);
+    if (!m_sorgente.isEmpty()) {
+        m_effetto->setSource(QUrl::fromLocalFile(m_sorgente));
+        return;
+    }
+    // The effect reads its sound from a file only. The built-in beep goes
+    // through a temporary one, removed as soon as the effect holds the
+    // samples in memory: a console stopped any way at all leaves nothing
+    // in the temporary folder.
+    m_temporaneo = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("sorvela-XXXXXX.wav")));
+    if (!m_temporaneo->open()) {
+        m_temporaneo.reset();
+        return;
+    }
+    m_temporaneo->write(beepIncorporato());
+    m_temporaneo->close();
+    connect(m_effetto, &QSoundEffect::statusChanged, this, [this] {
+        if (m_effetto->status() == QSoundEffect::Ready || m_effetto->status() == QSoundEffect::Error)
+            m_temporaneo.reset();
+    });
+    m_effetto->setSource(QUrl::fromLocalFile(m_temporaneo->fileName()));
 }
 
 void Allarme::setSegnale(QWidget* segnale)

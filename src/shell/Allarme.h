@@ -42,6 +42,7 @@ public:
     void tacita();
 
     int volteSuonato() const { return m_volte; }
+    // "blip.wav" of the data folder; empty for the built-in beep.
     QString sorgente() const { return m_sorgente; }
 
     // The built-in beep as a complete WAV file (16-bit mono PCM).

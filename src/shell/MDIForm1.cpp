@@ -14,6 +14,7 @@
 #include "shell/Tick.h"
 #include "shell/frmInfo.h"
 #include "store/Database.h"
+#include "windows/PrimoPiano.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -42,6 +43,7 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     m_area->setObjectName(QStringLiteral("AreaMDI"));
     m_area->setBackground(QColor(0x80, 0x80, 0x80));
     v->addWidget(m_area, 1);
+    new PrimoPiano(m_area);
     m_striscia = new StrisciaStato(centro);
     v->addWidget(m_striscia);
     setCentralWidget(centro);
@@ -209,10 +211,15 @@ QWidget* MDIForm1::finestra(const QString& nome) const
 
 QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget*()>& crea, bool attiva)
 {
+    // The window the operator opens this one from, before a window replaced
+    // below lets the area activate another.
+    QMdiSubWindow* apritrice = attiva ? m_area->activeSubWindow() : nullptr;
     if (QWidget* aperta = finestra(nome)) {
         QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(aperta->parentWidget());
         if (sub && !sub->close())
             return sub;
+        // Replaced: the keyboard goes to its successor, not back.
+        PrimoPiano::dimenticaApritrice(sub);
         // Deleted later: it must not be found again in the meantime.
         aperta->setObjectName(QString());
     }
@@ -250,6 +257,7 @@ QMdiSubWindow* MDIForm1::riapri(const QString& nome, const std::function<QWidget
     }
     w->show();
     sub->show();
+    PrimoPiano::ricordaApritrice(sub, apritrice);
     return sub;
 }
 

@@ -23,6 +23,17 @@ QVariantList limiti(const Intervallo& i)
 
 } // namespace
 
+QString descrivi(const Intervallo& i)
+{
+    if (i.dal && i.al)
+        return QStringLiteral("dal %1 al %2").arg(date::mostra(*i.dal), date::mostra(*i.al));
+    if (i.al)
+        return QStringLiteral("fino al %1").arg(date::mostra(*i.al));
+    if (i.dal)
+        return QStringLiteral("dal %1 in poi").arg(date::mostra(*i.dal));
+    return QStringLiteral("tutto l'archivio");
+}
+
 Conteggio contaEventi(store::Database& db, const Intervallo& i)
 {
     store::RecordSet rs = db.apriRecordSet(

@@ -9,6 +9,7 @@
 // an alarm registered while the question was open.
 
 #include <QDate>
+#include <QString>
 #include <optional>
 
 namespace sorvela { struct Contesto; }
@@ -25,6 +26,10 @@ struct Conteggio {
     qint64 eventi = 0;   // events whose day lies in the range
     qint64 ultimoId = 0; // the highest of their IDs; 0 when there are none
 };
+
+// The range in the operator's words: "dal 01/03/2026 al 08/03/2026",
+// "fino al …", "dal … in poi", or "tutto l'archivio".
+QString descrivi(const Intervallo& i);
 
 // Events whose date (the date part of [Data e ora]) lies in the range. A
 // from-date after the to-date selects nothing.

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <tuple>
+
 namespace sorvela {
 
 Ripulisci::Ripulisci(Contesto& ctx, QWidget* genitore)
@@ -61,7 +63,25 @@ Ripulisci::Ripulisci(Contesto& ctx, QWidget* genitore)
 
 void Ripulisci::cmdOK()
 {
-    const pulizia::Intervallo intervallo{date::leggiData(m_dal->text()), date::leggiData(m_al->text())};
+    // Only an empty box leaves its end of the range open. A text that is not
+    // a date (a 31st of February, a date without its year) is refused: read
+    // as "no date", it would offer the whole archive for deletion.
+    pulizia::Intervallo intervallo;
+    for (auto [casella, nome, data] : {std::tuple{m_dal, "dal", &intervallo.dal}, {m_al, "al", &intervallo.al}}) {
+        const QString testo = casella->text().trimmed();
+        if (testo.isEmpty())
+            continue;
+        *data = date::leggiData(testo);
+        if (!*data) {
+            m_ctx.messaggi->avvisa(Icona::Avviso,
+                                   QStringLiteral("La data \"%1\" non è valida: %2\r\nScrivere la data come "
+                                                  "gg/mm/aaaa, o lasciare la casella vuota.")
+                                       .arg(QLatin1String(nome), testo));
+            casella->setFocus(Qt::OtherFocusReason);
+            casella->selectAll();
+            return;
+        }
+    }
     try {
         const pulizia::Conteggio conteggio = pulizia::contaEventi(*m_ctx.db, intervallo);
         if (conteggio.eventi == 0) {
@@ -69,8 +89,11 @@ void Ripulisci::cmdOK()
         } else {
             const Risposta r = m_ctx.messaggi->chiedi(
                 Icona::Domanda,
-                QStringLiteral("Eventi che saranno cancellati: %1\r\nProcedere con l'eliminazione?").arg(conteggio.eventi),
-                Pulsanti::SiNo);
+                QStringLiteral("Cancellazione degli eventi: %1\r\nEventi che saranno cancellati: %2\r\n"
+                               "Procedere con l'eliminazione?")
+                    .arg(pulizia::descrivi(intervallo))
+                    .arg(conteggio.eventi),
+                Pulsanti::SiNoPredefinitoNo);
             if (r == Risposta::Si) {
                 QApplication::setOverrideCursor(Qt::WaitCursor);
                 pulizia::cancellaEventi(m_ctx, intervallo, conteggio);

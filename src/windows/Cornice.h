@@ -32,7 +32,7 @@ struct ParametriCornice {
 
 namespace cornici {
 inline const ParametriCornice CodaEventi{QStringLiteral("CodaEventi"), 11430, 2745, 3375, 2200, 2205};
-inline const ParametriCornice AnagraficaUtenti{QStringLiteral("Anagraficautenti"), 10860, 6675, 7500, 2200, 2205};
+inline const ParametriCornice AnagraficaUtenti{QStringLiteral("Anagraficautenti"), 11460, 8115, 7500, 2200, 2205};
 inline const ParametriCornice Periferica{QStringLiteral("Periferiche"), 7800, 3240, 3375, 2200, 2205};
 inline const ParametriCornice ContattiUtente{QStringLiteral("ContattiUtente"), 8700, 2370, 3375, 1875, 1875};
 } // namespace cornici

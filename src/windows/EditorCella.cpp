@@ -1,6 +1,7 @@
 #include "windows/EditorCella.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -46,6 +47,12 @@ QRect posaEditor(QTableWidget* griglia, int riga, int colonna, QWidget* editor, 
     editor->show();
     editor->raise();
     return dove;
+}
+
+void riempiEditor(QLineEdit* editor, const QString& testo)
+{
+    editor->setText(testo);
+    editor->setSelection(int(testo.size()), -int(testo.size()));
 }
 
 bool scriviCella(QTableWidget* griglia, int riga, int colonna, const QString& testo, bool centrata)

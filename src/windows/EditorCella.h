@@ -6,6 +6,7 @@
 
 #include <QRect>
 
+class QLineEdit;
 class QPushButton;
 class QString;
 class QTableWidget;
@@ -27,6 +28,11 @@ void preparaGriglia(QTableWidget* griglia, int altezzaRiga);
 // tracking timer calling this costs nothing while nothing moves.
 QRect posaEditor(QTableWidget* griglia, int riga, int colonna, QWidget* editor, QPushButton* pulsantino = nullptr,
                  int larghezzaPulsantino = 0);
+
+// Fills a text editor with the cell's text, all of it selected and read from
+// its start: what the operator types replaces the value, as in any grid,
+// rather than joining the old digits.
+void riempiEditor(QLineEdit* editor, const QString& testo);
 
 // Writes `testo` into cell (riga, colonna), creating the cell (centred unless
 // `centrata` is false) when it does not exist yet. Returns true when the

@@ -57,13 +57,7 @@ struct Banco : comune::Banco {
     }
 
     template <class T = QLineEdit>
-    T* c(const char* nome) const
-    {
-        T* x = w->findChild<T*>(QString::fromUtf8(nome));
-        if (!x)
-            qFatal("no control %s", nome);
-        return x;
-    }
+    T* c(const char* nome) const { return comune::controllo<T>(w, nome); }
     QComboBox* tipi() const { return c<QComboBox>("Periferiche"); }
     QComboBox* protocollo() const { return c<QComboBox>("Protocollo"); }
     void clicCella(int riga, int colonna) { comune::clicCella(griglia, riga, colonna); }

@@ -10,8 +10,12 @@
 #include "platform/Preferenze.h"
 #include "store/Database.h"
 
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -61,13 +65,40 @@ inline void tasti(QWidget* w, const QString& testo)
     }
 }
 
-// A click on the button `nome` of window `w`; fails loudly when there is none.
+// The control `nome` of window `w`; fails loudly when there is none.
+template <class T = QLineEdit>
+T* controllo(const QWidget* w, const char* nome)
+{
+    T* x = w->findChild<T*>(QString::fromUtf8(nome));
+    if (!x)
+        qFatal("no control %s", nome);
+    return x;
+}
+
+// A click on the button `nome` of window `w`.
 inline void premi(QWidget* w, const char* nome)
 {
-    auto* p = w->findChild<QPushButton*>(QLatin1String(nome));
-    if (!p)
-        qFatal("no button %s", nome);
-    QTest::mouseClick(p, Qt::LeftButton);
+    QTest::mouseClick(controllo<QPushButton>(w, nome), Qt::LeftButton);
 }
+
+// The operator in front of real message boxes: each modal box that has the
+// keyboard (or had 0.2 s to take it) is noted as "text|kept on top|has the
+// keyboard|default button" and answered with Enter.
+struct OperatoreAlleBox : QTimer {
+    QStringList viste;
+    int attese = 0;
+    OperatoreAlleBox()
+    {
+        connect(this, &QTimer::timeout, [this] {
+            auto* b = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (b && (b->isActiveWindow() || ++attese % 20 == 0)) {
+                viste << QStringLiteral("%1|%2|%3|%4").arg(b->text()).arg(b->windowFlags() & Qt::WindowStaysOnTopHint ? 1 : 0)
+                             .arg(b->isActiveWindow()).arg(b->defaultButton() ? b->defaultButton()->text() : QString());
+                QTest::keyClick(b->focusWidget() ? b->focusWidget() : b, Qt::Key_Return);
+            }
+        });
+        start(10);
+    }
+};
 
 } // namespace sorvela::comune

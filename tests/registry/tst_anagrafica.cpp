@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QHeaderView>
+#include <QTableWidget>
 
 using namespace sorvela;
 using comune::tasti;
@@ -54,13 +56,7 @@ struct Banco : comune::Banco {
     }
 
     template <class T = QLineEdit>
-    T* c(const char* nome) const
-    {
-        T* x = w->findChild<T*>(QString::fromUtf8(nome));
-        if (!x)
-            qFatal("no control %s", nome);
-        return x;
-    }
+    T* c(const char* nome) const { return comune::controllo<T>(w, nome); }
     QString testo(const char* nome) const { return c(nome)->text(); }
     QStringList testi(std::initializer_list<const char*> nomi) const
     {
@@ -515,18 +511,35 @@ private slots:
         QVERIFY(b.ctx.aperte.AnagraficaUtenti);
     }
 
-    void a120DpiLaFinestraApertaAllaSuaMisuraEIntera()
+    // At its designed size, at 96 and at 120 DPI (the fonts grow with the
+    // scale), the window is whole, its inputs grid shows six rows at least
+    // and the type box every type's name uncut.
+    void allaSuaMisuraInteraConSeiIngressiEITipiInteri()
     {
-        // 12 twips a pixel: 10860 x 6675 twips are 905 x 556.25 pixels.
-        twips::imposta(12, 1920 * 12, 1200 * 12);
-        {
-            Banco b;
-            b.area.resize(1400, 900);
-            b.w->cornice()->ripristinaDimensione();
-            QVERIFY(!b.w->cornice()->scorrimento());
-            QVERIFY(!b.w->cornice()->barraOrizzontale()->isVisible());
-            QVERIFY(!b.w->cornice()->barraVerticale()->isVisible());
+        const QFont prima = QApplication::font();
+        for (double perPixel : {15.0, 12.0}) {   // 11460 x 8115 twips: 955 x 676.25 pixels at 120 DPI
+            twips::imposta(perPixel, 1920 * perPixel, 1200 * perPixel);
+            QFont f = prima;
+            f.setPointSizeF(prima.pointSizeF() * 15 / perPixel);
+            QApplication::setFont(f);
+            comune::Banco demo(true);
+            QMdiArea area;
+            area.resize(1400, 900);
+            auto* w = new AnagraficaUtenti(demo.ctx);
+            area.addSubWindow(w);
+            area.show();
+            w->avvia();
+            w->cornice()->ripristinaDimensione();
+            QVERIFY(!w->cornice()->scorrimento());
+            QVERIFY(!w->cornice()->barraOrizzontale()->isVisible() && !w->cornice()->barraVerticale()->isVisible());
+            auto* griglia = w->findChild<QTableWidget*>("Ingressi");
+            QVERIFY(griglia->viewport()->height() >= 6 * griglia->verticalHeader()->defaultSectionSize());
+            auto* tipo = w->findChild<QComboBox*>("Periferiche");
+            for (int i = 0; i < tipo->count(); ++i)
+                QVERIFY2(tipo->lineEdit()->width() - 4 >= tipo->fontMetrics().horizontalAdvance(tipo->itemText(i)),
+                         qPrintable(tipo->itemText(i)));
         }
+        QApplication::setFont(prima);
         twips::ripristina();
     }
 };

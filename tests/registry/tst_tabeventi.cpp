@@ -83,13 +83,7 @@ struct Banco : comune::Banco {
         schede()->setCurrentIndex(1);
     }
     template <class T = QLineEdit>
-    T* c(const char* nome) const
-    {
-        T* x = w->findChild<T*>(QString::fromUtf8(nome));
-        if (!x)
-            qFatal("no control %s", nome);
-        return x;
-    }
+    T* c(const char* nome) const { return comune::controllo<T>(w, nome); }
     QTabWidget* schede() const { return c<QTabWidget>("SSTab1"); }
     QTableView* griglia() const { return c<QTableView>("gridStorico"); }
     int righe() const { return griglia()->model()->rowCount(); }
@@ -138,12 +132,18 @@ private slots:
         b.c("txtFromDate")->setFocus();
         b.griglia()->setFocus();
         QCOMPARE(b.messaggio(), "<nascosto>");
+        b.rilascia(2);
+        QCOMPARE(b.messaggio(), "testo " + QString::number(b.vecchio));
 
-        // "dal" alone, by Enter; then a day that does not exist is no bound.
+        // "dal" alone, by Enter: the message of an event no longer listed
+        // goes, and the keys stay in the range, not in the name.
         QTest::mouseClick(b.c("txtFromDate"), Qt::LeftButton);
         tasti(b.c("txtFromDate"), "02/03/2026");
         QTest::keyClick(b.c("txtFromDate"), Qt::Key_Return);
         QCOMPARE(b.date().size(), 2);
+        QCOMPARE(b.messaggio(), "<nascosto>");
+        QCOMPARE(QApplication::focusWidget(), b.c("txtFromDate"));
+        // Then a day that does not exist is no bound.
         tasti(b.c("txtToDate"), "01/03/2026");
         comune::premi(b.w, "cmdCerca");
         QCOMPARE(b.date(), QStringList{QString()}); // nothing: one blank row stays

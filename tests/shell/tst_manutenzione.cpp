@@ -76,8 +76,10 @@ private slots:
         Banco b;
         // The window opens on "up to two days ago"; OK at once.
         b.ripulisci(QString(), QString(), Risposta::Si);
-        QCOMPARE(b.msg.testi(), (QStringList{"Eventi che saranno cancellati: 3\r\nProcedere con l'eliminazione?",
+        QCOMPARE(b.msg.testi(), (QStringList{"Cancellazione degli eventi: fino al 08/03/2026\r\n"
+                                             "Eventi che saranno cancellati: 3\r\nProcedere con l'eliminazione?",
                                              "Cancellazione eseguita."}));
+        QCOMPARE(b.msg.voci().first().pulsanti, Pulsanti::SiNoPredefinitoNo);
         QCOMPARE(b.eventi(), 2);
         QCOMPARE(b.db->valore("SELECT MIN([Data e ora]) FROM ArchivioEventi").toString().left(10), "2026-03-09");
     }
@@ -90,11 +92,41 @@ private slots:
         b.ripulisci("09/03/2026", "01/03/2026", Risposta::Si); // reversed range
         QCOMPARE(b.msg.testi(), QStringList{"Nessun evento da cancellare."});
         b.ripulisci("01/03/2026", "10/03/2026", Risposta::No);
+        QVERIFY(b.msg.testi().first().startsWith("Cancellazione degli eventi: dal 01/03/2026 al 10/03/2026\r\n"));
         QCOMPARE(b.msg.testi().last(), "Cancellazione annullata.");
+        b.ripulisci("", "", Risposta::No);
+        QVERIFY(b.msg.testi().first().startsWith("Cancellazione degli eventi: tutto l'archivio\r\n"
+                                                 "Eventi che saranno cancellati: 5\r\n"));
         QCOMPARE(b.eventi(), 5);
-        // Two dates that are not dates leave the range open at both ends.
-        b.ripulisci("ieri", "31/02/2026", Risposta::Si);
-        QCOMPARE(b.eventi(), 0);
+        // Only an empty box is an open end: two texts that are not dates are
+        // refused, naming the first box, and nothing is offered.
+        b.msg.svuota();
+        QPointer<Ripulisci> r = new Ripulisci(b.ctx);
+        r->txtFromDate()->setText("31/02/2026");
+        r->txtToDate()->setText("7/12");
+        r->cmdOK();
+        QCOMPARE(b.msg.voci().size(), 1);
+        QVERIFY(b.msg.testi().first().startsWith("La data \"dal\" non è valida: 31/02/2026"));
+        delete r;
+    }
+
+    // Kept above all others, the window's boxes must show above it with the
+    // keyboard, and Enter on the question must not delete.
+    void theBoxesShowOverTheWindowAndEnterKeepsTheEvents()
+    {
+        Banco b;
+        MessaggiQt veri;
+        b.ctx.messaggi = &veri;
+        comune::OperatoreAlleBox operatore;
+        QPointer<Ripulisci> r = new Ripulisci(b.ctx);
+        r->show();
+        QVERIFY(QTest::qWaitForWindowActive(r));
+        comune::premi(r, "cmdOK");
+        QTRY_VERIFY(r.isNull());
+        QCOMPARE(b.eventi(), 5);
+        QCOMPARE(operatore.viste.join('\n'), "Cancellazione degli eventi: fino al 08/03/2026\r\nEventi che saranno "
+                                              "cancellati: 3\r\nProcedere con l'eliminazione?|1|1|&No\n"
+                                              "Cancellazione annullata.|1|1|");
     }
 
     void anEventRegisteredDuringTheQuestionSurvives()
@@ -109,7 +141,7 @@ private slots:
         operatore.rispondi(Risposta::Si);
         QPointer<Ripulisci> r = new Ripulisci(b.ctx);
         r->cmdOK();
-        QCOMPARE(operatore.testi().first(), "Eventi che saranno cancellati: 3\r\nProcedere con l'eliminazione?");
+        QVERIFY(operatore.testi().first().endsWith("\r\nEventi che saranno cancellati: 3\r\nProcedere con l'eliminazione?"));
         QCOMPARE(operatore.testi().last(), "Cancellazione eseguita.");
         QCOMPARE(b.conta("SELECT COUNT(*) FROM ArchivioEventi WHERE ID = ?", {arrivato}), 1);
         QCOMPARE(b.eventi(), 3);
@@ -129,7 +161,8 @@ private slots:
         const pulizia::Conteggio c = pulizia::contaEventi(*b.ctx.db, tutto2025);
         QCOMPARE(c.eventi, 40000);
         b.ripulisci("01/01/2025", "31/12/2025", Risposta::Si);
-        QCOMPARE(b.msg.testi().first(), "Eventi che saranno cancellati: 40000\r\nProcedere con l'eliminazione?");
+        QCOMPARE(b.msg.testi().first(), "Cancellazione degli eventi: dal 01/01/2025 al 31/12/2025\r\n"
+                                        "Eventi che saranno cancellati: 40000\r\nProcedere con l'eliminazione?");
         QCOMPARE(b.eventi(), 5);
         // The delete reaches the events through an index (the time's or the ID's).
         auto rs = b.ctx.db->apriRecordSet("EXPLAIN QUERY PLAN DELETE FROM ArchivioEventi "

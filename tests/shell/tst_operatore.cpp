@@ -119,6 +119,14 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), indirizzo);
         QCOMPARE(c.finestra.area()->activeSubWindow()->widget(), a);
 
+        // The queue came forward over the operator's window; a click in
+        // that window brings it in front again.
+        auto davanti = [&] { return c.finestra.area()->subWindowList(QMdiArea::StackingOrder).last()->widget(); };
+        QCOMPARE(davanti(), c.coda());
+        QTest::mouseClick(indirizzo, Qt::LeftButton);
+        QCOMPARE(davanti(), a);
+        QCOMPARE(QApplication::focusWidget(), indirizzo);
+
         // A selection made to type over stays selected.
         indirizzo->selectAll();
         c.coda()->archivia();
@@ -260,11 +268,36 @@ private slots:
         QCOMPARE(box.chiedi(Icona::Domanda, "Salvare?", Pulsanti::SiNoAnnulla, "Anagrafica Utente"), Risposta::No);
         pulsanti.sort();
         QCOMPARE(pulsanti, (QStringList{"Annulla", "No", "Sì"}));
+
+        // A notice leaves the keyboard where it is, is not kept above other
+        // windows, and Enter or Escape closes it once the operator is in it.
+        QLineEdit campo;
+        campo.show();
+        QVERIFY(QTest::qWaitForWindowActive(&campo));
+        box.setGenitore(&campo);
+        for (Qt::Key tasto : {Qt::Key_Return, Qt::Key_Escape}) {
+            box.notifica("telefono", Icona::Avviso, "Controlla il telefono.");
+            QPointer<QMessageBox> avviso = campo.findChild<QMessageBox*>();
+            QVERIFY(avviso && !avviso->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QCOMPARE(QApplication::focusWidget(), &campo);
+            avviso->activateWindow();
+            QTRY_VERIFY(avviso->isActiveWindow());
+            QTest::keyClick(QApplication::focusWidget(), tasto);
+            QTRY_VERIFY(!avviso);
+            campo.activateWindow();
+            QTRY_VERIFY(campo.hasFocus());
+        }
     }
 
     void withoutSoundTheCountPanelFlashesUntilTheQueueIsSeen()
     {
         Console c;
+        // The built-in sound leaves no file in the temporary folder.
+        QTemporaryDir temporanea;
+        qputenv("TMPDIR", temporanea.path().toLocal8Bit());
+        c.finestra.allarme()->prepara(c.dir.path());
+        QTRY_VERIFY(QDir(temporanea.path()).entryList({"sorvela-*"}, QDir::Files).isEmpty());
+        qunsetenv("TMPDIR");
         c.finestra.allarme()->prepara(c.dir.path(), Allarme::Uscita::Nessuna);
         AnagraficaUtenti* a = c.finestra.apriAnagrafica();
         QWidget* pannello = c.finestra.striscia()->pannello(1);
