@@ -73,6 +73,8 @@ int chiama(Contesto& c, const QString& codice, errori::Per per)
     if (!u || u->telefono.isEmpty())
         return 1;
 
+    if (!c.linea)
+        return 1;
     modem::Sessione linea = c.linea->prendi(EtichettaInCorso + codice);
     if (!linea.valida()) {
         errori::dici(c, per, Icona::Avviso,
@@ -83,7 +85,15 @@ int chiama(Contesto& c, const QString& codice, errori::Per per)
 
     const modem::Prontezza pronto = modem::InizializzaModem(linea);
     if (!pronto.pronto) {
-        if (!pronto.avviso.isEmpty() && c.messaggi)
+        // The tick's passes leave a lost handset to the watch's one notice;
+        // the operator's button is answered why.
+        if (per == errori::Per::Operatore)
+            errori::dici(c, per, Icona::Avviso,
+                         !pronto.avviso.isEmpty() ? pronto.avviso
+                                                  : QStringLiteral("Controlla il telefono.\nTelefono non rilevato "
+                                                                   "alla porta COM%1")
+                                                        .arg(c.linea->porta()));
+        else if (!pronto.persa && !pronto.avviso.isEmpty() && c.messaggi)
             c.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, pronto.avviso);
         return 1;
     }

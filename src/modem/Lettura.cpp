@@ -227,7 +227,8 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
     const Prontezza pronto = InizializzaModem(s);
     if (!pronto.pronto) {
         linea.setRiprovaLettura(c.orologio->adesso().addSecs(AttesaRiprova.count()));
-        riepilogo.avviso = pronto.avviso;
+        if (!pronto.persa)
+            riepilogo.avviso = pronto.avviso;
         return riepilogo;
     }
     riepilogo.modemPronto = true;

@@ -15,8 +15,13 @@ Prontezza InizializzaModem(Sessione& s)
     // An open line is kept: reopening it would throw away what the handset
     // has sent meanwhile, a new-message indication among it. A closed one
     // (never opened, or its device went away) is opened.
-    if (!linea.aperta() && !s.apri(linea.porta()).isEmpty())
-        return p;
+    if (!linea.aperta()) {
+        p.avviso = s.apri(linea.porta());
+        if (!p.avviso.isEmpty()) {
+            p.persa = true;
+            return p;
+        }
+    }
     const RispostaModem r = s.scambia(ComandoIndicazioni, 4s);
     if (r.ok()) {
         p.pronto = true;

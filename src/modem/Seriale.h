@@ -20,10 +20,13 @@ namespace sorvela::modem {
 // Whether the handset is ready for a retrieval or a call.
 struct Prontezza {
     bool pronto = false;
-    // What the operator should be told; empty when nothing is to be told or
-    // when the line's watch tells it (a port that will not open, a handset
-    // that does not answer: those are the handset lost, told once).
+    // Why not, in the operator's words; empty when ready, or when the
+    // handset was merely silent (the watch tells that after a few silences).
     QString avviso;
+    // The reason is the handset lost (a port that will not open), which the
+    // line's watch has told: the jobs of the tick say nothing more, the
+    // operator's own command still answers why.
+    bool persa = false;
 };
 
 // Opens the line when it is closed (an open one is kept: reopening would

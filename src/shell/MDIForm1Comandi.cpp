@@ -258,6 +258,7 @@ void MDIForm1::mnuCaricaMessaggi()
 {
     if (m_inLettura)
         return; // the cycle already running empties the handset
+    // The operator asked: told why nothing was read, the handset lost included.
     const modem::Prontezza p = modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
     if (!p.avviso.isEmpty())
         m_ctx.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, p.avviso);

@@ -297,7 +297,7 @@ private slots:
         QTest::newRow("silent handset") << "fault silent" << QString() << 0;
         QTest::newRow("refusing handset")
             << "fault error" << QStringLiteral("Controlla il telefono.\nTelefono non rilevato alla porta COM4") << 0;
-        QTest::newRow("port missing: the handset lost") << "" << QString() << 1;
+        QTest::newRow("port missing: the handset lost") << "" << QStringLiteral("COM4 non è una porta valida.") << 1;
     }
 
     void caricaMessaggiSenzaTelefonoNonLegge()
