@@ -1,9 +1,10 @@
 #pragma once
 // The state the console's parts share, held in one object instead of globals:
-// the database handle, the owner of the line to the handset, the configured
-// port number, the cancel flag of the progress window, the count of new events last shown, the
-// open flags of the operator windows and the picker's caller tag, together
-// with the clock, the message boxes and the settings every part reads.
+// the database handle, the owner of the line to the handset (which keeps all
+// the line's state), the configured port number, the cancel flag of the
+// progress window, the count of new events last shown, the open flags of the
+// operator windows and the picker's caller tag, together with the clock, the
+// message boxes and the settings every part reads.
 //
 // One Contesto exists per running console (the main window builds it); tests
 // build their own with a virtual clock, scripted message boxes and a settings
