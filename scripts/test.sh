@@ -6,4 +6,5 @@ scripts/dipendenze.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"
 cd build
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+# Tests labelled "lungo" (over a minute each) run in CI after this: .ci/run.
+QT_QPA_PLATFORM=offscreen ctest -LE lungo --output-on-failure --parallel "$(nproc)" --timeout 300

@@ -102,20 +102,23 @@ Misura unGiro(int messaggi)
     db->esegui(QStringLiteral("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', '3351234567')"));
     Orologio orologio;
     MessaggiRegistrati operatore;
-    QSerialPort linea;
+    modem::LineaTelefono linea([&preferenze](int n) { return preferenze.dispositivoPorta(n); });
     Contesto c;
     c.db = db.get();
     c.orologio = &orologio;
     c.messaggi = &operatore;
     c.preferenze = &preferenze;
-    c.MSComm1 = &linea;
+    c.linea = &linea;
     c.NumeroPorta = 1;
 
     for (int i = 0; i < messaggi; ++i)
         sim.comando(QStringLiteral("store +393351234567 %1").arg(QLatin1String(kRapporto)));
     // As the manual load does before the cycle: echo off.
-    modem::InizializzaModem(c);
-    modem::DisattivaEco(c);
+    {
+        modem::Sessione s = linea.prendi(QStringLiteral("bench"));
+        modem::InizializzaModem(s);
+        s.scambia(QStringLiteral("ATE0"));
+    }
     sim.traffico();
 
     modem::CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); }};

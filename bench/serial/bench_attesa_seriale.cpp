@@ -1,4 +1,4 @@
-// CPU time of a 4-second AttendiRisposta on a line where nothing answers
+// CPU time of a 4-second exchange on a line where nothing answers
 // (the simulated handset switched off): the wait must sleep, not poll.
 // Prints wall time, user and system CPU time and their share of one core.
 
@@ -36,18 +36,18 @@ int main(int argc, char** argv)
     }
     sim.comando(QStringLiteral("fault silent"));
     b.mappa(1, sim.percorso());
-    if (sorvela::modem::ApriPorta(b.c) != 0) {
+    if (!b.linea.apri(1).isEmpty()) {
         std::fprintf(stderr, "bench_attesa_seriale: cannot open %s\n", qPrintable(sim.percorso()));
         return 1;
     }
 
     double peggiore = 0;
     for (int i = 0; i < ripetizioni; ++i) {
-        sorvela::modem::InviaComando(b.c, QStringLiteral("AT+CNMI=1,1,0,0,1\r"));
+        sorvela::modem::Sessione s = b.linea.prendi(QStringLiteral("bench"));
         QElapsedTimer orologio;
         const double cpu0 = cpuSecondi();
         orologio.start();
-        sorvela::modem::AttendiRisposta(b.c, 4);
+        s.scambia(sorvela::modem::ComandoIndicazioni, std::chrono::seconds(4));
         const double parete = double(orologio.nsecsElapsed()) / 1e9;
         const double cpu = cpuSecondi() - cpu0;
         const double quota = 100.0 * cpu / parete;

@@ -11,7 +11,6 @@
 #include "store/RecordSet.h"
 
 #include <QList>
-#include <QRegularExpression>
 
 #include <optional>
 
@@ -49,39 +48,6 @@ std::optional<Utente> cercaUtente(store::Database& db, const QString& codice)
     return Utente{numeroDaComporre(rs.campo(0).toString())};
 }
 
-// Whether the handset accepted the dial: a line that is exactly "OK". A
-// plain substring test would also take a number or a "NO CARRIER" with "OK"
-// somewhere in it.
-bool accettata(const QString& risposta)
-{
-    const QStringList righe = risposta.split(QRegularExpression(QStringLiteral("[\r\n]")), Qt::SkipEmptyParts);
-    for (const QString& r : righe) {
-        if (r.trimmed() == QLatin1String("OK"))
-            return true;
-    }
-    return false;
-}
-
-// The progress window for the length of the call, however it ends.
-class FinestraChiamata {
-public:
-    FinestraChiamata(Contesto& c, const QString& codice) : m_f(c.InCorso)
-    {
-        if (m_f)
-            m_f->mostra(EtichettaInCorso + codice);
-    }
-    ~FinestraChiamata()
-    {
-        if (m_f)
-            m_f->chiudi();
-    }
-    FinestraChiamata(const FinestraChiamata&) = delete;
-    FinestraChiamata& operator=(const FinestraChiamata&) = delete;
-
-private:
-    Avanzamento* m_f;
-};
-
 QString testoEvento(const QString& modo)
 {
     return modo == ModoManuale ? QStringLiteral("Interrogazione manuale della periferica")
@@ -108,37 +74,75 @@ int chiama(Contesto& c, const QString& codice, errori::Per per)
     if (!u || u->telefono.isEmpty())
         return 1;
 
-    const modem::UsoLinea linea(c, EtichettaInCorso + codice);
-    if (!linea.libera()) {
+    if (!c.linea)
+        return 1;
+    modem::Sessione linea = c.linea->prendi(EtichettaInCorso + codice);
+    if (!linea.valida()) {
         errori::dici(c, per, Icona::Avviso,
                      QStringLiteral("Il telefono è impegnato (%1): la periferica %2 non è stata chiamata.")
-                         .arg(c.lineaInUso, codice));
+                         .arg(linea.chi(), codice));
         return 1;
     }
 
-    if (modem::InizializzaModem(c) != 0)
+    const modem::Prontezza pronto = modem::InizializzaModem(linea);
+    if (!pronto.pronto) {
+        // The tick's passes leave a lost handset to the watch's one notice;
+        // the operator's button is answered why.
+        if (per == errori::Per::Operatore)
+            errori::dici(c, per, Icona::Avviso,
+                         !pronto.avviso.isEmpty() ? pronto.avviso
+                                                  : QStringLiteral("Controlla il telefono.\nTelefono non rilevato "
+                                                                   "alla porta COM%1")
+                                                        .arg(c.linea->porta()));
+        else if (!pronto.persa && !pronto.avviso.isEmpty() && c.messaggi)
+            c.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, pronto.avviso);
         return 1;
+    }
 
-    // Whatever was in progress is hung up first; its answer does not matter.
-    modem::InviaComando(c, QStringLiteral("\rATH\r"));
-    modem::AttendiRisposta(c, AttesaComandoSecondi);
+    // Every command waits for its own final result before the next is sent:
+    // a handset answers "ATH" only once it has hung up, and a late "OK" left
+    // on the line would be taken for the reply of the next command (the
+    // dial), shifting every reply after it by one.
+    auto scambia = [&linea](const QString& comando) {
+        modem::RispostaModem r = linea.scambia(comando, std::chrono::seconds(AttesaComandoSecondi));
+        if (r.esito == modem::Esito::Scaduto && !r.muta)
+            linea.rimettiInPasso(); // a reply cut short may still be arriving
+        return r;
+    };
+    // Told without waiting for OK: this may run from the tick, which must go on.
+    auto avvisaTelefono = [&c] {
+        if (c.messaggi)
+            c.messaggi->notifica(QStringLiteral("scambio"), Icona::Avviso, QStringLiteral("Controlla il telefono."));
+    };
+
+    // Whatever was in progress is hung up first; the CR before it ends
+    // whatever half-command the line holds.
+    if (!scambia(QStringLiteral("\rATH")).ok()) {
+        avvisaTelefono();
+        return 1;
+    }
 
     // The ";" makes it a voice call: the unit recognises the ring and answers
-    // by SMS, no connection is ever made.
-    modem::InviaComando(c, QStringLiteral("ATD") + u->telefono + QStringLiteral(";\r"));
-    const QString risposta = modem::AttendiRisposta(c, AttesaComandoSecondi);
+    // by SMS, no connection is ever made. BUSY, NO CARRIER or ERROR: refused.
+    const bool accettata = scambia(QStringLiteral("ATD") + u->telefono + u';').ok();
+    if (!accettata)
+        avvisaTelefono();
 
     int esito = 1;
     {
-        const FinestraChiamata finestra(c, codice);
-        if (accettata(risposta)) {
+        const FinestraInCorso finestra(c.InCorso, EtichettaInCorso + codice);
+        if (accettata) {
             esito = 0;
             // The unit drops the call once it has recognised it; the
             // operator may stop waiting sooner with "Annulla".
-            modem::AttendiTesto(c, QStringLiteral("NO CARRIER"), AttesaChiamataSecondi);
+            c.AnnullaAttesa = false;
+            linea.attendi(QStringLiteral("NO CARRIER"),
+                          modem::DurataAttesa(c.orologio->adesso().time(), AttesaChiamataSecondi),
+                          [&c] { return c.AnnullaAttesa; });
         }
-        // Not waited for: the handset hangs up whether or not we listen.
-        modem::InviaComando(c, QStringLiteral("\rATH\r"));
+        // Hung up in every case, and its reply waited for: the line is left
+        // to the next caller with nothing of this call still to come.
+        scambia(QStringLiteral("\rATH"));
     }
     return esito;
 }

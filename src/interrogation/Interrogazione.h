@@ -6,7 +6,7 @@
 // handset accepted, writes the no-answer alarm.
 //
 // Everything runs on the user-interface thread. A call holds the serial line
-// (modem::UsoLinea) for its whole length and its waits run the window system,
+// (a modem::Sessione) for its whole length and its waits run the window system,
 // so no transaction is ever open across a call: each routine writes after the
 // call, in a transaction of its own, all or nothing. A database failure is
 // told to the operator here, with the database's own words, and nothing is

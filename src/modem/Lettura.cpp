@@ -3,11 +3,9 @@
 #include "core/Numeri.h"
 #include "core/Orologio.h"
 #include "modem/Seriale.h"
-#include "modem/Sorveglianza.h"
 #include "modem/pdu/DecodificaPdu.h"
 #include "modem/pdu/Messaggio.h"
 #include "platform/Contesto.h"
-#include "platform/Messaggi.h"
 
 #include <QMap>
 #include <QRegularExpression>
@@ -24,12 +22,6 @@ namespace {
 // next tick.
 constexpr int kGiriMassimi = 4;
 
-const QString kTipoNotifica = QStringLiteral("lettura");
-
-QDateTime adesso(const Contesto& c)
-{
-    return c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
-}
 
 // The PDU line of a read reply.
 QString lineaPdu(const QString& risposta)
@@ -37,26 +29,6 @@ QString lineaPdu(const QString& risposta)
     const QString resto = pdu::DividiRisposta(risposta).pdu;
     return resto.left(resto.indexOf(u'\r')).trimmed();
 }
-
-// Shows the progress window for as long as the cycle runs, however it ends.
-class FinestraInCorso {
-public:
-    explicit FinestraInCorso(Contesto& c) : m_finestra(c.InCorso)
-    {
-        if (m_finestra)
-            m_finestra->mostra(EtichettaLettura);
-    }
-    ~FinestraInCorso()
-    {
-        if (m_finestra)
-            m_finestra->chiudi();
-    }
-    FinestraInCorso(const FinestraInCorso&) = delete;
-    FinestraInCorso& operator=(const FinestraInCorso&) = delete;
-
-private:
-    Avanzamento* m_finestra;
-};
 
 // One message read whole in this cycle, where it lies in the handset.
 struct Letto {
@@ -67,6 +39,7 @@ struct Letto {
 // The state of one cycle: what it has done, what it leaves behind.
 struct Giro {
     Contesto& c;
+    Sessione& s;
     const RegistraFn& registra;
     const MostraStatoFn& mostraStato;
     RiepilogoLettura& riepilogo;
@@ -82,7 +55,7 @@ struct Giro {
     {
         guastoTelefono = true;
         fermo = true;
-        RimettiInPasso(c);
+        s.rimettiInPasso();
     }
 
     // Registers one message (the parts of a concatenated one together), shows
@@ -114,7 +87,7 @@ struct Giro {
     void cancella(const QList<int>& indici)
     {
         for (int indice : indici) {
-            const RispostaModem d = CancellaMessaggio(c, indice);
+            const RispostaModem d = CancellaMessaggio(s, indice);
             if (d.ok()) {
                 ++riepilogo.cancellati;
                 continue;
@@ -160,9 +133,9 @@ QString chiaveParti(const pdu::MessaggioRicevuto& m)
 
 } // namespace
 
-RispostaModem ElencaMessaggi(Contesto& c, int stato)
+RispostaModem ElencaMessaggi(Sessione& s, int stato)
 {
-    return Scambia(c, QStringLiteral("AT+CMGL=%1").arg(stato));
+    return s.scambia(QStringLiteral("AT+CMGL=%1").arg(stato));
 }
 
 QList<int> EstraiIndici(const QString& risposta)
@@ -212,14 +185,14 @@ bool ElencoIntegro(const QString& risposta)
     return intestazione.isEmpty() && coppie == EstraiIndici(risposta).size();
 }
 
-RispostaModem LeggiMessaggio(Contesto& c, int indice)
+RispostaModem LeggiMessaggio(Sessione& s, int indice)
 {
-    return Scambia(c, QStringLiteral("AT+CMGR=%1").arg(indice));
+    return s.scambia(QStringLiteral("AT+CMGR=%1").arg(indice));
 }
 
-RispostaModem CancellaMessaggio(Contesto& c, int indice)
+RispostaModem CancellaMessaggio(Sessione& s, int indice)
 {
-    return Scambia(c, QStringLiteral("AT+CMGD=%1").arg(indice));
+    return s.scambia(QStringLiteral("AT+CMGD=%1").arg(indice));
 }
 
 bool RispostaLetturaIntera(const QString& risposta)
@@ -243,31 +216,35 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
 {
     const TickSospeso tick(c);
     RiepilogoLettura riepilogo;
-    const UsoLinea uso(c, EtichettaLettura);
-    if (!uso.libera()) {
+    LineaTelefono& linea = *c.linea;
+    Sessione s = linea.prendi(EtichettaLettura);
+    if (!s.valida()) {
         // A call or another cycle is talking to the handset: this cycle would
         // steal its replies. The news stays for the next tick.
-        c.modem.messaggiInAttesa = true;
+        linea.segnalaMessaggi();
         return riepilogo;
     }
-    if (InizializzaModem(c) != 0) {
-        c.modem.riprovaLettura = adesso(c).addSecs(AttesaRiprova.count());
+    const Prontezza pronto = InizializzaModem(s);
+    if (!pronto.pronto) {
+        linea.setRiprovaLettura(c.orologio->adesso().addSecs(AttesaRiprova.count()));
+        if (!pronto.persa)
+            riepilogo.avviso = pronto.avviso;
         return riepilogo;
     }
     riepilogo.modemPronto = true;
-    const FinestraInCorso inCorso(c);
+    const FinestraInCorso inCorso(c.InCorso, EtichettaLettura);
 
-    Giro g{c, m_registra, m_mostraStato, riepilogo, {}, false, false, false, {}};
+    Giro g{c, s, m_registra, m_mostraStato, riepilogo, {}, false, false, false, {}};
     for (int giro = 0; giro < kGiriMassimi && !g.fermo; ++giro) {
         // What is announced from now on calls for another listing.
-        c.modem.messaggiInAttesa = false;
+        linea.prendiNotizia();
         QSet<int> lettiNelGiro;
         QMap<QString, QList<Letto>> gruppi; // parts of concatenated messages, by message
         QStringList ordineGruppi;
         g.elencoDubbio = false;
 
         for (const int stato : {0, 1}) {
-            const RispostaModem elenco = ElencaMessaggi(c, stato);
+            const RispostaModem elenco = ElencaMessaggi(s, stato);
             ++riepilogo.elenchi;
             if (elenco.esito == Esito::Scaduto) {
                 g.fuoriPasso();
@@ -284,7 +261,7 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
             for (const int indice : EstraiIndici(elenco.testo)) {
                 if (g.lasciati.contains(indice) || lettiNelGiro.contains(indice))
                     continue;
-                const RispostaModem m = LeggiMessaggio(c, indice);
+                const RispostaModem m = LeggiMessaggio(s, indice);
                 if (m.esito == Esito::Scaduto) {
                     g.lasciati.insert(indice);
                     g.fuoriPasso();
@@ -368,7 +345,7 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
             g.gestisci(pdu::UnisciParti(messaggi), indici);
         }
 
-        if (!c.modem.messaggiInAttesa && !g.elencoDubbio)
+        if (!linea.messaggiInAttesa() && !g.elencoDubbio)
             break;
     }
     // Still garbled after the last round: the handset or the line is at
@@ -379,24 +356,21 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
     riepilogo.lasciati = int(g.lasciati.size());
     // Messages left by a fault are tried again soon; a clean cycle clears it.
     if (g.lasciati.isEmpty() && !g.fermo && !g.guastoTelefono)
-        c.modem.riprovaLettura = QDateTime();
+        linea.setRiprovaLettura(QDateTime());
     else
-        c.modem.riprovaLettura = adesso(c).addSecs(AttesaRiprova.count());
+        linea.setRiprovaLettura(c.orologio->adesso().addSecs(AttesaRiprova.count()));
 
     QStringList avviso;
     // A handset that went away has been told by the supervisor already:
     // one notice per loss, not one more per cycle.
-    const bool persoGiaDetto = c.sorveglianza && c.sorveglianza->stato() != StatoTelefono::Connesso;
+    const bool persoGiaDetto = linea.stato() != StatoTelefono::Connesso;
     if (g.guastoTelefono && !persoGiaDetto)
         avviso << QStringLiteral("Controlla il telefono.");
     if (!g.erroreArchivio.isEmpty())
         avviso << QStringLiteral("Impossibile registrare i messaggi ricevuti: %1").arg(g.erroreArchivio);
     if ((!g.lasciati.isEmpty() || g.fermo) && !(persoGiaDetto && g.erroreArchivio.isEmpty()))
         avviso << QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
-    if (!avviso.isEmpty() && c.messaggi) {
-        riepilogo.avviso = true;
-        c.messaggi->notifica(kTipoNotifica, Icona::Avviso, avviso.join(u'\n'));
-    }
+    riepilogo.avviso = avviso.join(u'\n');
     return riepilogo;
 }
 

@@ -21,15 +21,16 @@
 //   two commands, makes the cycle list the store again (a few times at
 //   most); one that comes after the last listing is kept as news, and the
 //   next tick runs another cycle.
-// - The operator is told of a fault in a notice that does not wait for OK,
-//   once per cycle, never once per message; messages left in the handset
-//   are tried again in 30 seconds, not at the ten-minute sweep.
+// - A fault is summed up once per cycle, never once per message, for the
+//   caller to tell the operator; messages left in the handset are tried
+//   again in 30 seconds, not at the ten-minute sweep.
 //
-// The cycle runs on the user-interface thread with the tick suspended; its
-// waits run the window system, so other windows keep working meanwhile.
+// The cycle holds the line (a Sessione) for its whole length, with the tick
+// suspended; its waits run the event loop, so other windows keep working
+// meanwhile.
 
 #include "modem/EsitoRegistrazione.h"
-#include "modem/Scambio.h"
+#include "modem/LineaTelefono.h"
 
 #include <QList>
 #include <QString>
@@ -48,7 +49,7 @@ inline const QString EtichettaLettura = QStringLiteral("Lettura messaggi in cors
 inline constexpr std::chrono::seconds AttesaRiprova{30};
 
 // "AT+CMGL=<stato>".
-RispostaModem ElencaMessaggi(Contesto& c, int stato);
+RispostaModem ElencaMessaggi(Sessione& s, int stato);
 
 // The indices of a listing reply in the order listed: the number between
 // each "+CMGL:" and the following ",". Index 0 is an index like any other;
@@ -59,11 +60,11 @@ QList<int> EstraiIndici(const QString& risposta);
 bool ElencoIntegro(const QString& risposta);
 
 // "AT+CMGR=<indice>".
-RispostaModem LeggiMessaggio(Contesto& c, int indice);
+RispostaModem LeggiMessaggio(Sessione& s, int indice);
 
 // "AT+CMGD=<indice>", waiting for the handset's confirmation, so that a
 // refused deletion is known and the handset is ready for the next command.
-RispostaModem CancellaMessaggio(Contesto& c, int indice);
+RispostaModem CancellaMessaggio(Sessione& s, int indice);
 
 // Whether a read reply carries its "+CMGR:" header and one whole PDU line,
 // hexadecimal and as long as the header says.
@@ -82,8 +83,13 @@ struct RiepilogoLettura {
     int sconosciuti = 0;      // from no known unit, kept apart and deleted
     int cancellati = 0;       // deletions the handset confirmed
     int lasciati = 0;         // known to stay in the handset for the next try
-    bool avviso = false;      // the operator was told something went wrong
+    // What the operator is to be told, in a notice of kind TipoAvvisoLettura
+    // that does not wait for OK; empty when all went well, or when the only
+    // fault is the handset lost, which its watch tells.
+    QString avviso;
 };
+
+inline const QString TipoAvvisoLettura = QStringLiteral("lettura");
 
 class CicloLettura {
 public:
@@ -96,7 +102,7 @@ public:
     // sure the handset is ready ("AT+CNMI=1,1,0,0,1"), shows the progress
     // window labelled "Lettura messaggi in corso" when there is one, lists,
     // reads, registers, shows and deletes. Messages left in the handset by a
-    // fault set Contesto::modem.riprovaLettura for a retry in 30 seconds.
+    // fault set the line's riprovaLettura for a retry in 30 seconds.
     RiepilogoLettura LetturaMessaggi(Contesto& c);
 
 private:

@@ -1,10 +1,6 @@
 #include "modem/Scambio.h"
 
-#include "modem/Seriale.h"
-#include "modem/Sorveglianza.h"
-#include "platform/Contesto.h"
-
-#include <QSerialPort>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -48,24 +44,6 @@ bool esadecimale(QStringView riga)
     return std::all_of(riga.begin(), riga.end(), [](QChar ch) {
         return (ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F') || (ch >= u'a' && ch <= u'f');
     });
-}
-
-QSerialPort* lineaAperta(Contesto& c)
-{
-    QSerialPort* p = c.MSComm1;
-    return p && p->isOpen() ? p : nullptr;
-}
-
-// Looks for "+CMTI:" in what was read, together with the tail of the previous
-// read, so an indication split across two reads is seen too.
-bool notaIndicazioni(Contesto& c, const QByteArray& letto)
-{
-    const QByteArray insieme = c.modem.codaLinea + letto;
-    const bool trovata = insieme.contains(kIndicazione.toLatin1());
-    c.modem.codaLinea = trovata ? QByteArray() : insieme.right(kIndicazione.size() - 1);
-    if (trovata)
-        c.modem.messaggiInAttesa = true;
-    return trovata;
 }
 
 // Whether a whole line is an unsolicited one: a network line of its own
@@ -204,77 +182,6 @@ Analisi AnalizzaRisposta(const QString& comando, const QString& ricevuto, int ec
     if (!a.completa)
         a.risposta.esito = Esito::Scaduto;
     return a;
-}
-
-bool SvuotaNotando(Contesto& c)
-{
-    QSerialPort* p = lineaAperta(c);
-    if (!p)
-        return false;
-    QByteArray letto = p->readAll();
-    // What the driver holds but Qt has not fetched yet comes too: it is read,
-    // not discarded, because a "+CMTI:" in it is the only news of a message.
-    while (p->isOpen() && p->waitForReadyRead(0))
-        letto += p->readAll();
-    return notaIndicazioni(c, letto);
-}
-
-void Scrivi(Contesto& c, const QString& comando)
-{
-    InviaComando(c, comando + u'\r');
-}
-
-RispostaModem RaccogliRispostaA(Contesto& c, std::chrono::milliseconds silenzio)
-{
-    const QString comando = c.modem.comandoInCorso;
-    const int eco = c.modem.eco;
-    Analisi a;
-    const QString ricevuto = RaccogliRisposta(
-        c, DurataMassima,
-        [&](const QString& r) {
-            a = AnalizzaRisposta(comando, r, eco);
-            return a.completa;
-        },
-        false, silenzio);
-    a = AnalizzaRisposta(comando, ricevuto, eco);
-    c.modem.comandoInCorso.clear();
-    if (a.indicazione)
-        c.modem.messaggiInAttesa = true;
-    c.modem.codaLinea = ricevuto.right(kIndicazione.size() - 1).toLatin1();
-    if (a.completa) {
-        // Learnt from a whole reply: whether the handset echoes. An "ATE0"
-        // answered "OK" turns it off whatever was seen.
-        c.modem.eco = (comando.compare(QLatin1String("ATE0"), Qt::CaseInsensitive) == 0 && a.risposta.ok())
-                          ? 0
-                          : int(a.ecoTrovata);
-    }
-    if (c.sorveglianza && lineaAperta(c)) {
-        if (a.risposta.muta)
-            c.sorveglianza->scambioMuto();
-        else
-            c.sorveglianza->scambioRiuscito();
-    }
-    return a.risposta;
-}
-
-RispostaModem Scambia(Contesto& c, const QString& comando, std::chrono::milliseconds silenzio)
-{
-    Scrivi(c, comando);
-    return RaccogliRispostaA(c, silenzio);
-}
-
-bool RimettiInPasso(Contesto& c)
-{
-    if (!lineaAperta(c))
-        return false;
-    // The abandoned command's reply may still be arriving: it is let run out
-    // (a second of quiet) and thrown away, its news kept.
-    const QString resto = RaccogliRisposta(c, 15s, [](const QString&) { return false; }, false, 1s);
-    notaIndicazioni(c, resto.toLatin1());
-    c.modem.eco = -1;
-    const RispostaModem r = Scambia(c, QStringLiteral("AT"), 3s);
-    SvuotaNotando(c);
-    return r.ok();
 }
 
 } // namespace sorvela::modem

@@ -1,10 +1,11 @@
 #pragma once
-// One AT command and its own reply.
+// One AT command and its own reply: what an exchange returns, and the pure
+// reading of a reply (LineaTelefono does the talking).
 //
 // A handset's output is not only replies: it slips unsolicited lines in
 // anywhere ("+CMTI:" for a new message, "+CREG:", "RING", "^RSSI:" …), even
 // inside a PDU line, and a reply that arrives after its command was given up
-// would be taken for the next command's. So every exchange here:
+// would be taken for the next command's. So every exchange:
 // - drains what arrived before the command (a "+CMTI:" in it is news, kept);
 // - accepts only the reply that follows its own command: after the echo of
 //   the command when the handset echoes, otherwise only what arrived after
@@ -15,18 +16,11 @@
 // - keeps of the reply only the lines of the command's own grammar (its
 //   information lines and, for listings and reads, the PDU lines, rejoined
 //   when an unsolicited line cut one in two) and takes every other line out,
-//   noting a "+CMTI:" as news in Contesto::modem.messaggiInAttesa.
-//
-// Every exchange also tells the line supervisor (Contesto::sorveglianza)
-// whether the handset answered at all, so a handset gone silent is noticed.
+//   noting a "+CMTI:" as news.
 
 #include <QString>
 
 #include <chrono>
-
-namespace sorvela {
-struct Contesto;
-}
 
 namespace sorvela::modem {
 
@@ -37,6 +31,9 @@ using namespace std::chrono_literals;
 // minutes).
 inline constexpr std::chrono::milliseconds SilenzioMassimo = 8s;
 inline constexpr std::chrono::milliseconds DurataMassima = 120s;
+
+// Asks the handset to announce each new message with "+CMTI:".
+inline const QString ComandoIndicazioni = QStringLiteral("AT+CNMI=1,1,0,0,1");
 
 // How one command's exchange ended.
 enum class Esito {
@@ -55,29 +52,11 @@ struct RispostaModem {
     bool indicazione = false; // a "+CMTI:" arrived before or during the reply
     bool muta = true;         // nothing came back but (at most) the echo
     bool rumore = false;      // a line of no reply and no network message was dropped: line noise
+    bool chiusa = false;      // the line was closed, or went away, by the end of the exchange
+    bool rifiutata = false;   // another held the line: nothing was sent
 
     bool ok() const { return esito == Esito::Ok; }
 };
-
-// Drains, writes `comando` (without CR) and collects its reply.
-RispostaModem Scambia(Contesto& c, const QString& comando, std::chrono::milliseconds silenzio = SilenzioMassimo);
-
-// The first half of Scambia: drains what arrived (noting any "+CMTI:") and
-// writes the command; the reply is collected by RaccogliRispostaA.
-void Scrivi(Contesto& c, const QString& comando);
-
-// The second half: the reply to the command last written.
-RispostaModem RaccogliRispostaA(Contesto& c, std::chrono::milliseconds silenzio = SilenzioMassimo);
-
-// Throws away what the line holds now, noting any "+CMTI:" among it. True
-// when there was one.
-bool SvuotaNotando(Contesto& c);
-
-// Brings the line back in step after an exchange that timed out or got a
-// reply that was not its own: waits for the line to fall quiet (what still
-// arrives belongs to the abandoned command), sends "AT" and waits for its
-// own "OK", then drains. True when the handset answered.
-bool RimettiInPasso(Contesto& c);
 
 // Whether `riga` (one whole line, trimmed) is a final result. Calls (ATD)
 // also end on BUSY, NO CARRIER, NO ANSWER and NO DIALTONE.

@@ -1,20 +1,18 @@
 #pragma once
 // The state the console's parts share, held in one object instead of globals:
-// the database handle, the serial line to the handset, the port number, the
-// cancel flag of the progress window, the count of new events last shown, the
-// open flags of the operator windows and the picker's caller tag, together
-// with the clock, the message boxes and the settings every part reads.
+// the database handle, the owner of the line to the handset (which keeps all
+// the line's state), the configured port number, the cancel flag of the
+// progress window, the count of new events last shown, the open flags of the
+// operator windows and the picker's caller tag, together with the clock, the
+// message boxes and the settings every part reads.
 //
 // One Contesto exists per running console (the main window builds it); tests
 // build their own with a virtual clock, scripted message boxes and a settings
 // file in a temporary folder. Everything runs on the user-interface thread.
 
-#include <QByteArray>
-#include <QDateTime>
 #include <QPointer>
 #include <QString>
 
-class QSerialPort;
 class QTimer;
 
 namespace sorvela {
@@ -23,7 +21,7 @@ class Orologio;
 class Messaggi;
 class Preferenze;
 namespace store { class Database; }
-namespace modem { class SorveglianzaTelefono; }
+namespace modem { class LineaTelefono; }
 
 // The progress window "InCorso", seen from the logic that shows it: a label
 // set by the caller and a cancel button that only sets AnnullaAttesa.
@@ -32,6 +30,28 @@ public:
     virtual ~Avanzamento() = default;
     virtual void mostra(const QString& etichetta) = 0;
     virtual void chiudi() = 0;
+};
+
+// Shows the progress window labelled `etichetta` for the life of the object
+// (a call, a retrieval cycle), however it ends; nothing where there is none.
+class FinestraInCorso {
+public:
+    FinestraInCorso(Avanzamento* finestra, const QString& etichetta)
+        : m_finestra(finestra)
+    {
+        if (m_finestra)
+            m_finestra->mostra(etichetta);
+    }
+    ~FinestraInCorso()
+    {
+        if (m_finestra)
+            m_finestra->chiudi();
+    }
+    FinestraInCorso(const FinestraInCorso&) = delete;
+    FinestraInCorso& operator=(const FinestraInCorso&) = delete;
+
+private:
+    Avanzamento* m_finestra;
 };
 
 struct FinestreAperte {
@@ -44,7 +64,7 @@ struct FinestreAperte {
 
 struct Contesto {
     store::Database* db = nullptr;     // open for the whole run
-    QSerialPort* MSComm1 = nullptr;    // the line to the handset; owned by the main window
+    modem::LineaTelefono* linea = nullptr; // the line to the handset and its state; owned by the main window
     QTimer* Timer1 = nullptr;          // the one-second tick; null where there is none (tests)
     Avanzamento* InCorso = nullptr;    // progress window; null means none is shown
 
@@ -53,22 +73,8 @@ struct Contesto {
     Preferenze* preferenze = nullptr;
     QString cartellaDati;              // folder of Sorvela.db and blip.wav
 
-    qint16 NumeroPorta = 1;
+    qint16 NumeroPorta = 1;            // the configured port of the handset
     bool AnnullaAttesa = false;
-    // Who holds the serial line for an exchange of several commands (the
-    // retrieval cycle, a call to a unit); empty while it is free. A second
-    // holder would steal the first one's replies, so it must wait or refuse.
-    QString lineaInUso;
-    // The exchange with the handset, kept by the modem layer between commands.
-    struct {
-        QString comandoInCorso;       // last command written (without CR), its reply still due
-        int eco = -1;                 // the handset echoes commands: -1 not known yet, 0 no, 1 yes
-        int scambiMuti = 0;           // exchanges in a row that got nothing back
-        QByteArray codaLinea;         // the last bytes read, so an indication split across reads is seen
-        bool messaggiInAttesa = false; // a new-message indication seen and not yet served by a retrieval
-        QDateTime riprovaLettura;     // messages were left in the handset by a fault: read again from then on
-    } modem;
-    modem::SorveglianzaTelefono* sorveglianza = nullptr; // the handset's state; null where nobody watches (tests)
     int NumEventiNuovi = 0;            // the count of new events last shown; a big archive passes 32767
     FinestreAperte aperte;
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker

@@ -13,7 +13,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSerialPort>
 
 namespace sorvela {
 
@@ -72,32 +71,45 @@ Impostazioni::Impostazioni(Contesto& c, QWidget* genitore)
 void Impostazioni::verifica()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    modem::VerificaPorte(m_ctx);
+    const std::optional<QString> rapporto = modem::VerificaPorte(m_ctx);
     QApplication::restoreOverrideCursor();
+    if (rapporto)
+        m_ctx.messaggi->avvisa(Icona::Nessuna, *rapporto);
+    else
+        m_ctx.messaggi->avvisa(Icona::Avviso,
+                               occupato(m_ctx.linea->occupataDa(), QStringLiteral("la verifica non è stata fatta")));
+}
+
+QString Impostazioni::occupato(const QString& chi, const QString& cosa)
+{
+    return QStringLiteral("Il telefono è impegnato (%1): %2. Riprovare tra poco.").arg(chi, cosa);
 }
 
 void Impostazioni::conferma()
 {
     if (m_chiusa)
         return;
-    m_chiusa = true;
-    const qint16 precedente = m_ctx.NumeroPorta;
-    m_ctx.NumeroPorta = InteroArrotondato(ValoreNumerico(m_cmbPort->currentText()));
-    if (m_ctx.MSComm1 && m_ctx.MSComm1->isOpen())
-        m_ctx.MSComm1->close();
-    riapri(precedente);
-    accept();
-}
-
-void Impostazioni::done(int risultato)
-{
-    // "Verifica" may have left the line on port 6 or closed; leaving by the
-    // close box or Escape must put it back just as "Annulla" does.
-    if (!m_chiusa) {
-        m_chiusa = true;
-        riapri(m_ctx.NumeroPorta);
+    const qint16 scelta = InteroArrotondato(ValoreNumerico(m_cmbPort->currentText()));
+    // A cycle or a call holds the line: changing its port under it would cut
+    // it off. The window stays open for another try.
+    if (!m_ctx.linea->occupataDa().isEmpty()) {
+        m_ctx.messaggi->avvisa(Icona::Avviso,
+                               occupato(m_ctx.linea->occupataDa(), QStringLiteral("la porta non è stata cambiata")));
+        return;
     }
-    QDialog::done(risultato);
+    m_chiusa = true;
+    const QString motivo = m_ctx.linea->apri(scelta);
+    if (motivo.isEmpty()) {
+        const qint16 precedente = m_ctx.NumeroPorta;
+        m_ctx.NumeroPorta = scelta;
+        if ((scelta == precedente || registraCambio(precedente)) && m_ctx.preferenze)
+            m_ctx.preferenze->setNumPort(scelta);
+    } else {
+        // The handset stays where it was.
+        m_ctx.messaggi->avvisa(Icona::Avviso, motivo);
+        m_ctx.linea->apri(m_ctx.NumeroPorta);
+    }
+    accept();
 }
 
 // A port change that cannot be recorded does not happen: the line goes back
@@ -114,23 +126,9 @@ bool Impostazioni::registraCambio(qint16 precedente)
                                                   .arg(e.messaggio())
                                                   .arg(precedente));
     }
-    if (m_ctx.MSComm1 && m_ctx.MSComm1->isOpen())
-        m_ctx.MSComm1->close();
     m_ctx.NumeroPorta = precedente;
-    modem::ApriPorta(m_ctx);
+    m_ctx.linea->apri(precedente);
     return false;
-}
-
-void Impostazioni::riapri(qint16 precedente)
-{
-    if (modem::ApriPorta(m_ctx) == 0) {
-        if (m_ctx.NumeroPorta != precedente && !registraCambio(precedente))
-            return;
-        if (m_ctx.preferenze)
-            m_ctx.preferenze->setNumPort(m_ctx.NumeroPorta);
-    } else {
-        m_ctx.NumeroPorta = precedente;
-    }
 }
 
 } // namespace sorvela

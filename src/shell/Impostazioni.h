@@ -1,9 +1,10 @@
 #pragma once
 // The settings window "Impostazioni": the choice and check of the serial port
 // the handset hangs on. An ordinary top-level dialog, shown modeless; it
-// deletes itself when it closes. Whatever way it closes, the line is left open
-// on the configured port (or closed, with the operator told why), never on a
-// port that "Verifica" happened to probe last.
+// deletes itself when it closes. The line is left open on the configured port
+// (or closed, with the operator told why), never on a port that "Verifica"
+// probed: the probe itself goes back to the handset's port. While a cycle or a
+// call holds the line, "Verifica" and OK do nothing but say so.
 
 #include <QDialog>
 
@@ -23,15 +24,12 @@ class Impostazioni : public QDialog {
 public:
     explicit Impostazioni(Contesto& c, QWidget* genitore = nullptr);
 
-    // Every way out (OK, Annulla, the close box, Escape) passes here.
-    void done(int risultato) override;
-
 private:
     void verifica();
+    // Opens the chosen port; stores its number when it opened, otherwise
+    // tells why and goes back to the port before.
     void conferma();
-    // Reopens the line on NumeroPorta; stores the number when it opened,
-    // otherwise goes back to `precedente` and leaves the line closed.
-    void riapri(qint16 precedente);
+    static QString occupato(const QString& chi, const QString& cosa);
     bool registraCambio(qint16 precedente);
 
     Contesto& m_ctx;

@@ -3,9 +3,10 @@
 #include "interrogation/Interrogazione.h"
 #include "interrogation/Sorveglianza.h"
 #include "modem/Lettura.h"
-#include "modem/Sorveglianza.h"
+#include "modem/LineaTelefono.h"
 
 #include "platform/Messaggi.h"
+#include "platform/Preferenze.h"
 #include "platform/Twips.h"
 #include "shell/Allarme.h"
 #include "shell/Immagini.h"
@@ -26,6 +27,10 @@
 #include <QVBoxLayout>
 
 namespace sorvela {
+
+namespace {
+const QString kNotificaTelefono = QStringLiteral("telefono");
+} // namespace
 
 MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     : QMainWindow(genitore)
@@ -79,24 +84,39 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
     connect(m_timer1, &QTimer::timeout, this, &MDIForm1::mostraSconosciuti);
 
     // The handset's state on the strip from the first moment; its loss is an
-    // alarm of its own, and its return (or the console's start) may find
-    // messages waiting in it, which the next tick fetches.
-    m_sorveglianza = new modem::SorveglianzaTelefono(m_ctx, this);
-    connect(m_sorveglianza, &modem::SorveglianzaTelefono::statoCambiato, this, [this](modem::StatoTelefono stato) {
-        m_striscia->mostraTelefono(m_ctx.NumeroPorta, modem::SorveglianzaTelefono::testoStato(stato),
+    // alarm of its own, told once, and its return (or the console's start)
+    // may find messages waiting in it, which the next tick fetches.
+    m_linea = new modem::LineaTelefono(
+        [this](int porta) {
+            return m_ctx.preferenze ? m_ctx.preferenze->dispositivoPorta(porta)
+                                    : QStringLiteral("/dev/ttyS%1").arg(porta - 1);
+        },
+        this);
+    m_ctx.linea = m_linea;
+    connect(m_linea, &modem::LineaTelefono::statoCambiato, this, [this](modem::StatoTelefono stato) {
+        m_striscia->mostraTelefono(m_linea->porta(), modem::LineaTelefono::testoStato(stato),
                                    stato != modem::StatoTelefono::Connesso);
     });
-    connect(m_sorveglianza, &modem::SorveglianzaTelefono::perso, m_allarme, &Allarme::suona);
-    connect(m_sorveglianza, &modem::SorveglianzaTelefono::ritornato, this,
-            [this] { m_ctx.modem.messaggiInAttesa = true; });
+    connect(m_linea, &modem::LineaTelefono::persa, this, [this](const QString& motivo) {
+        if (m_ctx.messaggi)
+            m_ctx.messaggi->notifica(kNotificaTelefono, Icona::Avviso,
+                                     motivo + QStringLiteral("\nLa console non può ricevere gli allarmi: "
+                                                             "ritenta da sola ogni 10 secondi."));
+        m_allarme->suona();
+    });
+    connect(m_linea, &modem::LineaTelefono::tornata, this, [this] {
+        if (m_ctx.messaggi)
+            m_ctx.messaggi->ritiraNotifica(kNotificaTelefono);
+        m_linea->segnalaMessaggi();
+    });
 
     resize(twips::inPixel(12000), twips::inPixel(8400));
 }
 
 MDIForm1::~MDIForm1()
 {
-    delete m_sorveglianza; // before the context's line goes
-    m_sorveglianza = nullptr;
+    if (m_ctx.linea == m_linea)
+        m_ctx.linea = nullptr;
     if (m_ctx.InCorso == m_inCorso)
         m_ctx.InCorso = nullptr;
     if (m_ctx.Timer1 == m_timer1)
@@ -282,18 +302,37 @@ void MDIForm1::mnuInformazioni()
     f->raise();
 }
 
+bool MDIForm1::lavoroInCorso() const
+{
+    return m_inLettura || m_tick->inCorso() || !m_linea->occupataDa().isEmpty();
+}
+
 void MDIForm1::closeEvent(QCloseEvent* e)
 {
     // The main window never refuses by itself: it shows the hourglass and
     // arms the retry, then lets each child window decide.
     setCursor(Qt::WaitCursor);
-    m_timer3->start();
-    m_area->closeAllSubWindows();
-    if (!m_area->subWindowList().isEmpty()) {
+    if (!m_chiusuraInAttesa) {
+        m_timer3->start();
+        m_area->closeAllSubWindows();
+        if (!m_area->subWindowList().isEmpty()) {
+            e->ignore();
+            return;
+        }
+        m_timer3->stop();
+    }
+    // Whatever way out was taken, a cycle or a call that holds the line ends
+    // first (at most its own wait): closed under it, the database would turn
+    // its last registrations into false failures. Nothing new starts meanwhile.
+    if (lavoroInCorso()) {
+        m_chiusuraInAttesa = true;
+        m_timer1->stop();
+        disconnect(m_timer1, nullptr, m_tick, nullptr);
+        m_linea->fermaSorveglianza();
         e->ignore();
+        QTimer::singleShot(100, this, &QWidget::close);
         return;
     }
-    m_timer3->stop();
     m_timer1->stop();
     chiudiLinea();
     if (m_ctx.db)

@@ -17,7 +17,7 @@ class QTimer;
 namespace sorvela {
 
 namespace store { class Database; }
-namespace modem { class CicloLettura; class SorveglianzaTelefono; }
+namespace modem { class CicloLettura; class LineaTelefono; }
 class Allarme;
 class AnagraficaUtenti;
 class CodaEventi;
@@ -48,7 +48,7 @@ public:
     Allarme* allarme() const { return m_allarme; }
     InCorso* inCorso() const { return m_inCorso; }
     Tick* tick() const { return m_tick; }
-    modem::SorveglianzaTelefono* sorveglianza() const { return m_sorveglianza; }
+    modem::LineaTelefono* linea() const { return m_linea; }
     QTimer* Timer1() const { return m_timer1; }
     QTimer* Timer3() const { return m_timer3; }
 
@@ -112,6 +112,9 @@ private:
     bool portaDavanti(const QString& nome);
     void avviaLinea();
     void chiudiLinea();
+    // Whether something still works on the line or the database: a cycle, a
+    // call, a probe, a job of the tick (their waits run the event loop).
+    bool lavoroInCorso() const;
 
     Contesto& m_ctx;
     QMdiArea* m_area;
@@ -123,7 +126,8 @@ private:
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
     std::unique_ptr<modem::CicloLettura> m_ciclo;
-    modem::SorveglianzaTelefono* m_sorveglianza = nullptr;
+    modem::LineaTelefono* m_linea = nullptr;
+    bool m_chiusuraInAttesa = false; // "Esci" waits for the line to be free
     bool m_inLettura = false;
     bool m_apreDaSola = false;   // a window the console opens by itself is showing
     int m_sconosciuti = 0;       // messages of unknown senders last shown on the strip

@@ -3,35 +3,30 @@
 #include "shell/MDIForm1.h"
 
 #include "modem/Seriale.h"
-#include "modem/Sorveglianza.h"
+#include "modem/LineaTelefono.h"
 #include "platform/Messaggi.h"
 #include "shell/Impostazioni.h"
 
-#include <QSerialPort>
 #include <QTimer>
 
 namespace sorvela {
 
 void MDIForm1::avviaLinea()
 {
-    if (!m_ctx.MSComm1) {
-        m_ctx.MSComm1 = new QSerialPort(this);
-        m_ctx.MSComm1->setObjectName(QStringLiteral("MSComm1"));
-    }
     LeggiImpostazioni(m_ctx);
     // No box may wait for OK here: after a power cut nobody is there to press
     // it, and the window and the tick must come up. A port that cannot be
     // opened is told in a notice and tried again every ten seconds.
-    m_sorveglianza->avvia();
+    m_linea->sorveglia(m_ctx.NumeroPorta);
     // Messages stored while the console was not running are fetched a few
     // seconds after start-up, not at the next ten-minute sweep.
-    QTimer::singleShot(std::chrono::seconds(3), this, [this] { m_ctx.modem.messaggiInAttesa = true; });
+    QTimer::singleShot(std::chrono::seconds(3), this, [this] { m_linea->segnalaMessaggi(); });
 }
 
 void MDIForm1::chiudiLinea()
 {
-    if (m_ctx.MSComm1 && m_ctx.MSComm1->isOpen())
-        m_ctx.MSComm1->close();
+    m_linea->fermaSorveglianza();
+    m_linea->chiudi();
 }
 
 } // namespace sorvela
@@ -223,14 +218,19 @@ void MDIForm1::letturaMessaggi()
                 MostraStato(m_ctx, codice, mittente, testo);
             });
     }
-    m_ciclo->LetturaMessaggi(m_ctx);
+    const modem::RiepilogoLettura r = m_ciclo->LetturaMessaggi(m_ctx);
+    if (!r.avviso.isEmpty())
+        m_ctx.messaggi->notifica(modem::TipoAvvisoLettura, Icona::Avviso, r.avviso);
 }
 
 void MDIForm1::mnuCaricaMessaggi()
 {
     if (m_inLettura)
         return; // the cycle already running empties the handset
-    modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
+    // The operator asked: told why nothing was read, the handset lost included.
+    const modem::Prontezza p = modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
+    if (!p.avviso.isEmpty())
+        m_ctx.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, p.avviso);
 }
 
 } // namespace sorvela

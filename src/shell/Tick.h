@@ -2,10 +2,11 @@
 // The console's only scheduler: one step a second, driven by the main
 // window's `Timer1`. Each step keeps the new-events display current (count,
 // alert, queue window, subscriber window), shows the clock, watches the line
-// for the handset's "+CMTI:" new-message indication and, in every minute whose
-// number is a multiple of ten, starts the periodic jobs at tick counts 5
-// (fallback retrieval), 10 (pending interrogations), 15 (polling) and 20 (SIM
-// expiry).
+// for the handset's "+CMTI:" new-message indication and, in every ten-minute
+// slot, starts the periodic jobs 5 s (fallback retrieval), 10 s (pending
+// interrogations), 15 s (polling) and 20 s (SIM expiry) after the slot's start
+// by the clock: each once per slot, in that order, a late one as soon as the
+// one before it has ended.
 //
 // Everything the step reaches outside itself goes through `Collegamenti`:
 // the main window connects its windows and the subsystems' routines, tests
@@ -13,6 +14,7 @@
 // step and is what the timer calls; tests call it directly with a virtual
 // clock, so hours of console life take milliseconds.
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -60,6 +62,9 @@ public:
     // inside a job) is refused.
     void passo();
 
+    // A step is running (its jobs' waits run the event loop).
+    bool inCorso() const { return m_inCorso; }
+
     qint16 Secondi() const { return m_secondi; }
     qint16 Minuto() const { return m_minuto; }
 
@@ -68,7 +73,10 @@ public:
 private:
     void controllaEventiNuovi();
     void mostraOra(const QTime& ora);
-    void sorvegliaLinea();
+    // True when it ran a retrieval cycle.
+    bool sorvegliaLinea();
+    void lavoriDelTurno(bool letturaFatta);
+    static QDateTime inizioTurno(const QDateTime& t);
     void esegui(const std::function<void()>& lavoro);
     void segnalaErrore(const QString& testo);
 
@@ -76,6 +84,8 @@ private:
     Collegamenti m_k;
     qint16 m_secondi = 0;
     qint16 m_minuto = 0;
+    QDateTime m_turno;  // start of the ten-minute slot whose jobs are under way
+    int m_prossimo = 0; // the next of that slot's jobs
     // Highest event ID the queue has been refreshed with, and the highest
     // ever seen: an event newer than any seen always sounds and refreshes,
     // even when archiving in the meantime left the count where it was.

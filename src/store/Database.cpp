@@ -177,14 +177,17 @@ std::shared_ptr<Connessione> apriConnessione(const QString& percorso)
     conn->percorso = percorso;
     conn->db = apriHandle(percorso, SQLITE_OPEN_READWRITE);
     // Not every file that SQLite opens is a database, and not every database
-    // is ours: check before the first routine trips over a missing table.
+    // is ours: check before the first routine trips over a missing table, and
+    // before anything is changed in it (the journal mode stays in the file).
+    {
+        Istruzione verifica(conn->db, QStringLiteral(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('DatiUtente', 'ArchivioEventi')"));
+        verifica.passo();
+        if (sqlite3_column_int(verifica.get(), 0) != 2)
+            throw ErroreDatabase(QStringLiteral("Il file %1 non è un database Sorvela").arg(percorso), SQLITE_NOTADB);
+    }
     eseguiScript(conn->db, QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA foreign_keys = ON;"),
                  QStringLiteral("apertura di %1").arg(percorso));
-    Istruzione verifica(conn->db, QStringLiteral(
-        "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('DatiUtente', 'ArchivioEventi')"));
-    verifica.passo();
-    if (sqlite3_column_int(verifica.get(), 0) != 2)
-        throw ErroreDatabase(QStringLiteral("Il file %1 non è un database Sorvela").arg(percorso), SQLITE_NOTADB);
     aggiornaSchema(conn->db, percorso);
     return conn;
 }

@@ -5,6 +5,7 @@
 // test says only what differs.
 
 #include "core/Orologio.h"
+#include "modem/LineaTelefono.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
@@ -28,6 +29,8 @@ struct Banco {
     MessaggiRegistrati msg;
     Preferenze pref{dir.filePath(QStringLiteral("Sorvela.ini"))};
     std::unique_ptr<store::Database> db;  // handed to the main window by the tests that build one
+    // The line to the handset; a main window built on this context brings its own.
+    modem::LineaTelefono linea{[this](int n) { return pref.dispositivoPorta(n); }};
     Contesto ctx;
 
     explicit Banco(bool demo = false)
@@ -39,6 +42,7 @@ struct Banco {
         ctx.orologio = &orologio;
         ctx.messaggi = &msg;
         ctx.preferenze = &pref;
+        ctx.linea = &linea;
     }
 
     int conta(const QString& sql, const QVariantList& p = {}) const { return ctx.db->valore(sql, p).toInt(); }

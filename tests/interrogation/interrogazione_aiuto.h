@@ -8,7 +8,6 @@
 #include "modem/Lettura.h"
 #include "modem/Simulatore.h"
 
-#include <QSerialPort>
 
 namespace sorvela::prova {
 
@@ -16,13 +15,13 @@ inline const QString Rapporto = QStringLiteral("credito: 12.40 euro; liv. batt. 
 
 struct BancoChiamate : comune::Banco {
     Simulatore sim;
-    QSerialPort linea;
+    modem::LineaTelefono linea{[this](int n) { return pref.dispositivoPorta(n); }};
 
     explicit BancoChiamate(int fineChiamataMs = 20)
         : sim({QStringLiteral("--delay-nocarrier"), QString::number(fineChiamataMs)})
     {
         pref.setDispositivoPorta(1, sim.percorso());
-        ctx.MSComm1 = &linea;
+        ctx.linea = &linea;
     }
     // Code, GSM number, monitored, period, last interrogation, card expiry, expiry told.
     void utente(const QString& codice, const QVariant& gsm, bool monitorato = false, double periodo = 0,
@@ -49,8 +48,11 @@ struct BancoChiamate : comune::Banco {
     // One retrieval cycle, as the tick runs it.
     void leggiMessaggi()
     {
-        modem::CicloLettura([](Contesto& c, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(c, m); })
-            .LetturaMessaggi(ctx);
+        const modem::RiepilogoLettura r =
+            modem::CicloLettura([](Contesto& c, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(c, m); })
+                .LetturaMessaggi(ctx);
+        if (!r.avviso.isEmpty())
+            msg.notifica(modem::TipoAvvisoLettura, Icona::Avviso, r.avviso);
     }
     // One query's rows, each as its columns joined by "|".
     QStringList righe(const QString& sql, const QVariantList& p = {})

@@ -78,6 +78,37 @@ private slots:
         QCOMPARE(b.conta("SELECT count(*) FROM ArchivioEventi"), 0);
     }
 
+    // A real handset answers "ATH" only once it has hung up. Every reply
+    // must still be taken by its own command: with echo off nothing but the
+    // wait tells a late "OK" from the next command's reply.
+    void unRiagganciareLentoNonSpostaLeRisposte()
+    {
+        prova::BancoChiamate b;
+        const QStringList numeri{"+393351110001", "+393351110002", "+393351110003"};
+        for (int i = 0; i < 3; ++i) {
+            b.utente(QString("00012%1").arg(i + 1), numeri[i], true, 24, alle(0, 0).addDays(-2));
+            b.unita(numeri[i]);
+        }
+        b.sim.comando("echo off");
+        b.sim.comando("slow ATH 1500");
+        b.sim.comando("on ATD" + numeri[1] + " dial busy");
+        b.sim.comando("on ATD" + numeri[2] + " dial ok");
+        b.orologio.imposta(alle(10, 0, 15));
+        InterrogaPeriferiche(b.ctx);
+        QStringList attesa;
+        for (const QString& n : numeri)
+            attesa << "AT+CNMI=1,1,0,0,1" << "ATH" << "ATD" + n + ";" << "ATH";
+        QCOMPARE(b.sim.storia(), attesa);
+        QCOMPARE(b.righe("SELECT [Codice periferica], [Ultima interrogazione] FROM DatiUtente ORDER BY 1"),
+                 (QStringList{"000121|2026-03-02 10:00:15", "000122|2026-02-28 00:00:00",
+                              "000123|2026-03-02 10:00:15"}));
+        QCOMPARE(b.righe("SELECT [Codice periferica] FROM ArchivioEventi ORDER BY 1"),
+                 (QStringList{"000121", "000123"}));
+        QCOMPARE(b.msg.testi(), QStringList{"Controlla il telefono."}); // the refused dial, once
+        b.leggiMessaggi(); // the reports of units 1 and 3, each its own event
+        QCOMPARE(b.conta("SELECT count(*) FROM ArchivioEventi"), 4);
+    }
+
     void righeSenzaUtenteOSenzaOra()
     {
         prova::BancoChiamate b;
@@ -108,7 +139,7 @@ private slots:
         QVERIFY(!InterrogaAdesso(b.ctx, "000001"));
         QVERIFY(!InterrogaAdesso(b.ctx, "000404"));
         {
-            const modem::UsoLinea ciclo(b.ctx, modem::EtichettaLettura);
+            const modem::Sessione ciclo = b.linea.prendi(modem::EtichettaLettura);
             QVERIFY(!InterrogaAdesso(b.ctx, Unita));
         }
         QCOMPARE(b.msg.testi(),
@@ -119,7 +150,7 @@ private slots:
         QCOMPARE(b.sim.storia(), QStringList());
         QCOMPARE(b.conta("SELECT count(*) FROM ArchivioEventi"), 0);
         QVERIFY(InterrogaAdesso(b.ctx, Unita)); // the line was given back
-        QVERIFY(b.ctx.lineaInUso.isEmpty());
+        QVERIFY(b.linea.occupataDa().isEmpty());
     }
 
     void erroreDelDatabaseNonLasciaMezzeScritture()

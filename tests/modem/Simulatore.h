@@ -4,12 +4,12 @@
 // console's side talks to that terminal through the real serial code.
 
 #include "core/Orologio.h"
+#include "modem/LineaTelefono.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
 
 #include <QProcess>
-#include <QSerialPort>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -93,7 +93,7 @@ struct Banco {
     Preferenze preferenze{cartella.filePath(QStringLiteral("Sorvela.ini"))};
     MessaggiRegistrati messaggi;
     OrologioVirtuale orologio;
-    QSerialPort linea;
+    modem::LineaTelefono linea{[this](int n) { return preferenze.dispositivoPorta(n); }};
     Contesto c;
 
     Banco()
@@ -101,7 +101,7 @@ struct Banco {
         c.preferenze = &preferenze;
         c.messaggi = &messaggi;
         c.orologio = &orologio;
-        c.MSComm1 = &linea;
+        c.linea = &linea;
         for (int n = 1; n <= 6; ++n)
             mappa(n, cartella.filePath(QStringLiteral("nessun-dispositivo-%1").arg(n)));
     }

@@ -5,6 +5,7 @@
 #include "comune/Banco.h"
 #include "modem/Seriale.h"
 #include "modem/Simulatore.h"
+#include "modem/ciclo/ricezione_aiuto.h"
 #include "shell/Impostazioni.h"
 
 #include <QComboBox>
@@ -26,16 +27,7 @@ QPointer<Impostazioni> apri(Banco& b)
 // The line really talks to the handset behind `sim`.
 bool parlaCon(Banco& b)
 {
-    b.linea.readAll();
-    b.linea.write("AT\r");
-    b.linea.flush();
-    QByteArray r;
-    QDeadlineTimer fine(3000);
-    while (!r.contains("OK") && !fine.hasExpired()) {
-        b.linea.waitForReadyRead(100);
-        r += b.linea.readAll();
-    }
-    return r.contains("OK");
+    return b.linea.prendi(QStringLiteral("prova")).scambia(QStringLiteral("AT"), std::chrono::seconds(3)).ok();
 }
 
 } // namespace
@@ -77,7 +69,7 @@ private slots:
         b.mappa(1, sim.percorso());
         b.preferenze.setNumPort(1);
         b.c.NumeroPorta = 1;
-        QCOMPARE(modem::ApriPorta(b.c), 0);
+        QCOMPARE(b.linea.apri(1), QString());
 
         QPointer<Impostazioni> w = apri(b);
         auto* cmb = w->findChild<QComboBox*>("cmbPort");
@@ -88,7 +80,8 @@ private slots:
         QCOMPARE(b.messaggi.voci().first().icona, Icona::Avviso);
         QCOMPARE(int(b.c.NumeroPorta), 1);
         QCOMPARE(b.preferenze.numPort(), "1");
-        QVERIFY(!b.linea.isOpen());
+        QVERIFY(b.linea.aperta() && b.linea.porta() == 1); // the handset stays where it was
+        QVERIFY(parlaCon(b));
         QTRY_VERIFY(w.isNull()); // the window went
     }
 
@@ -109,18 +102,28 @@ private slots:
                  "Porta cambiata: da COM1 a COM5");
         QCOMPARE(int(b.c.NumeroPorta), 5);
         QCOMPARE(b.preferenze.numPort(), "5");
-        QVERIFY(b.linea.isOpen());
+        QVERIFY(b.linea.aperta() && b.linea.porta() == 5);
         QVERIFY(parlaCon(b));
         QTRY_VERIFY(w.isNull());
     }
 
-    void annullaDopoVerificaRiapreLaPortaConfigurata()
+    void verificaTornaAllaPortaDelTelefono_data()
     {
+        QTest::addColumn<bool>("annulla"); // or the close box
+        QTest::newRow("Annulla") << true;
+        QTest::newRow("close box") << false;
+    }
+
+    void verificaTornaAllaPortaDelTelefono()
+    {
+        QFETCH(bool, annulla);
         Banco b;
         Simulatore sim;
+        Simulatore altro;
         b.mappa(2, sim.percorso());
-        b.c.NumeroPorta = 2; // read at start-up; the setting itself is still missing
-        QVERIFY(b.preferenze.numPort().isEmpty());
+        b.mappa(6, altro.percorso()); // the check ends on port 6, which answers too
+        b.c.NumeroPorta = 2;
+        QCOMPARE(b.linea.apri(2), QString()); // as at start-up
 
         QPointer<Impostazioni> w = apri(b);
         // The window shows the port in use and leaves the console usable.
@@ -129,39 +132,49 @@ private slots:
         premi(w, "Command1");
         QCOMPARE(b.messaggi.voci().size(), 1);
         QVERIFY(b.messaggi.testi().first().contains("TELEFONO RILEVATO ALLA PORTA COM2\r\n"));
-        QVERIFY(!b.linea.isOpen()); // the check ended on port 6, which does not exist
-        QVERIFY(!w.isNull());
+        QVERIFY(b.messaggi.testi().first().contains("TELEFONO RILEVATO ALLA PORTA COM6\r\n"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
-
-        premi(w, "cmdOK(1)");
-        QCOMPARE(b.messaggi.voci().size(), 1);
-        QVERIFY(b.linea.isOpen());
+        // Back on the handset's port at once, not when the window closes.
+        sim.storia();
         QVERIFY(parlaCon(b));
-        QCOMPARE(int(b.c.NumeroPorta), 2);
-        QCOMPARE(b.preferenze.numPort(), "2");
+        QCOMPARE(sim.storia(), QStringList{"AT"});
+
+        if (annulla)
+            premi(w, "cmdOK(1)");
+        else
+            w->close();
         QTRY_VERIFY(w.isNull());
+        QCOMPARE(b.messaggi.voci().size(), 1);
+        QVERIFY(b.linea.aperta() && b.linea.porta() == 2);
+        QCOMPARE(int(b.c.NumeroPorta), 2);
     }
 
-    void chiuderlaDopoVerificaRiapreLaPortaConfigurata()
+    // The window is not modal: its buttons can be pressed while a retrieval
+    // cycle holds the line. Neither the check nor OK may touch the line then.
+    void verificaEOkDuranteUnCicloDiconoCheIlTelefonoEImpegnato()
     {
-        Banco b;
-        Simulatore sim;
-        Simulatore altro;
-        b.mappa(1, altro.percorso());
-        b.mappa(6, sim.percorso()); // the check leaves the line open on port 6
-        b.c.NumeroPorta = 1;
-
+        prova::BancoCiclo b;
+        for (int i = 1; i <= 3; ++i)
+            b.sim.comando(QStringLiteral("store %1 ALLARME %2").arg(prova::kUnita).arg(i));
+        b.sim.comando("slow AT+CMGR 300");
+        QCOMPARE(b.linea.apri(1), QString());
         QPointer<Impostazioni> w = apri(b);
-        premi(w, "Command1");
-        QVERIFY(b.linea.isOpen());
-        // Escape or the close box: not a way to keep the probed port.
-        w->close();
-        QTRY_VERIFY(w.isNull());
-        QVERIFY(b.linea.isOpen());
-        altro.storia();
-        QVERIFY(parlaCon(b));
-        QCOMPARE(altro.storia(), QStringList{"AT"});
-        QCOMPARE(b.preferenze.numPort(), "1");
+        w->findChild<QComboBox*>("cmbPort")->setEditText("3");
+        QTimer::singleShot(200, w, [&] {
+            premi(w, "Command1");
+            premi(w, "cmdOK(0)");
+        });
+        b.leggi();
+        QCOMPARE(b.testi(), (QStringList{"ALLARME 1", "ALLARME 2", "ALLARME 3"}));
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(b.messaggi.testi(),
+                 (QStringList{"Il telefono è impegnato (Lettura messaggi in corso): la verifica non è stata fatta. "
+                              "Riprovare tra poco.",
+                              "Il telefono è impegnato (Lettura messaggi in corso): la porta non è stata cambiata. "
+                              "Riprovare tra poco."}));
+        QVERIFY(!w.isNull()); // still there for another try
+        QVERIFY(b.linea.aperta() && b.linea.porta() == 1);
+        delete w;
     }
 };
 

@@ -6,12 +6,14 @@
 
 #include "comune/Banco.h"
 #include "interrogation/Interrogazione.h"
+#include "modem/Lettura.h"
 #include "modem/Simulatore.h"
-#include "modem/Sorveglianza.h"
+#include "modem/LineaTelefono.h"
 #include "shell/Allarme.h"
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
 
+#include <QAction>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
@@ -22,6 +24,7 @@
 #include <linux/capability.h>
 
 using namespace sorvela;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -43,7 +46,7 @@ struct Console : comune::Banco {
                        {kUnita});
         w = std::make_unique<MDIForm1>(ctx);
         w->adottaDatabase(std::move(db));
-        QObject::connect(w->sorveglianza(), &modem::SorveglianzaTelefono::statoCambiato, [this](modem::StatoTelefono s) {
+        QObject::connect(w->linea(), &modem::LineaTelefono::statoCambiato, [this](modem::StatoTelefono s) {
             statiStriscia << w->striscia()->pannello(5)->testo();
             Q_UNUSED(s);
         });
@@ -189,6 +192,63 @@ private slots:
         QVERIFY2(c.notifiche(QStringLiteral("telefono")) == 1, qPrintable(c.msg.testi().join(" | ")));
         QVERIFY(c.soloNotifiche());
         QCOMPARE(c.w->striscia()->pannello(5)->testo(), QStringLiteral("connesso"));
+    }
+
+    // A pseudo-terminal reached through a link, as a centre reaches a USB
+    // adapter by /dev/serial/by-id/...: the port enumeration knows neither,
+    // and that is no evidence of a handset gone. Checked every 100 ms, more
+    // checks than a minute of the console's 10 s makes.
+    void aLinkedLiveLineIsNeverTakenForAVanishedOne()
+    {
+        Console c;
+        prova::Simulatore sim({QStringLiteral("--link"), c.collegamento});
+        c.w->avvia();
+        c.w->linea()->sorveglia(1, 100ms);
+        QTest::qWait(6000);
+        QVERIFY2(!sim.storia().contains(QStringLiteral("AT")), "the watch reopened the line");
+        QCOMPARE(c.notifiche(QStringLiteral("telefono")), 0);
+        QCOMPARE(c.w->allarme()->volteSuonato(), 0);
+        QVERIFY(!c.statiStriscia.contains(QStringLiteral("non connesso")));
+    }
+
+    // "Esci" while a cycle holds the line: the console closes once the
+    // exchange in progress has ended, with nothing falsely told, and every
+    // message an event or still in the handset.
+    void exitDuringACycleWaitsForTheLine()
+    {
+        Console c;
+        prova::Simulatore sim({QStringLiteral("--link"), c.collegamento});
+        for (int i = 1; i <= 4; ++i)
+            sim.comando(QStringLiteral("store %1 ALLARME %2").arg(kUnita).arg(i));
+        sim.comando(QStringLiteral("slow AT+CMGR 400"));
+        bool chiusa = false, chiusaNelCiclo = false, esci = false;
+        QObject::connect(c.w.get(), &MDIForm1::terminata, [&] { chiusa = true; });
+        QTimer sonda; // runs inside the cycle's waits too
+        QObject::connect(&sonda, &QTimer::timeout, [&] {
+            if (!esci && c.w->linea()->occupataDa() == modem::EtichettaLettura) {
+                esci = true;
+                c.w->findChild<QAction*>(QStringLiteral("mnuFine"))->trigger();
+            }
+            if (chiusa && !c.w->linea()->occupataDa().isEmpty())
+                chiusaNelCiclo = true;
+        });
+        sonda.start(20);
+        c.w->avvia();
+        QTRY_VERIFY_WITH_TIMEOUT(chiusa, 20000);
+        QVERIFY(esci && !chiusaNelCiclo);
+        QVERIFY2(c.msg.testi().isEmpty(), qPrintable(c.msg.testi().join(u'|')));
+        QVERIFY(!c.w->linea()->aperta());
+        auto db = store::Database::apri(c.ctx.percorsoDatabase());
+        QStringList eventi;
+        for (auto rs = db->apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi")); !rs.eof();
+             rs.moveNext())
+            eventi << rs.campo(0).toString();
+        const QString restano = memoria(sim).join(u'\n');
+        QVERIFY(!eventi.isEmpty());
+        for (int i = 1; i <= 4; ++i) {
+            const QString t = QStringLiteral("ALLARME %1").arg(i);
+            QVERIFY2(eventi.count(t) + (restano.contains(t) ? 1 : 0) == 1, qPrintable(t));
+        }
     }
 
     // The console killed (not closed) between two statements, then started

@@ -5,6 +5,7 @@
 #include "comune/Banco.h"
 #include "events/Registrazione.h"
 #include "modem/Lettura.h"
+#include "modem/LineaTelefono.h"
 #include "modem/pdu/Messaggio.h"
 #include "modem/Simulatore.h"
 #include "shell/Allarme.h"
@@ -13,7 +14,6 @@
 #include "shell/Tick.h"
 #include "windows/CodaEventi.h"
 
-#include <QSerialPort>
 #include <QTableWidget>
 
 #include <pty.h>
@@ -66,17 +66,14 @@ struct Console : comune::Banco {
 bool apriLinea(Console& c, const QString& terminale)
 {
     c.pref.setDispositivoPorta(1, terminale);
-    auto* linea = new QSerialPort(&c.finestra);
-    linea->setPortName(terminale);
-    c.ctx.MSComm1 = linea;
-    return linea->open(QIODevice::ReadWrite);
+    return c.ctx.linea->apri(1).isEmpty();
 }
 
 // Lets the line's data reach the port's buffer, as the event loop does
 // between two ticks.
-void attendiLinea(QSerialPort* linea)
+void attendiLinea(Console& c)
 {
-    QTRY_VERIFY_WITH_TIMEOUT(linea->bytesAvailable() > 0, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(c.ctx.linea->seriale().bytesAvailable() > 0, 3000);
     QTest::qWait(50);
 }
 
@@ -175,6 +172,33 @@ private slots:
         QVERIFY(!c.coda());
     }
 
+    void jobsAfterALongOneRunRightAfterItOncePerSlot_data()
+    {
+        QTest::addColumn<int>("durata");
+        QTest::newRow("40 s") << 40;
+        QTest::newRow("3 min: units that never hang up") << 180;
+    }
+
+    // The pending interrogations' calls hold the tick still; the polling and
+    // the SIM expiry of the same slot follow as soon as they end.
+    void jobsAfterALongOneRunRightAfterItOncePerSlot()
+    {
+        QFETCH(int, durata);
+        Console c;
+        c.tick->collegamenti().ControllaInterrogazioni = [&c, durata] {
+            c.lavori["ControllaInterrogazioni"] << c.orologio.adesso();
+            c.orologio.avanza(std::chrono::seconds(durata));
+        };
+        c.secondi(35 * 60);
+        QList<QDateTime> dopo;
+        for (const QDateTime& t : c.lavori.value("ControllaInterrogazioni"))
+            dopo << t.addSecs(durata);
+        QVERIFY(dopo.size() >= 3);
+        QCOMPARE(dopo.first(), QDateTime(QDate(2026, 3, 2), QTime(10, 0, 10)).addSecs(durata));
+        QCOMPARE(c.lavori.value("InterrogaPeriferiche"), dopo);
+        QCOMPARE(c.lavori.value("ControllaScadenzeSim"), dopo);
+    }
+
     void indicatedAlarmReachesTheQueueWithinTwoTicks()
     {
         Simulatore sim;
@@ -187,7 +211,7 @@ private slots:
         c.tick->collegamenti().LetturaMessaggi = [&] { ciclo.LetturaMessaggi(c.ctx); };
         c.secondi(1);
         sim.comando("sms +393351234567 ALLARME INGRESSO 1");
-        attendiLinea(c.ctx.MSComm1);
+        attendiLinea(c);
         c.secondi(2);
         QCOMPARE(c.suoni(), 1);
         QCOMPARE(c.codici(), QStringList{"000101"});
@@ -217,13 +241,13 @@ private slots:
         c.orologio.imposta(QDateTime(QDate(2026, 3, 2), QTime(10, 23, 0)));
         QVERIFY(apriLinea(c, QString::fromLatin1(nome)));
         QVERIFY(::write(master, "\r\n+CM", 5) == 5);
-        attendiLinea(c.ctx.MSComm1);
+        attendiLinea(c);
         c.secondi(1);
         QVERIFY(::write(master, "TI: \"SM\",3\r\n", 12) == 12);
-        attendiLinea(c.ctx.MSComm1);
+        attendiLinea(c);
         c.secondi(1);
         QCOMPARE(c.lavori.value("LetturaMessaggi").size(), 1);
-        c.ctx.MSComm1->close();
+        c.ctx.linea->chiudi();
         ::close(slave);
         ::close(master);
     }

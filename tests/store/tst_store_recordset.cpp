@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <optional>
+#include <sqlite3.h>
 
 using namespace sorvela::store;
 
@@ -275,6 +276,22 @@ private slots:
         f.close();
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(testo));
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::crea(m_file, false));
+
+        // Another program's database is refused untouched: its journal mode
+        // is its owner's choice, and WAL would stay in the file for good.
+        const QString altrui = m_f->dir.filePath("altrui.db");
+        sqlite3* h = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(altrui).constData(), &h), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(h, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(h);
+        QFile letto(altrui);
+        QVERIFY(letto.open(QIODevice::ReadOnly));
+        const QByteArray contenuto = letto.readAll();
+        letto.close();
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(altrui));
+        QVERIFY(letto.open(QIODevice::ReadOnly));
+        QCOMPARE(letto.readAll(), contenuto); // bytes 18-19 would read 2 (WAL) instead of 1
+        QVERIFY(!QFile::exists(altrui + "-wal"));
     }
 };
 

@@ -104,11 +104,20 @@ void Telefono::rispondi(QByteArray r)
     }
     if (std::exchange(m_prossimaDoppia, false))
         r += r;
-    if (const int ritardo = std::exchange(m_prossimaRitardo, 0); ritardo > 0) {
-        // Held back past the console's wait: it lands in whatever comes next.
+    int ritardo = std::exchange(m_prossimaRitardo, 0);
+    for (auto it = m_lenti.cbegin(); ritardo == 0 && it != m_lenti.cend(); ++it) {
+        if (m_comando.startsWith(it.key()))
+            ritardo = it.value();
+    }
+    if (ritardo > 0) {
+        // Held back: past the console's wait it lands in whatever comes next;
+        // a slow handset ("slow ATH 1500") takes this long over the command.
         QTimer::singleShot(ritardo, this, [this, r] {
-            if (m_guasto != Guasto::Muto && m_guasto != Guasto::Staccato)
-                m_linea.scrivi(r);
+            if (m_guasto == Guasto::Muto || m_guasto == Guasto::Staccato)
+                return;
+            if (m_traccia)
+                std::fprintf(stderr, "> %s\n", qPrintable(visibile(r)));
+            m_linea.scrivi(r);
         });
         return;
     }
@@ -133,6 +142,7 @@ void Telefono::eseguiAt(const QString& riga)
         std::fprintf(stderr, "< %s\n", qPrintable(riga));
     m_storia << riga;
     const QString c = riga.toUpper();
+    m_comando = c;
     // Only the first pending trigger that matches fires, so a test can
     // chain several on the same command.
     for (qsizetype i = 0; i < m_inneschi.size(); ++i) {
@@ -453,6 +463,15 @@ QStringList Telefono::esegui(const QString& rigaIntera)
             m_prossimaRitardo = n;
         else
             return sbaglio(QStringLiteral("usage: next cut|twice|late MS"));
+        return {QStringLiteral("ok")};
+    }
+    if (verbo == QLatin1String("slow")) {
+        if (a.size() != 2 || !a[0].startsWith(QLatin1String("AT"), Qt::CaseInsensitive) || !intero(a[1], &n) || n < 0)
+            return sbaglio(QStringLiteral("usage: slow PREFIX MS"));
+        if (n == 0)
+            m_lenti.remove(a[0].toUpper());
+        else
+            m_lenti.insert(a[0].toUpper(), n);
         return {QStringLiteral("ok")};
     }
     if (verbo == QLatin1String("noise")) {

@@ -105,6 +105,11 @@ private:
     bool m_prossimaTronca = false;
     bool m_prossimaDoppia = false;
     int m_prossimaRitardo = 0;
+    // "slow PREFIX MS": every reply to a command starting with PREFIX comes
+    // MS milliseconds late, as a real handset answers "ATH" only once it has
+    // hung up. The command being answered, upper case, picks the delay.
+    QMap<QString, int> m_lenti;
+    QString m_comando;
     // Line noise ("noise random N"): the same bytes on every run.
     quint32 m_seme = 17;
     int m_chiamata = 0; // id of the call in progress, 0 when none

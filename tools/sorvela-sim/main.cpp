@@ -88,6 +88,8 @@ prints one final line on standard output: "ok ..." or "error: ...".
   next cut|twice|late MS
                         the next reply only: cut half-way without its final
                         result, sent twice, or held back MS milliseconds
+  slow PREFIX MS        every reply to an AT command starting with PREFIX
+                        (e.g. ATH) is sent MS milliseconds late; 0 stops it
   noise random N|nul N|utf8|long N
                         line noise now: N random bytes (any value, the same
                         on every run), N NUL bytes, invalid UTF-8 in a line,

@@ -15,7 +15,6 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
-#include <functional>
 
 using namespace sorvela;
 
@@ -85,17 +84,8 @@ int main(int argc, char* argv[])
     QObject::connect(&finestra, &MDIForm1::terminata, &app, &QApplication::quit, Qt::QueuedConnection);
 
     // SIGTERM and SIGINT close the console as "Esci" does: geometry saved,
-    // line and database closed. A stop that arrives while the handset is in
-    // the middle of an exchange waits for its end, which would otherwise
-    // find the database gone.
-    std::function<void()> chiudi = [&] {
-        if (!ctx.lineaInUso.isEmpty()) {
-            QTimer::singleShot(500, &finestra, chiudi);
-            return;
-        }
-        finestra.close();
-    };
-    QObject::connect(&arresto, &ArrestoDaSegnale::richiesto, &finestra, [&] { chiudi(); });
+    // line and database closed once the exchange in progress has ended.
+    QObject::connect(&arresto, &ArrestoDaSegnale::richiesto, &finestra, [&finestra] { finestra.close(); });
     finestra.avvia();
     // Filling the screen by hand as well keeps the console full-size where
     // no window manager honours the maximise request.

@@ -36,7 +36,14 @@ struct BancoCiclo : BancoConTelefono {
         c.db = db.get();
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", {kUnita});
     }
-    modem::RiepilogoLettura leggi() { return ciclo.LetturaMessaggi(c); }
+    // The cycle, its summary told as the console tells it.
+    modem::RiepilogoLettura leggi()
+    {
+        const modem::RiepilogoLettura r = ciclo.LetturaMessaggi(c);
+        if (!r.avviso.isEmpty())
+            messaggi.notifica(modem::TipoAvvisoLettura, Icona::Avviso, r.avviso);
+        return r;
+    }
     QStringList testi()
     {
         QStringList r;

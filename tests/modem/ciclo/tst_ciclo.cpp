@@ -47,7 +47,14 @@ struct Banco : prova::BancoConTelefono, Avanzamento {
     }
     void chiudi() override { inCorso = false; }
 
-    RiepilogoLettura leggi() { return ciclo.LetturaMessaggi(c); }
+    // The cycle, its summary told as the console tells it.
+    RiepilogoLettura leggi()
+    {
+        const RiepilogoLettura r = ciclo.LetturaMessaggi(c);
+        if (!r.avviso.isEmpty())
+            messaggi.notifica(TipoAvvisoLettura, Icona::Avviso, r.avviso);
+        return r;
+    }
     void deposita(const QStringList& testi)
     {
         for (const QString& t : testi)

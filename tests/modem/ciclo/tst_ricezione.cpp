@@ -116,7 +116,7 @@ private slots:
         };
         b.leggi();
         QCOMPARE(b.memoria().size(), 1);
-        QVERIFY(b.c.modem.messaggiInAttesa);
+        QVERIFY(b.linea.messaggiInAttesa());
 
         Tick tick(b.c);
         tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(t.elapsed() < 3000);
         QCOMPARE(b.testi().size(), 5);
         QCOMPARE(b.memoria(), QStringList());
-        QVERIFY(!b.c.modem.messaggiInAttesa);
+        QVERIFY(!b.linea.messaggiInAttesa());
     }
 
     void archiveHeldByAnotherProgramDeletesNothingAndCatchesUp()
@@ -139,7 +139,7 @@ private slots:
         Tick tick(b.c);
         tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
         connect(&timer1, &QTimer::timeout, &tick, &Tick::passo);
-        QVERIFY(ApriPorta(b.c) == 0);
+        QCOMPARE(b.linea.apri(1), QString());
         timer1.start(1000);
 
         // Another program holds the archive for 15 s while three alarms arrive.
