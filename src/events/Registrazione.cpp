@@ -67,14 +67,6 @@ QString cercaUtente(store::Database& db, const QString& mittente)
     return codice.isNull() ? QString() : codice.toString();
 }
 
-void risolvi(store::Database& db, const QString& codice)
-{
-    db.esegui(QStringLiteral("DELETE FROM InterrogazioniPendenti WHERE rowid = "
-                             "(SELECT rowid FROM InterrogazioniPendenti WHERE [Codice periferica] = ? "
-                             "ORDER BY rowid LIMIT 1)"),
-              {codice});
-}
-
 // Whether a message of this identity is already kept, as an event or as a
 // message of no subscriber (one may have become the other through "Assegna…").
 bool giaPresente(store::Database& db, const QString& impronta)
@@ -130,7 +122,7 @@ Registrazione registra(Contesto& c, const QString& mittente, const QString& test
         }
         aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
                        grammar::DescriviEvento(testo), impronta);
-        risolvi(db, codice);
+        RisolviInterrogazione(c, codice); // within `t`
         t.conferma();
         r.esito = EsitoRegistrazione::Registrato;
     } catch (const store::ErroreDatabase& e) {
@@ -165,7 +157,12 @@ Registrazione RegistraMessaggio(Contesto& c, const QString& rispostaCmgr)
 void RisolviInterrogazione(Contesto& c, const QString& codice)
 {
     store::Database& db = database(c);
-    inTransazione(db, [&] { risolvi(db, codice); });
+    inTransazione(db, [&] {
+        db.esegui(QStringLiteral("DELETE FROM InterrogazioniPendenti WHERE rowid = "
+                                 "(SELECT rowid FROM InterrogazioniPendenti WHERE [Codice periferica] = ? "
+                                 "ORDER BY rowid LIMIT 1)"),
+                  {codice});
+    });
 }
 
 void RegistraScadenzaSim(Contesto& c, const QString& codice)

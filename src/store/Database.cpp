@@ -317,12 +317,10 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
                      ? QStringLiteral("SELECT rowid AS \"rowid ·\", * FROM %1").arg(quota(nomeVero)) // sql: identificatore verificato
                      : QStringLiteral("SELECT * FROM %1").arg(quota(nomeVero)); // sql: identificatore verificato
     }
-    s->parametri = parametri;
     if (tipo == QLatin1String("table")) {
         s->bersaglio = StatoRecordSet::Bersaglio::Tabella;
         s->nomeBersaglio = nomeVero;
         s->primaColonna = 1;
-        s->espressioneChiave = QStringLiteral("\"rowid ·\"");
     } else if (tipo == QLatin1String("view")) {
         s->bersaglio = StatoRecordSet::Bersaglio::Vista;
         s->nomeBersaglio = nomeVero;
@@ -340,7 +338,7 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
         s->indice.insert(nome.toCaseFolded(), visibile);
 
         // A column that shows a base table's single-column primary key
-        // identifies the row: it keys finds, and writes through a view.
+        // identifies the row: it keys writes through a view.
         if (s->primaColonna == 0 && s->colonnaChiave < 0) {
             const char* tabella = sqlite3_column_table_name(p, i);
             const char* origine = sqlite3_column_origin_name(p, i);
@@ -352,15 +350,13 @@ RecordSet Database::apriRecordSet(const QString& sorgente, const QVariantList& p
                 Istruzione conta(db, QStringLiteral("SELECT count(*) FROM pragma_table_info(?) WHERE pk > 0"));
                 conta.lega({QString::fromUtf8(tabella)});
                 conta.passo();
-                if (sqlite3_column_int(conta.get(), 0) == 1) {
+                if (sqlite3_column_int(conta.get(), 0) == 1)
                     s->colonnaChiave = visibile;
-                    s->espressioneChiave = quota(nome);
-                }
             }
         }
     }
     // Only the rows of one view can be written by key; a join in a SELECT
-    // text keeps its key for finds but stays read-only.
+    // text stays read-only.
     if (s->bersaglio == StatoRecordSet::Bersaglio::Vista && s->colonnaChiave < 0)
         s->bersaglio = StatoRecordSet::Bersaglio::Nessuno;
 

@@ -228,15 +228,15 @@ sqlite3_stmt* Istruzione::rilascia()
     return s;
 }
 
-void Istruzione::lega(const QVariantList& valori, int primo, bool verifica)
+void Istruzione::lega(const QVariantList& valori)
 {
     const int posti = sqlite3_bind_parameter_count(m_st);
-    if (verifica && posti != primo - 1 + valori.size())
+    if (posti != valori.size())
         lanciaUso(QStringLiteral("%1 valori per %2 parametri in \"%3\"")
-                      .arg(valori.size()).arg(posti - primo + 1)
+                      .arg(valori.size()).arg(posti)
                       .arg(QString::fromUtf8(sqlite3_sql(m_st)).simplified()));
     for (int i = 0; i < valori.size(); ++i) {
-        const int n = primo + i;
+        const int n = 1 + i;
         const QVariant v = perDatabase(valori.at(i));
         int rc = SQLITE_OK;
         if (v.isNull()) {

@@ -7,7 +7,6 @@
 #include <sqlite3.h>
 
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -41,9 +40,8 @@ public:
 
     sqlite3_stmt* get() const { return m_st; }
     sqlite3_stmt* rilascia();
-    // Binds values to "?" placeholders from position primo; with verifica the
-    // number of values must equal the number of placeholders.
-    void lega(const QVariantList& valori, int primo = 1, bool verifica = true);
+    // Binds values to the "?" placeholders, as many as there are.
+    void lega(const QVariantList& valori);
     bool passo();  // true while there is a row
     void eseguiTutto();
 
@@ -69,14 +67,12 @@ struct Connessione {
 struct Riga {
     QVariantList valori;
     QVariant chiave;
-    bool cancellata = false;
 };
 
 struct StatoRecordSet {
     std::shared_ptr<Connessione> conn;
     sqlite3_stmt* st = nullptr;  // still stepping; null once every row is read
     QString sql;
-    QVariantList parametri;
 
     // Column 0 of sql is a hidden rowid when the set is a table's rows.
     int primaColonna = 0;
@@ -88,24 +84,20 @@ struct StatoRecordSet {
     Bersaglio bersaglio = Bersaglio::Nessuno;
     QString nomeBersaglio;
     int colonnaChiave = -1;  // visible column holding the key of a view
-    QString espressioneChiave;  // the key as the outer find query names it
 
     std::vector<Riga> righe;
     int pos = 0;
-    int cancellate = 0;
-    bool noMatch = false;
 
     enum class Modo { Nessuno, Nuovo, Modifica };
     Modo modo = Modo::Nessuno;
     QHash<int, QVariant> pendenti;
     QVector<int> ordinePendenti;  // fields written in the order they were set
-    qint64 ultimoId = 0;
 
     ~StatoRecordSet();
     void rilascia();  // finalises the statement and detaches from the handle
     sqlite3* db() const;
     bool leggiAltra();  // reads one more row into righe; false at the end
-    void assestaAvanti(); // skips deleted rows, reading as needed
+    void assestaAvanti(); // reads the row under the cursor if not yet read
     int colonna(const QString& nome) const;
     const Riga& corrente() const;
 };

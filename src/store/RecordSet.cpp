@@ -64,15 +64,8 @@ bool StatoRecordSet::leggiAltra()
 
 void StatoRecordSet::assestaAvanti()
 {
-    for (;;) {
-        if (pos < int(righe.size())) {
-            if (!righe[pos].cancellata)
-                return;
-            ++pos;
-        } else if (!leggiAltra()) {
-            return;
-        }
-    }
+    if (pos >= int(righe.size()))
+        leggiAltra();
 }
 
 int StatoRecordSet::colonna(const QString& nome) const
@@ -91,9 +84,6 @@ const Riga& StatoRecordSet::corrente() const
 {
     if (pos >= int(righe.size()))
         throw ErroreDatabase(QStringLiteral("Errore del database: nessun record corrente"), SQLITE_NOTFOUND);
-    if (righe[pos].cancellata)
-        throw ErroreDatabase(QStringLiteral("Errore del database: il record corrente è stato cancellato"),
-                             SQLITE_NOTFOUND);
     return righe[pos];
 }
 
@@ -118,74 +108,6 @@ void lasciaModifica(StatoRecordSet& s)
     s.modo = StatoRecordSet::Modo::Nessuno;
     s.pendenti.clear();
     s.ordinePendenti.clear();
-}
-
-// Decides, row by row, whether a criterion holds.
-class Criterio {
-public:
-    Criterio(StatoRecordSet& s, const QString& criterio, const QVariantList& parametri)
-    {
-        sqlite3* db = s.db();
-        if (!s.espressioneChiave.isEmpty()) {
-            // The rows have a key: let SQLite find the matching keys (with
-            // its indexes), then the walk only compares keys. The criterion
-            // and the set's SQL are the caller's own SQL text with "?" for
-            // every value; the key is a name read from the schema, quoted.
-            Istruzione q(db, QStringLiteral("SELECT %1 FROM (%2) WHERE (%3)")
-                                 .arg(s.espressioneChiave, s.sql, criterio)); // sql: identificatore verificato
-            q.lega(s.parametri + parametri);
-            while (q.passo())
-                m_chiavi.insert(leggi(q.get(), 0, Tipo::Generico).toString());
-            m_conChiavi = true;
-            return;
-        }
-        // No key: evaluate the criterion against each row's own values.
-        QStringList colonne;
-        for (int i = 0; i < s.nomi.size(); ++i)
-            colonne << QStringLiteral(":v%1 AS %2").arg(i).arg(quota(s.nomi.at(i)));
-        m_valuta = std::make_unique<Istruzione>(
-            db, QStringLiteral("SELECT CASE WHEN (%1) THEN 1 ELSE 0 END FROM (SELECT %2)")
-                    .arg(criterio, colonne.join(QStringLiteral(", ")))); // sql: identificatore verificato
-        m_valuta->lega(parametri, 1, false);
-        m_primoValore = sqlite3_bind_parameter_index(m_valuta->get(), ":v0");
-        if (sqlite3_bind_parameter_count(m_valuta->get()) != parametri.size() + s.nomi.size())
-            lanciaUso(QStringLiteral("%1 valori per i parametri del criterio \"%2\"")
-                          .arg(parametri.size()).arg(criterio));
-    }
-
-    bool nessuno() const { return m_conChiavi && m_chiavi.isEmpty(); }
-
-    bool vale(const Riga& r)
-    {
-        if (m_conChiavi)
-            return m_chiavi.contains(r.chiave.toString());
-        sqlite3_reset(m_valuta->get());
-        m_valuta->lega(r.valori, m_primoValore, false);
-        return m_valuta->passo() && sqlite3_column_int(m_valuta->get(), 0) == 1;
-    }
-
-private:
-    bool m_conChiavi = false;
-    QSet<QString> m_chiavi;
-    std::unique_ptr<Istruzione> m_valuta;
-    int m_primoValore = 0;
-};
-
-bool trova(StatoRecordSet& s, int inizio, const QString& criterio, const QVariantList& parametri)
-{
-    lasciaModifica(s);
-    Criterio c(s, criterio, parametri);
-    if (!c.nessuno()) {
-        for (int i = inizio; i < int(s.righe.size()) || s.leggiAltra(); ++i) {
-            if (!s.righe[i].cancellata && c.vale(s.righe[i])) {
-                s.pos = i;
-                s.noMatch = false;
-                return true;
-            }
-        }
-    }
-    s.noMatch = true;
-    return false;
 }
 
 QString colonneQuotate(const StatoRecordSet& s, const QString& suffisso)
@@ -219,7 +141,7 @@ bool RecordSet::eof() const
 
 int RecordSet::recordCount() const
 {
-    return aperto() ? int(d->righe.size()) - d->cancellate : 0;
+    return aperto() ? int(d->righe.size()) : 0;
 }
 
 void RecordSet::moveFirst()
@@ -237,35 +159,6 @@ void RecordSet::moveNext()
     if (d->pos < int(d->righe.size()))
         ++d->pos;
     d->assestaAvanti();
-}
-
-void RecordSet::moveLast()
-{
-    verifica(d);
-    lasciaModifica(*d);
-    while (d->leggiAltra()) {
-    }
-    int i = int(d->righe.size()) - 1;
-    while (i >= 0 && d->righe[i].cancellata)
-        --i;
-    d->pos = i >= 0 ? i : int(d->righe.size());
-}
-
-bool RecordSet::findFirst(const QString& criterio, const QVariantList& parametri)
-{
-    verifica(d);
-    return trova(*d, 0, criterio, parametri);
-}
-
-bool RecordSet::findNext(const QString& criterio, const QVariantList& parametri)
-{
-    verifica(d);
-    return trova(*d, std::min(d->pos + 1, int(d->righe.size())), criterio, parametri);
-}
-
-bool RecordSet::noMatch() const
-{
-    return d && d->noMatch;
 }
 
 QVariant RecordSet::campo(const QString& nome) const
@@ -289,11 +182,6 @@ QVariant RecordSet::campo(int indice) const
 QStringList RecordSet::nomiCampi() const
 {
     return d ? d->nomi : QStringList();
-}
-
-int RecordSet::numeroCampi() const
-{
-    return d ? int(d->nomi.size()) : 0;
 }
 
 void RecordSet::addNew()
@@ -342,7 +230,6 @@ void RecordSet::update()
         Istruzione st(db, sql);
         st.lega(valori);
         st.eseguiTutto();
-        s.ultimoId = sqlite3_last_insert_rowid(db);
         lasciaModifica(s);
         return;
     }
@@ -367,35 +254,6 @@ void RecordSet::update()
     for (int i : s.ordinePendenti)
         scritta.valori[i] = comeLetto(perDatabase(s.pendenti.value(i)), s.tipi.at(i));
     lasciaModifica(s);
-}
-
-void RecordSet::cancelUpdate()
-{
-    if (d)
-        lasciaModifica(*d);
-}
-
-qint64 RecordSet::ultimoId() const
-{
-    return d ? d->ultimoId : 0;
-}
-
-void RecordSet::cancellaCorrente()
-{
-    verifica(d);
-    StatoRecordSet& s = *d;
-    verificaScrivibile(s);
-    const Riga& r = s.corrente();
-    lasciaModifica(s);
-    const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
-    const QString chiave = tabella ? QStringLiteral("rowid") : quota(s.nomi.at(s.colonnaChiave));
-    Istruzione st(s.db(), QStringLiteral("DELETE FROM %1 WHERE %2 = ?").arg(quota(s.nomeBersaglio), chiave)); // sql: identificatore verificato
-    st.lega({r.chiave});
-    st.eseguiTutto();
-    if (tabella && sqlite3_changes(s.db()) == 0)
-        throw ErroreDatabase(QStringLiteral("Errore del database: il record non esiste più"), SQLITE_NOTFOUND);
-    s.righe[s.pos].cancellata = true;
-    ++s.cancellate;
 }
 
 void RecordSet::chiudi()

@@ -1,11 +1,11 @@
 #pragma once
 // A record set in the manner of a dynaset: a cursor over the rows of a table,
-// a view or a SELECT, that can find rows and write them back.
+// a view or a SELECT, that can write its rows back.
 //
 // Rows are read from SQLite as the cursor moves, not all at opening, so
 // opening a set on a large table or a narrow view costs only its first row.
-// recordCount() therefore counts the rows reached so far: it is exact after
-// moveLast(), and non-zero right after opening when there is at least one.
+// recordCount() therefore counts the rows reached so far: it is exact at
+// eof(), and non-zero right after opening when there is at least one.
 //
 // Which sets can be written:
 // - a table, or "SELECT * FROM table ..." on one table: rows are updated and
@@ -46,15 +46,6 @@ public:
 
     void moveFirst();
     void moveNext();
-    void moveLast();
-
-    // criterio is an SQL boolean expression over the set's columns, with "?"
-    // placeholders bound from parametri, e.g. "[Codice periferica] = ?".
-    // The cursor goes to the first (next, after the current row) matching
-    // row; without a match it stays where it was and noMatch() is true.
-    bool findFirst(const QString& criterio, const QVariantList& parametri = {});
-    bool findNext(const QString& criterio, const QVariantList& parametri = {});
-    bool noMatch() const;
 
     // The field of the current row: a null QVariant for SQL NULL. Throws for
     // an unknown name or when there is no current row. During addNew()/edit()
@@ -62,20 +53,12 @@ public:
     QVariant campo(const QString& nome) const;
     QVariant campo(int indice) const;
     QStringList nomiCampi() const;
-    int numeroCampi() const;
 
     void addNew();
     void edit();
     void setCampo(const QString& nome, const QVariant& valore);
     // Writes the pending addNew()/edit() with bound values.
     void update();
-    // Drops a pending addNew()/edit() without writing.
-    void cancelUpdate();
-    // rowid of the row written by the last addNew()+update().
-    qint64 ultimoId() const;
-
-    // Deletes the current row; the cursor stays on the gap until it moves.
-    void cancellaCorrente();
     void chiudi();
 
 private:

@@ -60,7 +60,7 @@ struct BancoChiamate : comune::Banco {
         QStringList r;
         for (auto rs = ctx.db->apriRecordSet(sql, p); !rs.eof(); rs.moveNext()) {
             QStringList campi;
-            for (int i = 0; i < rs.numeroCampi(); ++i) {
+            for (int i = 0; i < rs.nomiCampi().size(); ++i) {
                 const QVariant v = rs.campo(i);
                 campi << (v.metaType().id() == QMetaType::QDateTime ? v.toDateTime().toString("yyyy-MM-dd HH:mm:ss")
                                                                      : v.toString());

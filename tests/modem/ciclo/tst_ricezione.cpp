@@ -66,17 +66,6 @@ private slots:
         QCOMPARE(r.elenchi, 4);
         QCOMPARE(b.memoria(), QStringList());
         QCOMPARE(b.messaggi.testi(), QStringList());
-
-        // The same cut on the pure parser: a PDU line in two, an "OK" in two.
-        const QString cmd = QStringLiteral("AT+CMGR=1");
-        Analisi a = AnalizzaRisposta(cmd, "AT+CMGR=1\r\r\n+CMGR: 0,,3\r\n0791AB\r\n+CGREG: 1\r\nCD12\r\n\r\nO\r\nRING\r\nK\r\n", 1);
-        QVERIFY(a.completa && a.risposta.ok());
-        QCOMPARE(a.risposta.testo, QStringLiteral("\r\n+CMGR: 0,,3\r\n0791ABCD12\r\n\r\nOK\r\n"));
-        // With the echo known, what comes before it is an earlier command's.
-        a = AnalizzaRisposta(cmd, "\r\nOK\r\nAT+CMGR=1\r", 1);
-        QVERIFY(!a.completa);
-        a = AnalizzaRisposta(cmd, "\r\n+CMTI: \"SM\",4\r\n", 1);
-        QVERIFY(!a.completa && a.indicazione);
     }
 
     void otherCodingsAndConcatenatedMessages()
