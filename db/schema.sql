@@ -195,6 +195,55 @@ CREATE TABLE "MessaggiNonAttribuiti" (
     "Impronta"           TEXT UNIQUE
 );
 
+-- The receiver of the alarms (a thread of a desk, or sorvela-ricevitore) and
+-- the desks meet here, whatever runs the receiver. One row per receiver,
+-- rewritten every few seconds: who runs it, since when, its last heartbeat
+-- (UTC: a desk judges from it whether anyone hears the handset), the
+-- handset's port and state ("connesso", "non connesso", "non risponde") and
+-- the label of the cycle or call in progress, empty when the line is free.
+CREATE TABLE "StatoRicevitore" (
+    "Nome"      TEXT NOT NULL PRIMARY KEY,
+    "Processo"  TEXT,
+    "Avviato"   DATETIME,
+    "Battito"   DATETIME,
+    "Porta"     INTEGER,
+    "Telefono"  TEXT,
+    "Attività"  TEXT
+);
+
+-- What a desk asks of the receiver, served in order: "leggi" (read the
+-- messages now), "interroga" (call the unit "Argomento" now), "annulla" (stop
+-- the wait in progress), "porta" (move the handset to port "Argomento"),
+-- "verifica" (probe the ports). "Stato" goes from "in attesa" to "servita";
+-- "Esito" is what the receiver answers (empty when all went well, the reason
+-- otherwise, the report of a probe).
+CREATE TABLE "RichiesteRicevitore" (
+    "ID"          INTEGER PRIMARY KEY,
+    "Data e ora"  DATETIME NOT NULL,
+    "Richiesta"   TEXT NOT NULL,
+    "Argomento"   TEXT,
+    "Operatore"   TEXT,
+    "Stato"       TEXT NOT NULL DEFAULT 'in attesa',
+    "Esito"       TEXT,
+    "Servita il"  DATETIME
+);
+CREATE INDEX "RichiesteRicevitore Stato" ON "RichiesteRicevitore" ("Stato", "ID");
+
+-- What the receiver tells the operators, for every desk to show: a notice of
+-- a kind ("telefono", "lettura", "interrogazione" ...), whose empty text takes
+-- the shown one down, or with kind "stato" the report of a message received
+-- (unit, sender, text) for the status window. "Allarme" sounds the alert.
+CREATE TABLE "AvvisiRicevitore" (
+    "ID"                 INTEGER PRIMARY KEY,
+    "Data e ora"         DATETIME NOT NULL,
+    "Tipo"               TEXT NOT NULL,
+    "Icona"              INTEGER,
+    "Testo"              TEXT,
+    "Codice periferica"  TEXT,
+    "Mittente"           TEXT,
+    "Allarme"            BOOLEAN NOT NULL DEFAULT 0
+);
+
 -- Saved queries.
 
 -- The events still waiting for the operator, with the subscriber's name. A

@@ -267,10 +267,8 @@ void ControllaInterrogazioni(Contesto& c)
     }
 }
 
-bool InterrogaAdesso(Contesto& c, const QString& codice)
+bool PuoEssereInterrogata(Contesto& c, const QString& codice)
 {
-    // The tick must not read the line while the call waits on it.
-    const TickSospeso tick(c);
     std::optional<Utente> u;
     try {
         u = cercaUtente(errori::database(c), codice);
@@ -290,6 +288,15 @@ bool InterrogaAdesso(Contesto& c, const QString& codice)
                                .arg(codice));
         return false;
     }
+    return true;
+}
+
+bool InterrogaAdesso(Contesto& c, const QString& codice)
+{
+    // The tick must not read the line while the call waits on it.
+    const TickSospeso tick(c);
+    if (!PuoEssereInterrogata(c, codice))
+        return false;
     if (chiama(c, codice, errori::Per::Operatore) != 0)
         return false;
     return RegistraInterrogazione(c, codice, ModoManuale);

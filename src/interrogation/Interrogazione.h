@@ -78,4 +78,9 @@ void ControllaInterrogazioni(Contesto& c);
 // recorded.
 bool InterrogaAdesso(Contesto& c, const QString& codice);
 
+// What "Interroga adesso" checks before anything is dialled: the code has a
+// stored subscriber with a GSM number. Otherwise the operator is told in a
+// box and the answer is false.
+bool PuoEssereInterrogata(Contesto& c, const QString& codice);
+
 } // namespace sorvela

@@ -143,6 +143,12 @@ LineaTelefono::LineaTelefono(Dispositivo dispositivo, QObject* genitore)
     // line stops that, and the next open starts afresh.
     connect(&m_seriale, &QSerialPort::errorOccurred, this, &LineaTelefono::erroreSeriale);
     connect(&m_controllo, &QTimer::timeout, this, &LineaTelefono::controlla);
+    // Bytes that arrive while nobody holds the line can only be news (or
+    // noise): with the listening on they are looked at as they come.
+    connect(&m_seriale, &QIODevice::readyRead, this, [this] {
+        if (m_ascolto && m_occupataDa.isEmpty())
+            svuota();
+    });
 }
 
 LineaTelefono::~LineaTelefono()

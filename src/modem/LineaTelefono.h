@@ -128,6 +128,9 @@ public:
     // this every second); nothing while the line is held, as its holder
     // reads it. True when it saw one.
     bool svuota();
+    // Looks at what arrives on a free line as it arrives, not only when
+    // svuota() is called: an indication is news at once.
+    void ascoltaSempre(bool si) { m_ascolto = si; }
     // A new-message indication seen and not yet served by a retrieval.
     bool messaggiInAttesa() const { return m_messaggiInAttesa; }
     void segnalaMessaggi();
@@ -186,7 +189,8 @@ private:
     QString m_percorso;            // the device open, as its canonical path
     int m_porta = 1;
     QString m_occupataDa;
-    bool m_inProva = false;        // a probe has the port: its failures lose no handset
+    bool m_inProva = false;
+    bool m_ascolto = false;        // free-line bytes are read as they arrive        // a probe has the port: its failures lose no handset
 
     QString m_comandoInCorso;      // last command written, its reply still due
     int m_eco = -1;                // the handset echoes: -1 not known, 0 no, 1 yes

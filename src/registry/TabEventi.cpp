@@ -3,6 +3,7 @@
 #include "events/ModelloEventi.h"
 #include "events/RiempiCoda.h"
 #include "interrogation/Interrogazione.h"
+#include "receiver/Sportello.h"
 #include "interrogation/StampaStorico.h"
 #include "interrogation/Storico.h"
 #include "platform/Contesto.h"
@@ -167,7 +168,8 @@ void TabEventi::Stampa()
 
 void TabEventi::interroga()
 {
-    InterrogaAdesso(m_ctx, m_finestra.codiceCaricato());
+    // The receiver makes the call; its progress shows in the desk's window.
+    ricevitore::ChiediInterrogazione(m_ctx, m_finestra.codiceCaricato());
     // The call's event is listed at the next reload; the tab is shown now,
     // whether the call went out or not.
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {

@@ -1,11 +1,14 @@
 #include "shell/Compatta.h"
 
 #include "platform/Messaggi.h"
+#include "receiver/Sportello.h"
 #include "platform/RegistroOperazioni.h"
 #include "store/Database.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -53,7 +56,10 @@ Compatta::Compatta(Contesto& ctx, QWidget* principale)
     connect(m_annulla, &QPushButton::clicked, this, [this] {
         m_annulla->setEnabled(false);
         m_passo->setText(QStringLiteral("Annullamento…"));
-        m_run->annulla();
+        if (m_sonda && m_sonda->isActive())
+            concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}}, true);
+        else
+            m_run->annulla();
     });
     connect(m_run, &store::Compattazione::passo, this, &Compatta::mostraPasso);
     connect(m_run, &store::Compattazione::finita, this,
@@ -87,6 +93,46 @@ void Compatta::avvia()
     }
     show();
     raise();
+    // The receiver's connection must be closed while the file is swapped:
+    // it is asked to stand aside, and the run starts once it has (or at
+    // once when no receiver is running).
+    QFile segno(ricevitore::FileCompattazione(m_ctx.cartellaDati));
+    if (!segno.open(QIODevice::WriteOnly)) {
+        store::EsitoCompattazione e;
+        e.dettaglio = QStringLiteral("Impossibile avvisare il ricevitore (%1): %2").arg(segno.fileName(), segno.errorString());
+        concludi(e, true);
+        return;
+    }
+    segno.write(m_ctx.operatore.toUtf8());
+    segno.close();
+    m_passo->setText(QStringLiteral("Attesa del ricevitore"));
+    m_attesaRicevitore.start();
+    m_sonda = new QTimer(this);
+    m_sonda->setInterval(200);
+    connect(m_sonda, &QTimer::timeout, this, &Compatta::attendiRicevitore);
+    m_sonda->start();
+    attendiRicevitore();
+}
+
+void Compatta::attendiRicevitore()
+{
+    bool pronto = false;
+    try {
+        const ricevitore::Stato s = ricevitore::LeggiStato(*m_ctx.db);
+        pronto = !s.attivo(QDateTime::currentDateTimeUtc()) || s.attivita == ricevitore::TestoSospeso;
+    } catch (const store::ErroreDatabase&) {
+        // A busy file: asked again at the next look.
+    }
+    if (!pronto && m_attesaRicevitore.elapsed() < AttesaRicevitoreMs)
+        return;
+    m_sonda->stop();
+    if (!pronto) {
+        store::EsitoCompattazione e;
+        e.dettaglio = QStringLiteral("Il ricevitore non ha sospeso la ricezione: il database non è stato toccato.");
+        concludi(e, true);
+        return;
+    }
+    m_passo->setText(testoPasso(store::Compattazione::Passo::Copia));
     m_run->avvia();
 }
 
@@ -107,11 +153,17 @@ bool Compatta::eventFilter(QObject* o, QEvent* e)
 {
     if (e->type() == QEvent::Close && o == parentWidget() && m_run->inCorso())
         concludi(m_run->concludi(), false);
+    else if (e->type() == QEvent::Close && o == parentWidget() && m_sonda && m_sonda->isActive())
+        concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}}, false);
     return QWidget::eventFilter(o, e);
 }
 
 void Compatta::concludi(const store::EsitoCompattazione& esito, bool avvisa)
 {
+    if (m_sonda)
+        m_sonda->stop();
+    // The receiver takes its connection back.
+    QFile::remove(ricevitore::FileCompattazione(m_ctx.cartellaDati));
     m_tickFermo.reset();
     hide();
     emit finita(esito);

@@ -8,12 +8,14 @@
 #include "platform/Contesto.h"
 #include "store/Compattazione.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <optional>
 
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace sorvela {
 
@@ -37,6 +39,9 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    // How long the receiver may take to end its exchange and stand aside.
+    static constexpr qint64 AttesaRicevitoreMs = 150000;
+    void attendiRicevitore();
     void mostraPasso(store::Compattazione::Passo p);
     void concludi(const store::EsitoCompattazione& esito, bool avvisa);
 
@@ -45,6 +50,8 @@ private:
     QLabel* m_passo;
     QPushButton* m_annulla;
     std::optional<TickSospeso> m_tickFermo;
+    QTimer* m_sonda = nullptr;        // looks at the receiver until it stands aside
+    QElapsedTimer m_attesaRicevitore;
 };
 
 } // namespace sorvela

@@ -1,7 +1,7 @@
 #include "shell/Impostazioni.h"
 
 #include "core/Numeri.h"
-#include "modem/Seriale.h"
+#include "receiver/Sportello.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 
 namespace sorvela {
 
@@ -49,12 +50,15 @@ Impostazioni::Impostazioni(Contesto& c, QWidget* genitore)
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setAutoDefault(false);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = m_ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("cmdOK(0)"));
     ok->setDefault(true);
-    auto* annulla = new QPushButton(QStringLiteral("Annulla"), this);
+    auto* annulla = m_annulla = new QPushButton(QStringLiteral("Annulla"), this);
     annulla->setObjectName(QStringLiteral("cmdOK(1)"));
     annulla->setAutoDefault(false);
+    m_sonda = new QTimer(this);
+    m_sonda->setInterval(200);
+    connect(m_sonda, &QTimer::timeout, this, &Impostazioni::sonda);
 
     auto* griglia = new QGridLayout(this);
     griglia->addWidget(label1, 0, 0);
@@ -68,21 +72,74 @@ Impostazioni::Impostazioni(Contesto& c, QWidget* genitore)
     connect(annulla, &QPushButton::clicked, this, &Impostazioni::reject);
 }
 
-void Impostazioni::verifica()
+bool Impostazioni::chiedi(const QString& richiesta, const QString& argomento, const QString& cosa,
+                          std::function<void(bool, const QString&)> risposta)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::optional<QString> rapporto = modem::VerificaPorte(m_ctx);
-    QApplication::restoreOverrideCursor();
-    if (rapporto)
-        m_ctx.messaggi->avvisa(Icona::Nessuna, *rapporto);
-    else
-        m_ctx.messaggi->avvisa(Icona::Avviso,
-                               occupato(m_ctx.linea->occupataDa(), QStringLiteral("la verifica non è stata fatta")));
+    try {
+        const ricevitore::Stato stato = ricevitore::LeggiStato(*m_ctx.db);
+        if (!stato.attivo(QDateTime::currentDateTimeUtc())) {
+            m_ctx.messaggi->avvisa(Icona::Avviso, ricevitore::TestoNonAttivo + QStringLiteral(": ") + cosa + u'.');
+            return false;
+        }
+        m_richiesta = ricevitore::Richiedi(*m_ctx.db, richiesta, argomento, m_ctx.operatore);
+    } catch (const store::ErroreDatabase& e) {
+        m_ctx.messaggi->avvisa(Icona::Errore, QStringLiteral("Impossibile interrogare il ricevitore: %1\n%2.")
+                                                  .arg(e.messaggio(), cosa));
+        return false;
+    }
+    m_risposta = std::move(risposta);
+    m_scadenza = QDeadlineTimer(std::chrono::seconds(AttesaRispostaSecondi));
+    inAttesa(true);
+    m_sonda->start();
+    return true;
 }
 
-QString Impostazioni::occupato(const QString& chi, const QString& cosa)
+void Impostazioni::sonda()
 {
-    return QStringLiteral("Il telefono è impegnato (%1): %2. Riprovare tra poco.").arg(chi, cosa);
+    ricevitore::Esito e;
+    try {
+        e = ricevitore::EsitoRichiesta(*m_ctx.db, m_richiesta);
+    } catch (const store::ErroreDatabase&) {
+        // A busy file now: asked again at the next look.
+    }
+    if (!e.servita && !m_scadenza.hasExpired())
+        return;
+    m_sonda->stop();
+    inAttesa(false);
+    auto risposta = std::move(m_risposta);
+    m_risposta = {};
+    risposta(e.servita, e.testo);
+}
+
+void Impostazioni::inAttesa(bool si)
+{
+    m_command1->setEnabled(!si);
+    m_ok->setEnabled(!si);
+    m_annulla->setEnabled(!si);
+    m_cmbPort->setEnabled(!si);
+    if (si)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void Impostazioni::reject()
+{
+    if (m_sonda->isActive())
+        return; // the receiver's answer is due: see the header
+    QDialog::reject();
+}
+
+void Impostazioni::verifica()
+{
+    chiedi(ricevitore::RichiestaVerifica, {}, QStringLiteral("la verifica non è stata fatta"),
+           [this](bool servita, const QString& esito) {
+               if (servita)
+                   m_ctx.messaggi->avvisa(Icona::Nessuna, esito);
+               else
+                   m_ctx.messaggi->avvisa(Icona::Avviso,
+                                          QStringLiteral("Il ricevitore non ha risposto: la verifica non è stata fatta."));
+           });
 }
 
 void Impostazioni::conferma()
@@ -90,30 +147,29 @@ void Impostazioni::conferma()
     if (m_chiusa)
         return;
     const qint16 scelta = InteroArrotondato(ValoreNumerico(m_cmbPort->currentText()));
-    // A cycle or a call holds the line: changing its port under it would cut
-    // it off. The window stays open for another try.
-    if (!m_ctx.linea->occupataDa().isEmpty()) {
-        m_ctx.messaggi->avvisa(Icona::Avviso,
-                               occupato(m_ctx.linea->occupataDa(), QStringLiteral("la porta non è stata cambiata")));
-        return;
-    }
-    m_chiusa = true;
-    const QString motivo = m_ctx.linea->apri(scelta);
-    if (motivo.isEmpty()) {
-        const qint16 precedente = m_ctx.NumeroPorta;
-        m_ctx.NumeroPorta = scelta;
-        if ((scelta == precedente || registraCambio(precedente)) && m_ctx.preferenze)
-            m_ctx.preferenze->setNumPort(scelta);
-    } else {
-        // The handset stays where it was.
-        m_ctx.messaggi->avvisa(Icona::Avviso, motivo);
-        m_ctx.linea->apri(m_ctx.NumeroPorta);
-    }
-    accept();
+    const qint16 precedente = m_ctx.NumeroPorta;
+    const bool chiesta = chiedi(ricevitore::RichiestaPorta, QString::number(scelta),
+                                QStringLiteral("la porta non è stata cambiata"),
+                                [this, scelta, precedente](bool servita, const QString& motivo) {
+        m_chiusa = true;
+        if (!servita) {
+            m_ctx.messaggi->avvisa(Icona::Avviso, QStringLiteral("Il ricevitore non ha risposto: la porta resta COM%1.")
+                                                      .arg(precedente));
+        } else if (motivo.isEmpty()) {
+            m_ctx.NumeroPorta = scelta;
+            if ((scelta == precedente || registraCambio(precedente)) && m_ctx.preferenze)
+                m_ctx.preferenze->setNumPort(scelta);
+        } else {
+            // The receiver went back to the port before.
+            m_ctx.messaggi->avvisa(Icona::Avviso, motivo);
+        }
+        accept();
+    });
+    Q_UNUSED(chiesta);
 }
 
-// A port change that cannot be recorded does not happen: the line goes back
-// to the port it was on.
+// A port change that cannot be recorded does not happen: the receiver goes
+// back to the port it was on.
 bool Impostazioni::registraCambio(qint16 precedente)
 {
     try {
@@ -127,7 +183,12 @@ bool Impostazioni::registraCambio(qint16 precedente)
                                                   .arg(precedente));
     }
     m_ctx.NumeroPorta = precedente;
-    m_ctx.linea->apri(precedente);
+    try {
+        ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaPorta, QString::number(precedente), m_ctx.operatore);
+    } catch (const store::ErroreDatabase&) {
+        // The same database refused twice: the receiver stays on the new
+        // port, which the settings do not name, until its next start.
+    }
     return false;
 }
 

@@ -1,15 +1,21 @@
 #pragma once
 // The settings window "Impostazioni": the choice and check of the serial port
 // the handset hangs on. An ordinary top-level dialog, shown modeless; it
-// deletes itself when it closes. The line is left open on the configured port
-// (or closed, with the operator told why), never on a port that "Verifica"
-// probed: the probe itself goes back to the handset's port. While a cycle or a
-// call holds the line, "Verifica" and OK do nothing but say so.
+// deletes itself when it closes. The handset is the receiver's: "Verifica"
+// and OK are requests to it, answered once the line is free (a cycle or a
+// call in progress ends first). While the answer is due the window waits,
+// with the desk going on, and cannot be closed: a port changed behind a
+// closed window would go unrecorded. The line is left on the configured port
+// (or on the one before, with the operator told why), never on a port that
+// "Verifica" probed.
 
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <functional>
 
 class QComboBox;
 class QPushButton;
+class QTimer;
 
 namespace sorvela {
 
@@ -24,17 +30,35 @@ class Impostazioni : public QDialog {
 public:
     explicit Impostazioni(Contesto& c, QWidget* genitore = nullptr);
 
+    // How long the window waits for the receiver's answer.
+    static constexpr int AttesaRispostaSecondi = 90;
+
+protected:
+    void reject() override;
+
 private:
     void verifica();
     // Opens the chosen port; stores its number when it opened, otherwise
     // tells why and goes back to the port before.
     void conferma();
-    static QString occupato(const QString& chi, const QString& cosa);
     bool registraCambio(qint16 precedente);
+    // Files the request and calls `risposta` with the receiver's answer
+    // (servita false: no answer in time); false, with the operator told, when
+    // no receiver runs or the request could not be filed.
+    bool chiedi(const QString& richiesta, const QString& argomento, const QString& cosa,
+                std::function<void(bool servita, const QString& esito)> risposta);
+    void sonda();
+    void inAttesa(bool si);
 
     Contesto& m_ctx;
     QComboBox* m_cmbPort;
     QPushButton* m_command1;
+    QPushButton* m_ok;
+    QPushButton* m_annulla;
+    QTimer* m_sonda;
+    qint64 m_richiesta = 0;
+    QDeadlineTimer m_scadenza;
+    std::function<void(bool, const QString&)> m_risposta;
     bool m_chiusa = false;
 };
 

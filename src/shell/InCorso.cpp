@@ -38,7 +38,10 @@ InCorso::InCorso(Contesto& ctx, QWidget* genitore)
     h->addStretch();
     v->addLayout(h);
     setMinimumWidth(320);
-    connect(m_annulla, &QPushButton::clicked, this, [this] { m_ctx.AnnullaAttesa = true; });
+    connect(m_annulla, &QPushButton::clicked, this, [this] {
+        m_ctx.AnnullaAttesa = true;
+        emit annullato();
+    });
 }
 
 void InCorso::mostra(const QString& etichetta)

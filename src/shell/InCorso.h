@@ -1,7 +1,8 @@
 #pragma once
-// The progress window shown by long serial operations: a label set by the
-// caller and "Annulla", which only raises AnnullaAttesa. It stays above all
-// other windows; whoever showed it hides it.
+// The progress window of the receiver's long operations (a retrieval cycle,
+// a call): a label set by the caller and "Annulla", which only says that the
+// operator asked to stop waiting (`annullato`). It stays above all other
+// windows; whoever showed it hides it.
 
 #include "platform/Contesto.h"
 
@@ -21,6 +22,9 @@ public:
     void chiudi() override;
 
     QLabel* Label1() const { return m_label; }
+
+signals:
+    void annullato();
 
 private:
     Contesto& m_ctx;

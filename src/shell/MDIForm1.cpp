@@ -2,14 +2,16 @@
 
 #include "interrogation/Interrogazione.h"
 #include "interrogation/Sorveglianza.h"
-#include "modem/Lettura.h"
-#include "modem/LineaTelefono.h"
+#include "events/frmStato.h"
+#include "receiver/Ricevitore.h"
+#include "receiver/Sportello.h"
 
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
 #include "platform/Twips.h"
 #include "shell/Allarme.h"
 #include "shell/Immagini.h"
+#include "shell/Impostazioni.h"
 #include "shell/InCorso.h"
 #include "shell/StrisciaStato.h"
 #include "shell/Tick.h"
@@ -23,13 +25,17 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace sorvela {
 
 namespace {
-const QString kNotificaTelefono = QStringLiteral("telefono");
+const QString kNotificaRicevitore = QStringLiteral("ricevitore");
+// A receiver writes its heartbeat every 2 s: one not heard for this long has
+// been silent for at most 30 s when the desk next looks.
+constexpr qint64 kSilenzioMs = 27000;
 } // namespace
 
 MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
@@ -74,40 +80,21 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
 
     creaMenu();
 
-    // The tick: the console's only scheduler.
+    // The tick: the desk's one-second step. The receiver's state is read
+    // with it, and at once when the receiver in this program says so.
     m_tick = new Tick(m_ctx, collegamentiFinestraPrincipale(*this), this);
-    m_tick->collegamenti().LetturaMessaggi = [this] { letturaMessaggi(); };
-    m_tick->collegamenti().ControllaInterrogazioni = [this] { ControllaInterrogazioni(m_ctx); };
-    m_tick->collegamenti().InterrogaPeriferiche = [this] { InterrogaPeriferiche(m_ctx); };
-    m_tick->collegamenti().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
     connect(m_timer1, &QTimer::timeout, m_tick, &Tick::passo);
     connect(m_timer1, &QTimer::timeout, this, &MDIForm1::mostraSconosciuti);
-
-    // The handset's state on the strip from the first moment; its loss is an
-    // alarm of its own, told once, and its return (or the console's start)
-    // may find messages waiting in it, which the next tick fetches.
-    m_linea = new modem::LineaTelefono(
-        [this](int porta) {
-            return m_ctx.preferenze ? m_ctx.preferenze->dispositivoPorta(porta)
-                                    : QStringLiteral("/dev/ttyS%1").arg(porta - 1);
-        },
-        this);
-    m_ctx.linea = m_linea;
-    connect(m_linea, &modem::LineaTelefono::statoCambiato, this, [this](modem::StatoTelefono stato) {
-        m_striscia->mostraTelefono(m_linea->porta(), modem::LineaTelefono::testoStato(stato),
-                                   stato != modem::StatoTelefono::Connesso);
-    });
-    connect(m_linea, &modem::LineaTelefono::persa, this, [this](const QString& motivo) {
-        if (m_ctx.messaggi)
-            m_ctx.messaggi->notifica(kNotificaTelefono, Icona::Avviso,
-                                     motivo + QStringLiteral("\nLa console non può ricevere gli allarmi: "
-                                                             "ritenta da sola ogni 10 secondi."));
-        m_allarme->suona();
-    });
-    connect(m_linea, &modem::LineaTelefono::tornata, this, [this] {
-        if (m_ctx.messaggi)
-            m_ctx.messaggi->ritiraNotifica(kNotificaTelefono);
-        m_linea->segnalaMessaggi();
+    connect(m_timer1, &QTimer::timeout, this, &MDIForm1::aggiornaRicevitore);
+    connect(m_inCorso, &InCorso::annullato, this, [this] {
+        // The wait in progress is the receiver's: it is asked to stop it.
+        try {
+            if (m_ctx.db)
+                ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaAnnulla, {}, m_ctx.operatore);
+        } catch (const store::ErroreDatabase& e) {
+            m_ctx.messaggi->notifica(kNotificaRicevitore, Icona::Errore,
+                                     QStringLiteral("Impossibile annullare l'attesa: %1").arg(e.messaggio()));
+        }
     });
 
     resize(twips::inPixel(12000), twips::inPixel(8400));
@@ -115,8 +102,13 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
 
 MDIForm1::~MDIForm1()
 {
-    if (m_ctx.linea == m_linea)
-        m_ctx.linea = nullptr;
+    if (m_filo) {
+        // Not closed through "Esci" (a test, a crash of the start-up): the
+        // receiver is cut where it stands; what it committed is kept.
+        m_filo->quit();
+        m_filo->wait();
+        delete m_filo;
+    }
     if (m_ctx.InCorso == m_inCorso)
         m_ctx.InCorso = nullptr;
     if (m_ctx.Timer1 == m_timer1)
@@ -211,7 +203,10 @@ void MDIForm1::avvia()
     Monitor();
     m_timer1->setInterval(1000);
     m_allarme->prepara(m_ctx.cartellaDati);
-    avviaLinea();
+    LeggiImpostazioni(m_ctx);
+    m_striscia->mostraTelefono(m_ctx.NumeroPorta, QString(), false);
+    m_dallAvvio.start();
+    avviaRicevitore();
     m_timer1->start();
     mostraOperatore();
     mostraSconosciuti();
@@ -302,11 +297,6 @@ void MDIForm1::mnuInformazioni()
     f->raise();
 }
 
-bool MDIForm1::lavoroInCorso() const
-{
-    return m_inLettura || m_tick->inCorso() || !m_linea->occupataDa().isEmpty();
-}
-
 void MDIForm1::closeEvent(QCloseEvent* e)
 {
     // The main window never refuses by itself: it shows the hourglass and
@@ -321,24 +311,153 @@ void MDIForm1::closeEvent(QCloseEvent* e)
         }
         m_timer3->stop();
     }
-    // Whatever way out was taken, a cycle or a call that holds the line ends
-    // first (at most its own wait): closed under it, the database would turn
-    // its last registrations into false failures. Nothing new starts meanwhile.
-    if (lavoroInCorso()) {
+    // Whatever way out was taken, the receiver in this program stops first,
+    // once the exchange in progress has ended (at most its own wait): closed
+    // under it, the handset would keep messages already committed.
+    if (!m_ricevitoreFermo || m_tick->inCorso()) {
         m_chiusuraInAttesa = true;
         m_timer1->stop();
-        disconnect(m_timer1, nullptr, m_tick, nullptr);
-        m_linea->fermaSorveglianza();
+        if (m_ricevitore && !m_arrestoChiesto) {
+            m_arrestoChiesto = true;
+            QMetaObject::invokeMethod(m_ricevitore, &ricevitore::Ricevitore::ferma, Qt::QueuedConnection);
+        }
         e->ignore();
         QTimer::singleShot(100, this, &QWidget::close);
         return;
     }
     m_timer1->stop();
-    chiudiLinea();
+    if (m_filo) {
+        m_filo->quit();
+        m_filo->wait();
+        delete m_filo;
+        m_filo = nullptr;
+        m_ricevitore = nullptr;
+    }
     if (m_ctx.db)
         m_ctx.db->chiudi();
     e->accept();
     emit terminata();
+}
+
+void MDIForm1::avviaRicevitore()
+{
+    const QString modo = m_ctx.preferenze ? m_ctx.preferenze->leggi(QStringLiteral("Ricevitore"), QStringLiteral("Modo"))
+                                          : QString();
+    if (modo.trimmed().compare(QStringLiteral("esterno"), Qt::CaseInsensitive) == 0)
+        return;
+    ricevitore::Configurazione conf;
+    conf.cartellaDati = m_ctx.cartellaDati;
+    conf.fileImpostazioni = m_ctx.preferenze ? m_ctx.preferenze->percorso() : QString();
+    conf.orologio = m_ctx.orologio;
+    conf.programma = QStringLiteral("sorvela");
+    m_filo = new QThread;
+    m_filo->setObjectName(QStringLiteral("Ricevitore"));
+    m_ricevitore = new ricevitore::Ricevitore(conf);
+    m_ricevitore->moveToThread(m_filo);
+    connect(m_filo, &QThread::finished, m_ricevitore, &QObject::deleteLater);
+    connect(m_ricevitore, &ricevitore::Ricevitore::cambiato, this, &MDIForm1::aggiornaRicevitore,
+            Qt::QueuedConnection);
+    connect(m_ricevitore, &ricevitore::Ricevitore::fermato, this, [this] { m_ricevitoreFermo = true; },
+            Qt::QueuedConnection);
+    m_ricevitoreFermo = false;
+    m_filo->start();
+    QPointer<MDIForm1> io(this);
+    ricevitore::Ricevitore* r = m_ricevitore;
+    QMetaObject::invokeMethod(
+        r,
+        [r, io] {
+            const QString motivo = r->avvia();
+            if (!motivo.isEmpty() && io)
+                QMetaObject::invokeMethod(io, [io, motivo] { if (io) io->ricevitoreRifiutato(motivo); },
+                                          Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void MDIForm1::ricevitoreRifiutato(const QString& motivo)
+{
+    // This desk still works as a desk: the receiver that holds the database
+    // receives, and its state is what the strip shows.
+    m_ricevitoreFermo = true;
+    m_ricevitore = nullptr;
+    if (m_filo) {
+        m_filo->quit();
+        m_filo->wait();
+        delete m_filo;
+        m_filo = nullptr;
+    }
+    m_ctx.messaggi->notifica(kNotificaRicevitore + QStringLiteral(" avvio"), Icona::Avviso,
+                             motivo + QStringLiteral("\nQuesta postazione mostra gli allarmi ricevuti dall'altro."));
+}
+
+void MDIForm1::aggiornaRicevitore()
+{
+    if (!m_ctx.db || !m_ctx.db->aperto())
+        return;
+    ricevitore::Stato stato;
+    QList<ricevitore::Avviso> avvisi;
+    QList<std::pair<qint64, ricevitore::Esito>> esiti;
+    try {
+        stato = ricevitore::LeggiStato(*m_ctx.db);
+        // What was told before this desk started is not told again.
+        if (m_ultimoAvviso < 0)
+            m_ultimoAvviso = ricevitore::UltimoAvviso(*m_ctx.db);
+        avvisi = ricevitore::AvvisiDopo(*m_ctx.db, m_ultimoAvviso);
+        for (const qint64 id : std::as_const(m_letture))
+            esiti.append({id, ricevitore::EsitoRichiesta(*m_ctx.db, id)});
+    } catch (const store::ErroreDatabase&) {
+        return; // the tick tells the database's failure; the next second tries again
+    }
+
+    const bool attivo = stato.presente && stato.battito.isValid()
+        && stato.battito.msecsTo(QDateTime::currentDateTimeUtc()) <= kSilenzioMs;
+    const bool daDire = !attivo && m_dallAvvio.isValid() && m_dallAvvio.elapsed() > kSilenzioMs;
+    const int porta = stato.porta > 0 ? stato.porta : m_ctx.NumeroPorta;
+    if (attivo)
+        m_striscia->mostraTelefono(porta, stato.telefono, stato.telefono != QLatin1String("connesso"));
+    else if (daDire)
+        m_striscia->mostraTelefono(porta, ricevitore::TestoNonAttivo, true);
+    if (daDire && !m_ricevitoreMuto) {
+        // A deaf centre is itself an alarm: told once, with the sound.
+        m_ricevitoreMuto = true;
+        m_ctx.messaggi->notifica(kNotificaRicevitore, Icona::Errore,
+                                 ricevitore::TestoNonAttivo
+                                     + QStringLiteral(": nessuno riceve gli allarmi del telefono.\n"
+                                                      "Avviare il ricevitore (sorvela-ricevitore) o questa console "
+                                                      "senza [Ricevitore] Modo=esterno."));
+        m_allarme->suona();
+    } else if (attivo && m_ricevitoreMuto) {
+        m_ricevitoreMuto = false;
+        m_ctx.messaggi->ritiraNotifica(kNotificaRicevitore);
+    }
+
+    const QString attivita = attivo ? stato.attivita : QString();
+    if (attivita != m_attivitaMostrata) {
+        m_attivitaMostrata = attivita;
+        if (attivita.isEmpty())
+            m_inCorso->chiudi();
+        else
+            m_inCorso->mostra(attivita);
+    }
+
+    for (const ricevitore::Avviso& a : std::as_const(avvisi)) {
+        m_ultimoAvviso = a.id;
+        if (a.tipo == ricevitore::TipoRapporto)
+            MostraStato(m_ctx, a.codice, a.mittente, a.testo);
+        else if (a.testo.isEmpty())
+            m_ctx.messaggi->ritiraNotifica(a.tipo);
+        else
+            m_ctx.messaggi->notifica(a.tipo, static_cast<Icona>(a.icona), a.testo);
+        if (a.allarme)
+            m_allarme->suona();
+    }
+    for (const auto& [id, esito] : std::as_const(esiti)) {
+        if (!esito.servita)
+            continue;
+        m_letture.removeAll(id);
+        if (!esito.testo.isEmpty())
+            mostraEsitoLettura(esito.testo);
+    }
 }
 
 } // namespace sorvela

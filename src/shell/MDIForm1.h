@@ -5,6 +5,7 @@
 
 #include "platform/Contesto.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -12,12 +13,13 @@
 
 class QMdiArea;
 class QMdiSubWindow;
+class QThread;
 class QTimer;
 
 namespace sorvela {
 
 namespace store { class Database; }
-namespace modem { class CicloLettura; class LineaTelefono; }
+namespace ricevitore { class Ricevitore; }
 class Allarme;
 class AnagraficaUtenti;
 class CodaEventi;
@@ -32,8 +34,9 @@ public:
     ~MDIForm1() override;
 
     // Start-up after the database is open: lays out the status strip,
-    // prepares the alert, reads the port number and opens the serial line.
-    // Sends nothing to the handset. The tick starts one interval later.
+    // prepares the alert, reads the port number and, unless the settings say
+    // "[Ricevitore] Modo=esterno", starts the receiver on a thread of its
+    // own. The desk never opens the port. The tick starts one interval later.
     void avvia();
 
     // The main window keeps the database handle for the whole run (the
@@ -48,7 +51,9 @@ public:
     Allarme* allarme() const { return m_allarme; }
     InCorso* inCorso() const { return m_inCorso; }
     Tick* tick() const { return m_tick; }
-    modem::LineaTelefono* linea() const { return m_linea; }
+    // The receiver this desk runs on a thread of its own; null in external
+    // mode, or when another receiver holds the database. Lives in that thread.
+    ricevitore::Ricevitore* ricevitoreIncorporato() const { return m_ricevitore; }
     QTimer* Timer1() const { return m_timer1; }
     QTimer* Timer3() const { return m_timer3; }
 
@@ -95,8 +100,11 @@ public:
     // The peripheral catalog; from the subscriber window, on its protocol
     // and type positions (-1: as the catalog opens by itself).
     void apriCatalogo(int posizioneProtocollo = -1, int posizioneTipo = -1);
-    // One SMS retrieval cycle (manual load and tick).
-    void letturaMessaggi();
+    // What the receiver wrote since the last look: the strip's handset
+    // panels, "Ricevitore non attivo", the progress window, the notices and
+    // the message reports. Every second, and at once when the receiver in
+    // this program says something changed.
+    void aggiornaRicevitore();
 
 signals:
     // The close went ahead: the database is closed and the program ends.
@@ -110,11 +118,9 @@ private:
     // The small windows (settings, clean-up, information) exist once: when
     // `nome` is already open it comes to the front and this returns true.
     bool portaDavanti(const QString& nome);
-    void avviaLinea();
-    void chiudiLinea();
-    // Whether something still works on the line or the database: a cycle, a
-    // call, a probe, a job of the tick (their waits run the event loop).
-    bool lavoroInCorso() const;
+    void avviaRicevitore();
+    void ricevitoreRifiutato(const QString& motivo);
+    void mostraEsitoLettura(const QString& esito);
 
     Contesto& m_ctx;
     QMdiArea* m_area;
@@ -125,10 +131,16 @@ private:
     InCorso* m_inCorso;
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
-    std::unique_ptr<modem::CicloLettura> m_ciclo;
-    modem::LineaTelefono* m_linea = nullptr;
+    ricevitore::Ricevitore* m_ricevitore = nullptr;
+    QThread* m_filo = nullptr;
+    bool m_arrestoChiesto = false;   // "Esci" waits for the receiver to stop
+    bool m_ricevitoreFermo = true;   // no receiver runs in this program
     bool m_chiusuraInAttesa = false; // "Esci" waits for the line to be free
-    bool m_inLettura = false;
+    qint64 m_ultimoAvviso = -1;      // the receiver's last notice shown; -1 before the first look
+    QList<qint64> m_letture;         // "Carica messaggi" asked, answer still due
+    QString m_attivitaMostrata;      // the progress window's label; empty when hidden
+    bool m_ricevitoreMuto = false;   // "Ricevitore non attivo" told
+    QElapsedTimer m_dallAvvio;
     bool m_apreDaSola = false;   // a window the console opens by itself is showing
     int m_sconosciuti = 0;       // messages of unknown senders last shown on the strip
 };

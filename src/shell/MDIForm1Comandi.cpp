@@ -2,31 +2,39 @@
 
 #include "shell/MDIForm1.h"
 
-#include "modem/Seriale.h"
-#include "modem/LineaTelefono.h"
 #include "platform/Messaggi.h"
+#include "receiver/Sportello.h"
 #include "shell/Impostazioni.h"
-
-#include <QTimer>
+#include "store/Database.h"
 
 namespace sorvela {
 
-void MDIForm1::avviaLinea()
+namespace {
+const QString kNotificaLettura = QStringLiteral("telefono");
+} // namespace
+
+// "Carica messaggi": the receiver is asked to read now. Its answer comes with
+// the receiver's state (aggiornaRicevitore): the operator is told why nothing
+// was read, the handset lost included.
+void MDIForm1::mnuCaricaMessaggi()
 {
-    LeggiImpostazioni(m_ctx);
-    // No box may wait for OK here: after a power cut nobody is there to press
-    // it, and the window and the tick must come up. A port that cannot be
-    // opened is told in a notice and tried again every ten seconds.
-    m_linea->sorveglia(m_ctx.NumeroPorta);
-    // Messages stored while the console was not running are fetched a few
-    // seconds after start-up, not at the next ten-minute sweep.
-    QTimer::singleShot(std::chrono::seconds(3), this, [this] { m_linea->segnalaMessaggi(); });
+    if (!m_ctx.db)
+        return;
+    try {
+        const ricevitore::Stato s = ricevitore::LeggiStato(*m_ctx.db);
+        if (!s.attivo(QDateTime::currentDateTimeUtc()) && m_ricevitoreFermo) {
+            mostraEsitoLettura(ricevitore::TestoNonAttivo + QStringLiteral(": i messaggi non sono stati letti."));
+            return;
+        }
+        m_letture.append(ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaLettura, {}, m_ctx.operatore));
+    } catch (const store::ErroreDatabase& e) {
+        mostraEsitoLettura(QStringLiteral("Impossibile chiedere la lettura dei messaggi: %1").arg(e.messaggio()));
+    }
 }
 
-void MDIForm1::chiudiLinea()
+void MDIForm1::mostraEsitoLettura(const QString& esito)
 {
-    m_linea->fermaSorveglianza();
-    m_linea->chiudi();
+    m_ctx.messaggi->notifica(kNotificaLettura, Icona::Avviso, esito);
 }
 
 } // namespace sorvela
@@ -188,49 +196,6 @@ void MDIForm1::apriCatalogo(int posizioneProtocollo, int posizioneTipo)
     nuova->avvia();
     if (posizioneTipo >= 0)
         nuova->mostraTipo(posizioneProtocollo, posizioneTipo);
-}
-
-} // namespace sorvela
-
-#include "events/Registrazione.h"
-#include "events/frmStato.h"
-#include "modem/Lettura.h"
-
-#include <QScopeGuard>
-
-namespace sorvela {
-
-// One retrieval cycle, shared by the manual load and the tick. The cycle
-// object lives as long as the window: it remembers messages already
-// registered whose deletion the handset did not confirm.
-void MDIForm1::letturaMessaggi()
-{
-    // The serial waits let menus run: a manual load chosen while the tick's
-    // cycle waits on the handset must not start a second cycle inside it.
-    if (m_inLettura)
-        return;
-    m_inLettura = true;
-    const auto fine = qScopeGuard([this] { m_inLettura = false; });
-    if (!m_ciclo) {
-        m_ciclo = std::make_unique<modem::CicloLettura>(
-            [](Contesto& c, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(c, m); },
-            [this](const QString& codice, const QString& mittente, const QString& testo) {
-                MostraStato(m_ctx, codice, mittente, testo);
-            });
-    }
-    const modem::RiepilogoLettura r = m_ciclo->LetturaMessaggi(m_ctx);
-    if (!r.avviso.isEmpty())
-        m_ctx.messaggi->notifica(modem::TipoAvvisoLettura, Icona::Avviso, r.avviso);
-}
-
-void MDIForm1::mnuCaricaMessaggi()
-{
-    if (m_inLettura)
-        return; // the cycle already running empties the handset
-    // The operator asked: told why nothing was read, the handset lost included.
-    const modem::Prontezza p = modem::CaricaMessaggi(m_ctx, [this] { letturaMessaggi(); });
-    if (!p.avviso.isEmpty())
-        m_ctx.messaggi->notifica(QStringLiteral("telefono"), Icona::Avviso, p.avviso);
 }
 
 } // namespace sorvela

@@ -3,7 +3,6 @@
 #include "core/DateItaliane.h"
 #include "core/Orologio.h"
 #include "events/RiempiCoda.h"
-#include "modem/LineaTelefono.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "registry/AnagraficaUtenti.h"
@@ -51,8 +50,8 @@ void Tick::passo()
         return;
     m_inCorso = true;
     {
-        // No tick may start while this one runs (the jobs' serial waits run
-        // the event loop); the timer restarts however the step ends.
+        // No tick may start while this one runs (a window filled from it may
+        // run the event loop); the timer restarts however the step ends.
         const TickSospeso fermo(m_ctx);
 
         controllaEventiNuovi();
@@ -61,9 +60,6 @@ void Tick::passo()
         mostraOra(adesso.time());
         m_secondi = static_cast<qint16>((m_secondi + 1) % 60);
         m_minuto = static_cast<qint16>(adesso.time().minute());
-
-        const bool letto = sorvegliaLinea();
-        lavoriDelTurno(letto);
     }
     m_inCorso = false;
 }
@@ -108,85 +104,6 @@ void Tick::mostraOra(const QTime& ora)
 {
     if (m_k.stampaOra)
         m_k.stampaOra(date::mostraOra(ora));
-}
-
-QDateTime Tick::inizioTurno(const QDateTime& t)
-{
-    const QTime ora = t.time();
-    QDateTime inizio = t;
-    inizio.setTime(QTime(ora.hour(), ora.minute() - ora.minute() % 10));
-    return inizio;
-}
-
-void Tick::lavoriDelTurno(bool letturaFatta)
-{
-    // The jobs of a ten-minute slot are due at fixed offsets from its start
-    // and run in order, each once, as soon as its time has come and the one
-    // before it has ended. Deadlines come from the clock, not from counting
-    // ticks: a job that runs for minutes holds the tick still, and the jobs
-    // after it must still run in its slot, late, rather than not at all.
-    static constexpr int kScarti[] = {5, 10, 15, 20};
-    QDateTime adesso = m_ctx.orologio->adesso();
-    const QDateTime turno = inizioTurno(adesso);
-    if (turno != m_turno) {
-        // A console started after the first minute of a slot waits for the
-        // next one, as the slot's jobs belong to its first minute.
-        const bool avvio = !m_turno.isValid();
-        m_turno = turno;
-        m_prossimo = avvio && adesso >= turno.addSecs(60) ? int(std::size(kScarti)) : 0;
-    }
-    while (m_prossimo < int(std::size(kScarti)) && adesso >= m_turno.addSecs(kScarti[m_prossimo])) {
-        switch (m_prossimo++) {
-        case 0:
-            // The fallback retrieval: for messages no indication announced.
-            if (!letturaFatta && m_ctx.linea && m_ctx.linea->aperta())
-                esegui(m_k.LetturaMessaggi);
-            break;
-        case 1:
-            esegui(m_k.ControllaInterrogazioni);
-            break;
-        case 2:
-            esegui(m_k.InterrogaPeriferiche);
-            break;
-        default:
-            esegui(m_k.ControllaScadenzeSim);
-            break;
-        }
-        adesso = m_ctx.orologio->adesso();
-        if (inizioTurno(adesso) != m_turno)
-            break; // the next slot starts at the next tick, from its first job
-    }
-}
-
-bool Tick::sorvegliaLinea()
-{
-    modem::LineaTelefono* linea = m_ctx.linea;
-    if (!linea || !linea->aperta())
-        return false;
-    // Everything received so far is taken: nothing else is waiting for it
-    // while the line is free. A new-message indication in it becomes news,
-    // and news stays until a retrieval cycle has served it, so one that came
-    // after a cycle's last listing is served now.
-    linea->svuota();
-    const QDateTime riprova = linea->riprovaLettura();
-    const bool riprovaDovuta = riprova.isValid() && m_ctx.orologio->adesso() >= riprova;
-    if (!linea->messaggiInAttesa() && !riprovaDovuta)
-        return false;
-    esegui(m_k.LetturaMessaggi);
-    return true;
-}
-
-void Tick::esegui(const std::function<void()>& lavoro)
-{
-    if (!lavoro)
-        return;
-    try {
-        lavoro();
-    } catch (const store::ErroreDatabase& e) {
-        segnalaErrore(e.messaggio());
-    } catch (const std::exception& e) {
-        segnalaErrore(QString::fromUtf8(e.what()));
-    }
 }
 
 void Tick::segnalaErrore(const QString& testo)

@@ -1,12 +1,8 @@
 #pragma once
-// The console's only scheduler: one step a second, driven by the main
-// window's `Timer1`. Each step keeps the new-events display current (count,
-// alert, queue window, subscriber window), shows the clock, watches the line
-// for the handset's "+CMTI:" new-message indication and, in every ten-minute
-// slot, starts the periodic jobs 5 s (fallback retrieval), 10 s (pending
-// interrogations), 15 s (polling) and 20 s (SIM expiry) after the slot's start
-// by the clock: each once per slot, in that order, a late one as soon as the
-// one before it has ended.
+// The desk's one-second step, driven by the main window's `Timer1`: keeps the
+// new-events display current (count, alert, queue window, subscriber window)
+// and shows the clock. The handset and the ten-minute jobs are the
+// receiver's (see receiver/Turni.h): the desk only reads what it wrote.
 //
 // Everything the step reaches outside itself goes through `Collegamenti`:
 // the main window connects its windows and the subsystems' routines, tests
@@ -45,12 +41,6 @@ public:
         // The status strip: `Picture2`(1) and `Picture2`(4).
         std::function<void(const QString&)> stampaConteggio;
         std::function<void(const QString&)> stampaOra;
-
-        // The jobs the tick starts.
-        std::function<void()> LetturaMessaggi;
-        std::function<void()> ControllaInterrogazioni;
-        std::function<void()> InterrogaPeriferiche;
-        std::function<void()> ControllaScadenzeSim;
     };
 
     explicit Tick(Contesto& ctx, QObject* genitore = nullptr);
@@ -58,11 +48,9 @@ public:
 
     Collegamenti& collegamenti() { return m_k; }
 
-    // One tick, every step in order. Re-entry (from an event loop running
-    // inside a job) is refused.
+    // One tick. Re-entry (from an event loop running inside a window) is refused.
     void passo();
 
-    // A step is running (its jobs' waits run the event loop).
     bool inCorso() const { return m_inCorso; }
 
     qint16 Secondi() const { return m_secondi; }
@@ -73,19 +61,12 @@ public:
 private:
     void controllaEventiNuovi();
     void mostraOra(const QTime& ora);
-    // True when it ran a retrieval cycle.
-    bool sorvegliaLinea();
-    void lavoriDelTurno(bool letturaFatta);
-    static QDateTime inizioTurno(const QDateTime& t);
-    void esegui(const std::function<void()>& lavoro);
     void segnalaErrore(const QString& testo);
 
     Contesto& m_ctx;
     Collegamenti m_k;
     qint16 m_secondi = 0;
     qint16 m_minuto = 0;
-    QDateTime m_turno;  // start of the ten-minute slot whose jobs are under way
-    int m_prossimo = 0; // the next of that slot's jobs
     // Highest event ID the queue has been refreshed with, and the highest
     // ever seen: an event newer than any seen always sounds and refreshes,
     // even when archiving in the meantime left the count where it was.
@@ -97,7 +78,7 @@ private:
 
 // The hooks onto the main window's own parts: its alert, its status strip,
 // the queue window "Eventi nuovi" (opened as the menu opens it) and the
-// subscriber window. The jobs are left for the caller to connect.
+// subscriber window.
 Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m);
 
 } // namespace sorvela

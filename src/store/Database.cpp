@@ -134,6 +134,18 @@ const Aggiunta kAggiunte[] = {
      "CREATE TABLE \"MessaggiNonAttribuiti\" (\"ID\" INTEGER PRIMARY KEY, \"Data e ora\" DATETIME NOT NULL, "
      "\"Mittente\" TEXT, \"Testo messaggio\" TEXT, \"Tipo evento\" TEXT, \"Descrizione evento\" TEXT, "
      "\"Impronta\" TEXT UNIQUE);"},
+    {"StatoRicevitore", nullptr,
+     "CREATE TABLE \"StatoRicevitore\" (\"Nome\" TEXT NOT NULL PRIMARY KEY, \"Processo\" TEXT, "
+     "\"Avviato\" DATETIME, \"Battito\" DATETIME, \"Porta\" INTEGER, \"Telefono\" TEXT, \"Attività\" TEXT);"},
+    {"RichiesteRicevitore", nullptr,
+     "CREATE TABLE \"RichiesteRicevitore\" (\"ID\" INTEGER PRIMARY KEY, \"Data e ora\" DATETIME NOT NULL, "
+     "\"Richiesta\" TEXT NOT NULL, \"Argomento\" TEXT, \"Operatore\" TEXT, "
+     "\"Stato\" TEXT NOT NULL DEFAULT 'in attesa', \"Esito\" TEXT, \"Servita il\" DATETIME);"
+     "CREATE INDEX \"RichiesteRicevitore Stato\" ON \"RichiesteRicevitore\" (\"Stato\", \"ID\");"},
+    {"AvvisiRicevitore", nullptr,
+     "CREATE TABLE \"AvvisiRicevitore\" (\"ID\" INTEGER PRIMARY KEY, \"Data e ora\" DATETIME NOT NULL, "
+     "\"Tipo\" TEXT NOT NULL, \"Icona\" INTEGER, \"Testo\" TEXT, \"Codice periferica\" TEXT, "
+     "\"Mittente\" TEXT, \"Allarme\" BOOLEAN NOT NULL DEFAULT 0);"},
 };
 
 bool presente(sqlite3* db, const Aggiunta& a)

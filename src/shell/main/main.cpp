@@ -4,7 +4,7 @@
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "platform/Preferenze.h"
-#include "shell/ArrestoDaSegnale.h"
+#include "platform/ArrestoDaSegnale.h"
 #include "shell/Avvio.h"
 #include "shell/MDIForm1.h"
 #include "store/Database.h"

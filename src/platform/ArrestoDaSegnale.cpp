@@ -1,4 +1,4 @@
-#include "shell/ArrestoDaSegnale.h"
+#include "platform/ArrestoDaSegnale.h"
 
 #include <QSocketNotifier>
 
