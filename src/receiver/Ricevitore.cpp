@@ -233,6 +233,9 @@ QString Ricevitore::avvia()
     m_richieste = new QTimer(this);
     m_richieste->setInterval(kIntervalloRichieste);
     connect(m_richieste, &QTimer::timeout, this, &Ricevitore::serviRichieste);
+    m_annullamenti = new QTimer(this);
+    m_annullamenti->setInterval(kIntervalloRichieste);
+    connect(m_annullamenti, &QTimer::timeout, this, &Ricevitore::serviAnnullamenti);
     m_battito = new QTimer(this);
     m_battito->setInterval(kIntervalloBattito);
     connect(m_battito, &QTimer::timeout, this, &Ricevitore::scriviStato);
@@ -256,6 +259,7 @@ QString Ricevitore::avvia()
     scriviStato();
     m_passo->start();
     m_richieste->start();
+    m_annullamenti->start();
     m_battito->start();
     // Messages stored while nobody received are fetched now.
     m_linea->segnalaMessaggi();
@@ -300,48 +304,74 @@ void Ricevitore::registraRiepilogo(const modem::RiepilogoLettura& r)
         emit cambiato();
 }
 
+void Ricevitore::serviAnnullamenti()
+{
+    if (!m_inFunzione || m_fermando || !m_db || m_sospeso)
+        return;
+    // A cancel is served at any moment, even from inside the wait it
+    // cancels: its own timer fires in that wait's event loop (the requests'
+    // timer cannot, while its own slot is serving the call).
+    try {
+        QList<std::pair<qint64, QString>> annulla;
+        for (store::RecordSet rs = m_db->apriRecordSet(
+                 QStringLiteral("SELECT \"ID\", \"Operatore\" FROM \"RichiesteRicevitore\" "
+                                "WHERE \"Stato\" = ? AND \"Richiesta\" = ? ORDER BY \"ID\""),
+                 {InAttesa, RichiestaAnnulla});
+             !rs.eof(); rs.moveNext())
+            annulla.append({rs.campo(0).toLongLong(), rs.campo(1).toString()});
+        for (const auto& [id, operatore] : std::as_const(annulla)) {
+            m_ctx.AnnullaAttesa = true;
+            qCInfo(lcRicevitore).noquote() << "attesa annullata da" << operatore;
+            segna(id, Servita, QString());
+        }
+    } catch (const store::ErroreDatabase& e) {
+        qCWarning(lcRicevitore).noquote() << "annullamenti non letti:" << e.messaggio();
+    }
+}
+
 void Ricevitore::serviRichieste()
 {
-    if (!m_inFunzione || m_fermando || !m_db || m_inServizio)
+    if (!m_inFunzione || m_fermando || !m_db)
+        return;
+    if (m_sospeso) {
+        controllaCompattazione();
+        return;
+    }
+    if (m_inServizio)
         return;
     m_inServizio = true;
     const auto fine = qScopeGuard([this] { m_inServizio = false; });
     controllaCompattazione();
     if (m_sospeso)
         return;
-    QList<Richiesta> attesa;
-    try {
-        for (store::RecordSet rs = m_db->apriRecordSet(
-                 QStringLiteral("SELECT \"ID\", \"Richiesta\", \"Argomento\", \"Operatore\", \"Data e ora\" "
-                                "FROM \"RichiesteRicevitore\" WHERE \"Stato\" = ? ORDER BY \"ID\""),
-                 {InAttesa});
-             !rs.eof(); rs.moveNext())
-            attesa.append({rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2).toString(),
-                           rs.campo(3).toString(), rs.campo(4).toDateTime()});
-    } catch (const store::ErroreDatabase& e) {
-        qCWarning(lcRicevitore).noquote() << "richieste non lette:" << e.messaggio();
-        return;
-    }
-    // A cancel is served even in the middle of the wait it cancels; the
-    // other requests, in order, once the line is free.
-    for (const Richiesta& r : std::as_const(attesa)) {
-        if (r.tipo != RichiestaAnnulla)
-            continue;
-        m_ctx.AnnullaAttesa = true;
-        qCInfo(lcRicevitore) << "attesa annullata da" << r.operatore;
-        segna(r.id, Servita, QString());
-    }
-    for (const Richiesta& r : std::as_const(attesa)) {
-        if (r.tipo == RichiestaAnnulla)
-            continue;
-        if (occupato() || m_fermando)
-            break;
+    // The other requests, in order, once the line is free.
+    while (!occupato() && !m_fermando && !m_sospeso) {
+        Richiesta r;
+        try {
+            store::RecordSet rs = m_db->apriRecordSet(
+                QStringLiteral("SELECT \"ID\", \"Richiesta\", \"Argomento\", \"Operatore\", \"Data e ora\" "
+                               "FROM \"RichiesteRicevitore\" WHERE \"Stato\" = ? AND \"Richiesta\" <> ? "
+                               "ORDER BY \"ID\" LIMIT 1"),
+                {InAttesa, RichiestaAnnulla});
+            if (rs.eof())
+                return;
+            r = {rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2).toString(), rs.campo(3).toString(),
+                 rs.campo(4).toDateTime()};
+        } catch (const store::ErroreDatabase& e) {
+            qCWarning(lcRicevitore).noquote() << "richieste non lette:" << e.messaggio();
+            return;
+        }
+        // A request that cannot be marked is not carried out: it would be
+        // carried out again at every look.
+        if (!segna(r.id, QStringLiteral("in corso"), QString()))
+            return;
         m_inRichiesta = true;
-        segna(r.id, QStringLiteral("in corso"), QString());
         const QString esito = servi(r);
         m_inRichiesta = false;
-        segna(r.id, Servita, esito);
+        const bool segnata = segna(r.id, Servita, esito);
         emit cambiato();
+        if (!segnata)
+            return;
     }
 }
 
@@ -416,14 +446,16 @@ void Ricevitore::controllaCompattazione()
     }
 }
 
-void Ricevitore::segna(qint64 id, const QString& stato, const QString& esito)
+bool Ricevitore::segna(qint64 id, const QString& stato, const QString& esito)
 {
     try {
         m_db->esegui(QStringLiteral("UPDATE \"RichiesteRicevitore\" SET \"Stato\" = ?, \"Esito\" = ?, "
                                     "\"Servita il\" = ? WHERE \"ID\" = ?"),
                      {stato, esito, stato == Servita ? QVariant(QDateTime::currentDateTimeUtc()) : QVariant(), id});
+        return true;
     } catch (const store::ErroreDatabase& e) {
         qCWarning(lcRicevitore).noquote() << "richiesta" << id << "non aggiornata:" << e.messaggio();
+        return false;
     }
 }
 
@@ -487,6 +519,9 @@ void Ricevitore::ferma()
         m_passo->stop();
         m_richieste->stop();
         m_linea->fermaSorveglianza();
+        // A call waiting for the unit to hang up stops waiting; the
+        // exchange in progress still ends by its own reply.
+        m_ctx.AnnullaAttesa = true;
     }
     // The exchange in progress ends first (at most its own wait): cut under
     // it, a message already committed would stay in the handset.

@@ -70,6 +70,7 @@ public:
     // timers call them; tests call them on a virtual clock.
     void passo();
     void serviRichieste();
+    void serviAnnullamenti();
     void scriviStato();
 
     // Whether a cycle, a call, a probe or a request holds the receiver.
@@ -98,7 +99,7 @@ private:
     void lettura();
     void registraRiepilogo(const modem::RiepilogoLettura& r);
     QString servi(const Richiesta& r);
-    void segna(qint64 id, const QString& stato, const QString& esito);
+    bool segna(qint64 id, const QString& stato, const QString& esito);
     void avvisa(const QString& tipo, int icona, const QString& testo, bool allarme = false,
                 const QString& codice = {}, const QString& mittente = {});
     void setAttivita(const QString& etichetta);
@@ -123,6 +124,7 @@ private:
     std::unique_ptr<Turni> m_turni;
     QTimer* m_passo = nullptr;
     QTimer* m_richieste = nullptr;
+    QTimer* m_annullamenti = nullptr;
     QTimer* m_battito = nullptr;
 
     QString m_attivita;

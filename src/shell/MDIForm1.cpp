@@ -206,6 +206,13 @@ void MDIForm1::avvia()
     LeggiImpostazioni(m_ctx);
     m_striscia->mostraTelefono(m_ctx.NumeroPorta, QString(), false);
     m_dallAvvio.start();
+    // What the receiver tells from now on is this desk's to show.
+    try {
+        if (m_ctx.db)
+            m_ultimoAvviso = ricevitore::UltimoAvviso(*m_ctx.db);
+    } catch (const store::ErroreDatabase&) {
+        // The first look takes the mark instead.
+    }
     avviaRicevitore();
     m_timer1->start();
     mostraOperatore();
@@ -411,7 +418,9 @@ void MDIForm1::aggiornaRicevitore()
 
     const bool attivo = stato.presente && stato.battito.isValid()
         && stato.battito.msecsTo(QDateTime::currentDateTimeUtc()) <= kSilenzioMs;
-    const bool daDire = !attivo && m_dallAvvio.isValid() && m_dallAvvio.elapsed() > kSilenzioMs;
+    // A receiver that stopped beating is silent now; one never heard of may
+    // still be starting (the thread of this desk), and is given the same time.
+    const bool daDire = !attivo && (stato.presente || (m_dallAvvio.isValid() && m_dallAvvio.elapsed() > kSilenzioMs));
     const int porta = stato.porta > 0 ? stato.porta : m_ctx.NumeroPorta;
     if (attivo)
         m_striscia->mostraTelefono(porta, stato.telefono, stato.telefono != QLatin1String("connesso"));

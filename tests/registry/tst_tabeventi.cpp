@@ -162,12 +162,16 @@ private slots:
         QVERIFY(b.msg.testi().isEmpty());
     }
 
-    void interrogaSenzaTelefonoNonScriveNullaEMostraGliEventi()
+    // The call is the receiver's: the button files the request and shows the
+    // events, where the call's event will appear.
+    void interrogaChiedeAlRicevitoreEMostraGliEventi()
     {
         Banco b;
         b.schede()->setCurrentIndex(0);
         b.c<QPushButton>("cmdInterroga")->click();
-        QCOMPARE(b.msg.testi(), QStringList{"COM1 non è una porta valida."});
+        QCOMPARE(b.msg.testi(), QStringList());
+        QCOMPARE(b.db->valore("SELECT Richiesta || ' ' || Argomento FROM RichiesteRicevitore").toString(),
+                 "interroga 000001");
         QCOMPARE(b.conta("SELECT count(*) FROM InterrogazioniPendenti"), 0);
         QCOMPARE(b.conta("SELECT count(*) FROM ArchivioEventi"), 4);
         QCOMPARE(b.schede()->currentIndex(), 1);

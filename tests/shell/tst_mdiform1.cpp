@@ -142,30 +142,6 @@ private slots:
         QVERIFY(!b.ctx.db->aperto());
     }
 
-    void manualLoadDuringARunningCycleStartsNoSecondOne()
-    {
-        prova::Simulatore sim({"--pace"});
-        for (int i = 0; i < 4; ++i)
-            sim.comando(QStringLiteral("store 3351234567 ALLARME INGRESSO %1").arg(i));
-        Banco b;
-        b.pref.setDispositivoPorta(1, sim.percorso());
-        b.w.avvia();
-        b.w.Timer1()->stop();
-        sim.storia();
-
-        // The operator chooses "Carica messaggi" while the cycle waits on
-        // the (slow) handset.
-        bool scelto = false;
-        QTimer::singleShot(300, &b.w, [&] {
-            b.w.mnuCaricaMessaggi();
-            scelto = true;
-        });
-        b.w.letturaMessaggi();
-        QVERIFY(scelto);
-        QCOMPARE(sim.storia().count("AT+CNMI=1,1,0,0,1"), 1);
-        QCOMPARE(sim.comando("list").size(), 1); // the store is empty: only "ok"
-    }
-
     void qtOptionsAreAcceptedUnknownOnesRefused_data()
     {
         QTest::addColumn<QStringList>("argomenti");

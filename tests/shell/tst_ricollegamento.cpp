@@ -1,10 +1,12 @@
 // The handset pulled out in the middle of a read and plugged back on the same
-// link, twenty times in a row, under the real main window and tick: each time
+// link, twenty times in a row, under the real main window and its receiver's
+// thread: each time
 // every message becomes one event and the handset's store empties. Runs for
 // over a minute, so it carries the CTest label "lungo".
 
 #include "comune/Banco.h"
 #include "modem/LineaTelefono.h"
+#include "receiver/Ricevitore.h"
 #include "modem/Simulatore.h"
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
@@ -31,7 +33,8 @@ private slots:
         w.adottaDatabase(std::move(b.db));
         prova::Simulatore sim({QStringLiteral("--link"), collegamento});
         w.avvia();
-        w.linea()->sorveglia(1, 200ms);
+        ricevitore::Ricevitore* r = w.ricevitoreIncorporato();
+        QMetaObject::invokeMethod(r, [r] { r->linea().sorveglia(1, 200ms); });
 
         auto testi = [&] {
             QStringList r;
@@ -50,7 +53,7 @@ private slots:
             }
             attesi.sort();
             sim.comando(QStringLiteral("on AT+CMGR amid fault unplug 300"));
-            w.linea()->segnalaMessaggi();
+            QMetaObject::invokeMethod(r, [r] { r->linea().segnalaMessaggi(); });
             QTRY_VERIFY2_WITH_TIMEOUT(testi() == attesi && memoria().isEmpty(),
                                       qPrintable(QStringLiteral("round %1: %2").arg(giro).arg(testi().join(u','))),
                                       20000);

@@ -1,6 +1,6 @@
-// The console running by itself: the main window and its tick on a real
-// database file, a virtual clock moved one second per tick, and the
-// simulated handset on a pseudo-terminal for the line.
+// The console running by itself: the main window and its tick, and the
+// receiver's scheduler, on a real database file, a virtual clock moved one
+// second per step, and the simulated handset on a pseudo-terminal.
 
 #include "comune/Banco.h"
 #include "events/Registrazione.h"
@@ -12,6 +12,7 @@
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
 #include "shell/Tick.h"
+#include "receiver/Turni.h"
 #include "windows/CodaEventi.h"
 
 #include <QTableWidget>
@@ -25,18 +26,21 @@ using prova::Simulatore;
 
 namespace {
 
-// The main window and its tick; the ten-minute jobs only note when they ran.
+// The main window and its tick, with the receiver's scheduler beside it on
+// the same line; the ten-minute jobs only note when they ran.
 struct Console : comune::Banco {
     MDIForm1 finestra{ctx};
     std::unique_ptr<Tick> tick;
+    ricevitore::Turni turni{ctx};
     QMap<QString, QList<QDateTime>> lavori;   // job -> clock at each run
 
     Console()
     {
+        pref.scrivi(QStringLiteral("Ricevitore"), QStringLiteral("Modo"), QStringLiteral("esterno"));
         finestra.adottaDatabase(std::move(db));
         finestra.show();
         tick = std::make_unique<Tick>(ctx, collegamentiFinestraPrincipale(finestra));
-        auto& k = tick->collegamenti();
+        auto& k = turni.lavori();
         for (auto [nome, gancio] : {std::pair{"LetturaMessaggi", &k.LetturaMessaggi},
                                     {"ControllaInterrogazioni", &k.ControllaInterrogazioni},
                                     {"InterrogaPeriferiche", &k.InterrogaPeriferiche},
@@ -48,6 +52,7 @@ struct Console : comune::Banco {
         for (int i = 0; i < n; ++i) {
             orologio.avanza(1s);
             tick->passo();
+            turni.passo();
         }
     }
     CodaEventi* coda() { return qobject_cast<CodaEventi*>(finestra.finestra("CodaEventi")); }
@@ -185,7 +190,7 @@ private slots:
     {
         QFETCH(int, durata);
         Console c;
-        c.tick->collegamenti().ControllaInterrogazioni = [&c, durata] {
+        c.turni.lavori().ControllaInterrogazioni = [&c, durata] {
             c.lavori["ControllaInterrogazioni"] << c.orologio.adesso();
             c.orologio.avanza(std::chrono::seconds(durata));
         };
@@ -208,7 +213,7 @@ private slots:
                          {"000101", "+393351234567", "Dell'Acqua Giuseppe"});
         QVERIFY(apriLinea(c, sim.percorso()));
         modem::CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); }};
-        c.tick->collegamenti().LetturaMessaggi = [&] { ciclo.LetturaMessaggi(c.ctx); };
+        c.turni.lavori().LetturaMessaggi = [&] { ciclo.LetturaMessaggi(c.ctx); };
         c.secondi(1);
         sim.comando("sms +393351234567 ALLARME INGRESSO 1");
         attendiLinea(c);

@@ -6,7 +6,7 @@
 #include "modem/Seriale.h"
 #include "modem/ciclo/ricezione_aiuto.h"
 #include "modem/pdu/CodificaPdu.h"
-#include "shell/Tick.h"
+#include "receiver/Turni.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -107,11 +107,11 @@ private slots:
         QCOMPARE(b.memoria().size(), 1);
         QVERIFY(b.linea.messaggiInAttesa());
 
-        Tick tick(b.c);
-        tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
+        ricevitore::Turni turni(b.c);
+        turni.lavori().LetturaMessaggi = [&] { b.leggi(); };
         QElapsedTimer t;
         t.start();
-        tick.passo();
+        turni.passo();
         QVERIFY(t.elapsed() < 3000);
         QCOMPARE(b.testi().size(), 5);
         QCOMPARE(b.memoria(), QStringList());
@@ -125,9 +125,9 @@ private slots:
         b.c.orologio = &vero; // the retry is timed on the real clock here
         QTimer timer1;
         b.c.Timer1 = &timer1;
-        Tick tick(b.c);
-        tick.collegamenti().LetturaMessaggi = [&] { b.leggi(); };
-        connect(&timer1, &QTimer::timeout, &tick, &Tick::passo);
+        ricevitore::Turni turni(b.c);
+        turni.lavori().LetturaMessaggi = [&] { b.leggi(); };
+        connect(&timer1, &QTimer::timeout, &timer1, [&] { turni.passo(); });
         QCOMPARE(b.linea.apri(1), QString());
         timer1.start(1000);
 

@@ -1,0 +1,234 @@
+// The receiver on the test's thread, with the simulated handset on a
+// pseudo-terminal and a real database file, and a desk beside it on its own
+// connection: one receiver per database, indications served as they arrive,
+// the desk's requests, the compaction that asks it to stand aside, and what a
+// desk shows of it.
+
+#include "comune/Banco.h"
+#include "comune/Ricevitore.h"
+#include "modem/LineaTelefono.h"
+#include "receiver/Turni.h"
+#include "shell/Allarme.h"
+#include "shell/Compatta.h"
+#include "shell/InCorso.h"
+#include "shell/MDIForm1.h"
+#include "shell/StrisciaStato.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLabel>
+
+using namespace sorvela;
+using namespace std::chrono_literals;
+using prova::kUnitaSimulata;
+
+namespace {
+
+// The desk and its receiver with one unit whose GSM number is the simulated one.
+struct Centro : comune::ScrivaniaERicevitore {
+    prova::Simulatore sim;
+    explicit Centro(const QStringList& argomenti = {}) : sim(argomenti)
+    {
+        mappa(1, sim.percorso());
+        db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)",
+                   {kUnitaSimulata});
+    }
+    int eventi(const QString& testo = {})
+    {
+        return testo.isEmpty() ? db->valore("SELECT count(*) FROM ArchivioEventi").toInt()
+                               : db->valore("SELECT count(*) FROM ArchivioEventi WHERE [Testo messaggio] = ?", {testo})
+                                     .toInt();
+    }
+    QStringList memoria() { return sim.comando("list").filter(QRegularExpression("^\\d")); }
+    // The answer to request `id`, once served (20 s at most).
+    ricevitore::Esito attendi(qint64 id)
+    {
+        QDeadlineTimer limite(20s);
+        while (!ricevitore::EsitoRichiesta(*db, id).servita && !limite.hasExpired())
+            QTest::qWait(20);
+        return ricevitore::EsitoRichiesta(*db, id);
+    }
+};
+
+} // namespace
+
+class TestRicevitore : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The first receiver holds the database until it stops; a second one
+    // refuses and names the first, and then runs once the first has gone.
+    void oneReceiverPerDatabase()
+    {
+        Centro c;
+        QCOMPARE(c.avviaRicevitore(), QString());
+        ricevitore::Ricevitore secondo({c.cartella.path(), c.preferenze.percorso(), &c.orologio, "secondo"});
+        const QString rifiuto = secondo.avvia();
+        QVERIFY2(rifiuto.startsWith("Un altro ricevitore riceve già da questo database (prova, processo "),
+                 qPrintable(rifiuto));
+        QVERIFY(!secondo.inFunzione());
+        QCOMPARE(ricevitore::LeggiStato(*c.db).processo.left(5), "prova");
+
+        QSignalSpy fermato(c.r.get(), &ricevitore::Ricevitore::fermato);
+        c.r->ferma();
+        QTRY_COMPARE(fermato.count(), 1);
+        QVERIFY(!c.r->linea().aperta());
+        QVERIFY(!ricevitore::LeggiStato(*c.db).presente); // a desk sees nobody at once
+        QCOMPARE(secondo.avvia(), QString());
+        QVERIFY(secondo.linea().aperta());
+    }
+
+    // Each indication starts the cycle as its bytes arrive, not at the next
+    // one-second step: over five messages sent at random moments the slowest
+    // is an event well within half a second.
+    void indicationsAreServedAsTheyArrive()
+    {
+        Centro c;
+        QCOMPARE(c.avviaRicevitore(), QString());
+        QTRY_VERIFY(c.r->linea().occupataDa().isEmpty() && c.r->linea().aperta());
+        qint64 peggiore = 0;
+        for (int i = 1; i <= 5; ++i) {
+            QTest::qWait(137 * i % 900);
+            QElapsedTimer t;
+            t.start();
+            c.sim.comando(QStringLiteral("sms %1 ALLARME %2").arg(kUnitaSimulata).arg(i));
+            QTRY_COMPARE_WITH_TIMEOUT(c.eventi(), i, 3000);
+            peggiore = std::max(peggiore, t.elapsed());
+        }
+        QVERIFY2(peggiore < 500, qPrintable(QString::number(peggiore)));
+        QCOMPARE(c.memoria(), QStringList());
+        // Each report went to the desks, once.
+        const auto avvisi = ricevitore::AvvisiDopo(*c.db, 0);
+        QCOMPARE(std::count_if(avvisi.cbegin(), avvisi.cend(),
+                               [](const auto& a) { return a.tipo == ricevitore::TipoRapporto; }),
+                 5);
+    }
+
+    // "Interroga adesso" from a desk: the call is made and recorded under the
+    // operator who asked; "Annulla" ends the wait for the unit at once; a
+    // call the handset refuses records nothing and says so.
+    void interrogationRequests()
+    {
+        Centro c({"--delay-nocarrier", "60000"}); // the unit never hangs up by itself
+        QCOMPARE(c.avviaRicevitore(), QString());
+        QTRY_VERIFY(c.r->linea().occupataDa().isEmpty());
+        const qint64 chiamata = ricevitore::Richiedi(*c.db, ricevitore::RichiestaInterrogazione, "000001", "Anna");
+        QString mostrata;
+        QElapsedTimer t;
+        // Runs inside the call's wait, as the desk's look and click would.
+        QTimer::singleShot(1500, [&] {
+            mostrata = ricevitore::LeggiStato(*c.db).attivita;
+            t.start();
+            ricevitore::Richiedi(*c.db, ricevitore::RichiestaAnnulla, {}, "Anna");
+        });
+        QCOMPARE(c.attendi(chiamata).testo, QString());
+        QCOMPARE(mostrata, "Interrogazione in corso della periferica 000001"); // the call shows on the desks
+        QVERIFY2(t.isValid() && t.elapsed() < 3000, qPrintable(QString::number(t.elapsed())));
+        QCOMPARE(c.eventi("Interrogazione della periferica"), 1);
+        QCOMPARE(c.db->valore("SELECT Operatore FROM RegistroOperazioni").toString(), "Anna");
+        QTRY_COMPARE(ricevitore::LeggiStato(*c.db).attivita, QString());
+
+        c.sim.comando("dial busy");
+        const qint64 rifiutata = ricevitore::Richiedi(*c.db, ricevitore::RichiestaInterrogazione, "000001", "Anna");
+        QCOMPARE(c.attendi(rifiutata).testo, "La periferica 000001 non è stata interrogata.");
+        QCOMPARE(c.eventi("Interrogazione della periferica"), 1);
+        // A request left from when no receiver ran is answered, not carried out.
+        c.r.reset();
+        c.db->esegui("INSERT INTO RichiesteRicevitore (\"Data e ora\", Richiesta, Argomento) VALUES (?, 'interroga', "
+                     "'000001')",
+                     {QDateTime::currentDateTimeUtc().addSecs(-3600)});
+        QCOMPARE(c.avviaRicevitore(), QString());
+        QCOMPARE(ricevitore::EsitoRichiesta(*c.db, c.db->valore("SELECT max(ID) FROM RichiesteRicevitore").toLongLong())
+                     .testo,
+                 "Richiesta scaduta: il ricevitore non era attivo.");
+    }
+
+    // "Compatta database" while messages arrive: the receiver stands aside
+    // for the swap and the file really is replaced; every message is one
+    // event afterwards, none lost and none twice.
+    void compactionWhileMessagesArriveLosesNothing()
+    {
+        Centro c;
+        QCOMPARE(c.avviaRicevitore(), QString());
+        QTRY_VERIFY(c.r->linea().occupataDa().isEmpty());
+        QSignalSpy cambiato(c.r.get(), &ricevitore::Ricevitore::cambiato);
+        int inviati = 0;
+        QTimer unita;
+        QObject::connect(&unita, &QTimer::timeout, [&] {
+            if (inviati < 12)
+                c.sim.comando(QStringLiteral("sms %1 ALLARME %2").arg(kUnitaSimulata).arg(++inviati));
+        });
+        unita.start(60);
+        auto* finestra = new Compatta(c.c, nullptr);
+        QSignalSpy finita(finestra, &Compatta::finita);
+        bool sospeso = false;
+        QTimer sonda;
+        QObject::connect(&sonda, &QTimer::timeout, [&] {
+            sospeso = sospeso || c.r->contesto().db == nullptr;
+        });
+        sonda.start(5);
+        finestra->avvia();
+        QTRY_COMPARE_WITH_TIMEOUT(finita.count(), 1, 30000);
+        QVERIFY(sospeso);
+        const auto esito = finita.first().first().value<store::EsitoCompattazione>();
+        QVERIFY2(esito.riuscita(), qPrintable(esito.dettaglio));
+        QVERIFY(QFile::exists(c.cartella.filePath("Sorvela.bak")));
+        QVERIFY(!QFile::exists(ricevitore::FileCompattazione(c.cartella.path())));
+        QTRY_COMPARE_WITH_TIMEOUT(inviati, 12, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.eventi(), 12, 15000);
+        for (int i = 1; i <= 12; ++i)
+            QCOMPARE(c.eventi(QStringLiteral("ALLARME %1").arg(i)), 1);
+        QCOMPARE(c.memoria(), QStringList());
+        QCOMPARE(ricevitore::LeggiStato(*c.db).attivita, QString());
+    }
+
+    // What a desk shows of a receiver it only knows through the database:
+    // its handset's state, a silent receiver told once with the sound and
+    // withdrawn when it beats again, its wait in the progress window, whose
+    // "Annulla" becomes a request, and its notices.
+    void deskFollowsTheReceiverThroughTheDatabase()
+    {
+        comune::Banco b;
+        b.pref.scrivi("Ricevitore", "Modo", "esterno");
+        auto battito = [&](int secondiFa, const QString& attivita = {}) {
+            b.ctx.db->esegui("INSERT OR REPLACE INTO StatoRicevitore (Nome, Processo, Battito, Porta, Telefono, "
+                             "\"Attività\") VALUES ('principale', 'altrove', ?, 3, 'connesso', ?)",
+                             {QDateTime::currentDateTimeUtc().addSecs(-secondiFa), attivita});
+        };
+        battito(60);
+        MDIForm1 w(b.ctx);
+        w.adottaDatabase(std::move(b.db));
+        w.avvia();
+        w.Timer1()->stop();
+        w.aggiornaRicevitore();
+        w.aggiornaRicevitore();
+        QCOMPARE(w.striscia()->pannello(5)->testo(), ricevitore::TestoNonAttivo);
+        QVERIFY(w.striscia()->pannello(5)->sfondo().isValid()); // red
+        QCOMPARE(b.msg.voci().size(), 1);
+        QVERIFY(b.msg.notificaMostrata("ricevitore").startsWith("Ricevitore non attivo: nessuno riceve"));
+        QCOMPARE(w.allarme()->volteSuonato(), 1);
+
+        battito(0, "Lettura messaggi in corso");
+        w.aggiornaRicevitore();
+        QCOMPARE(b.msg.notificaMostrata("ricevitore"), QString());
+        QCOMPARE(w.striscia()->pannello(5)->testo(), "connesso");
+        QCOMPARE(w.striscia()->pannello(2)->testo(), "Telefono COM3");
+        QVERIFY(w.inCorso()->isVisible());
+        QCOMPARE(w.inCorso()->Label1()->text(), "Lettura messaggi in corso");
+        comune::premi(w.inCorso(), "cmdAnnulla");
+        QCOMPARE(b.ctx.db->valore("SELECT Richiesta FROM RichiesteRicevitore").toString(), ricevitore::RichiestaAnnulla);
+        battito(0);
+        b.ctx.db->esegui("INSERT INTO AvvisiRicevitore (\"Data e ora\", Tipo, Icona, Testo, Allarme) "
+                         "VALUES (?, 'telefono', 1, 'La porta COM3 non è disponibile.', 1)",
+                         {QDateTime::currentDateTimeUtc()});
+        w.aggiornaRicevitore();
+        QVERIFY(!w.inCorso()->isVisible());
+        QCOMPARE(b.msg.notificaMostrata("telefono"), "La porta COM3 non è disponibile.");
+        QCOMPARE(w.allarme()->volteSuonato(), 2);
+        w.aggiornaRicevitore(); // told once
+        QCOMPARE(w.allarme()->volteSuonato(), 2);
+    }
+};
+
+QTEST_MAIN(TestRicevitore)
+#include "tst_ricevitore.moc"
