@@ -6,9 +6,8 @@
 // told how it went. Closing the console ends the run first.
 
 #include "platform/Contesto.h"
+#include "shell/FinestraAttesa.h"
 #include "store/Compattazione.h"
-
-#include <QWidget>
 
 #include <optional>
 
@@ -17,7 +16,7 @@ class QPushButton;
 
 namespace sorvela {
 
-class Compatta : public QWidget {
+class Compatta : public FinestraAttesa {
     Q_OBJECT
 public:
     // `principale` is the main window: the run ends before it closes.
@@ -42,8 +41,6 @@ private:
 
     Contesto& m_ctx;
     store::Compattazione* m_run;
-    QLabel* m_passo;
-    QPushButton* m_annulla;
     std::optional<TickSospeso> m_tickFermo;
 };
 

@@ -4,15 +4,11 @@
 // other windows; whoever showed it hides it.
 
 #include "platform/Contesto.h"
-
-#include <QWidget>
-
-class QLabel;
-class QPushButton;
+#include "shell/FinestraAttesa.h"
 
 namespace sorvela {
 
-class InCorso : public QWidget, public Avanzamento {
+class InCorso : public FinestraAttesa, public Avanzamento {
     Q_OBJECT
 public:
     explicit InCorso(Contesto& ctx, QWidget* genitore = nullptr);
@@ -20,12 +16,10 @@ public:
     void mostra(const QString& etichetta) override;
     void chiudi() override;
 
-    QLabel* Label1() const { return m_label; }
+    QLabel* Label1() const { return m_titolo; }
 
 private:
     Contesto& m_ctx;
-    QLabel* m_label;
-    QPushButton* m_annulla;
 };
 
 } // namespace sorvela
