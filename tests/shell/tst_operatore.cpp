@@ -5,6 +5,7 @@
 
 #include "catalog/Contatti.h"
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 #include "events/NonAttribuiti.h"
 #include "events/RiempiCoda.h"
 #include "events/eventi_aiuto.h"
@@ -187,10 +188,8 @@ private slots:
             QVERIFY2(c.aperte(nome).size() == 1, nome);
         // The information window: on top, its version line, closed by OK.
         QWidget* info = c.aperte("frmInfo").first();
-        QCOMPARE(info->windowTitle(), "Informazioni");
         QVERIFY(info->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(info->findChild<QLabel*>("Label2")->text().startsWith("Versione: "));
-        QCOMPARE(info->findChild<QLabel*>("Label1(0)")->text(), "Sorvela");
         comune::premi(info, "cmdOK");
         QTRY_VERIFY(c.aperte("frmInfo").isEmpty());
         c.menu("mnuInformazioni");
@@ -528,12 +527,7 @@ private slots:
         }
         c.menu("mnuRegistro");
         auto* f = qobject_cast<FinestraRegistro*>(c.finestra.finestra("RegistroOperazioni"));
-        auto colonna = [f](int k) {
-            QStringList l;
-            for (int r = 0; r < f->griglia()->rowCount(); ++r)
-                l << f->griglia()->item(r, k)->text();
-            return l;
-        };
+        auto colonna = [f](int k) { return comune::testiColonna(f->griglia(), k); };
         // The last 30 days by default.
         QCOMPARE(colonna(3), (QStringList{"Compattazione", "Allarme tacitato", "Allarme tacitato"}));
         f->findChild<QComboBox*>("cboOperatore")->setCurrentText("Rossi");
