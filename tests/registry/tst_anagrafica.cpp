@@ -159,8 +159,7 @@ private slots:
         // A queue row without a code.
         QVERIFY(b.w->setCodice(QString()));
         b.w->Carica();
-        for (const char* campo : {"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"})
-            QVERIFY2(b.testo(campo).isEmpty(), campo);
+        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"}), QStringList(5, ""));
         QCOMPARE(b.w->codiceCaricato(), "");
         QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
         QVERIFY(!b.w->modificato());
@@ -338,8 +337,7 @@ private slots:
         b.premi("Cancella");
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000001'"), 0);
         QCOMPARE(b.db->valore("SELECT group_concat(CodPer) FROM Telefoni_Utenti").toString(), "000002");
-        for (const char* campo : {"Codice", "Nominativo", "RagSociale", "Matricola"})
-            QVERIFY2(b.testo(campo).isEmpty(), campo);
+        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "Matricola"}), QStringList(4, ""));
         QCOMPARE(b.c<QComboBox>("Periferiche")->currentText(), "");
         QVERIFY(!b.w->modificato());
         QVERIFY(b.sub->close());                // nothing left to ask about

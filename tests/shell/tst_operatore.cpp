@@ -223,12 +223,15 @@ private slots:
         sub->move(40, 30);
         QVERIFY(sub->close());
         // Edited by hand: a comment, the port, a device of its own.
-        const QString ini = c.pref.percorso();
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QByteArray testo = f.readAll().replace("XPos=600", "XPos=615");
-        f.close();
-        testo = "; porta del telefono cambiata a mano\n[Impostazioni]\nNumPort=4\n\n[Porte]\nCOM4=/dev/ttyUSB0\n\n" + testo;
+        QFile f(c.pref.percorso());
+        auto leggi = [&] {
+            f.open(QIODevice::ReadOnly);
+            const QByteArray t = f.readAll();
+            f.close();
+            return t;
+        };
+        const QByteArray testo = "; porta del telefono cambiata a mano\n[Impostazioni]\nNumPort=4\n\n[Porte]\n"
+                                 "COM4=/dev/ttyUSB0\n\n" + leggi().replace("XPos=600", "XPos=615");
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(testo);
         f.close();
@@ -238,9 +241,7 @@ private slots:
         c.menu("mnuVisualCoda");
         QCOMPARE(c.finestra.area()->subWindowList().last()->x(), 41);
         QVERIFY(c.finestra.area()->subWindowList().last()->close());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), testo);
-        f.close();
+        QCOMPARE(leggi(), testo);
 
         // Moved: only its own keys change.
         c.menu("mnuVisualCoda");

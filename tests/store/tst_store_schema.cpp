@@ -104,37 +104,19 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, db->esegui("DELETE FROM RegistroOperazioni"));
     }
 
-    void codaQueryMostraGliEventiNonArchiviatiConIlLoroUtente()
+    // Which rows the queue shows, and with which name, is the queue fill's
+    // test; here archiving through the queue writes the event itself.
+    void codaQueryScriveNellEvento()
     {
-        // An event whose subscriber no longer exists must still reach the queue.
-        m_db->esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Archiviato], "
-                                    "[Tipo evento], [Descrizione evento]) VALUES (?, ?, 0, ?, ?)"),
-                     {"999999", QDateTime::currentDateTime(), "Allarme",
-                      "Scadenza SIM"});
-        const QStringList nonArchiviati = colonnaDi(
-            m_db->apriRecordSet("SELECT ID FROM ArchivioEventi WHERE Archiviato = 0 ORDER BY ID"), 0);
-        QCOMPARE(nonArchiviati.size(), 4);
-
         auto coda = m_db->apriRecordSet("Coda Query");
-        QStringList visti;
-        for (; !coda.eof(); coda.moveNext()) {
-            visti << coda.campo("ID").toString();
-            QCOMPARE(coda.campo("Archiviato").toBool(), false);
-            const QString codice = coda.campo("Codice periferica").toString();
-            const QVariant nome = m_db->valore(
-                "SELECT Nome FROM DatiUtente WHERE [Codice periferica] = ?", {codice});
-            QCOMPARE(coda.campo("Nome"), nome);
-        }
-        QCOMPARE(visti, nonArchiviati);
-
-        // Archiving through the queue writes the event itself.
-        coda.moveFirst();
+        const int prima = m_db->valore("SELECT count(*) FROM [Coda Query]").toInt();
+        QVERIFY(prima > 0);
         const qint64 id = coda.campo("ID").toLongLong();
         coda.edit();
         coda.setCampo("Archiviato", true);
         coda.update();
         QCOMPARE(m_db->valore("SELECT Archiviato FROM ArchivioEventi WHERE ID = ?", {id}).toInt(), 1);
-        QCOMPARE(m_db->valore("SELECT count(*) FROM [Coda Query]").toInt(), 3);
+        QCOMPARE(m_db->valore("SELECT count(*) FROM [Coda Query]").toInt(), prima - 1);
     }
 
     void datiUtenteQueryDaOgniEventoUnaVolta()
