@@ -138,6 +138,28 @@ double soloVerifica(const QString& db)
     return v.nsecsElapsed() / 1e9;
 }
 
+// A 2 ms timer on the event loop that notes the longest time the loop went
+// without turning: the longest stall the operator would see.
+struct SondaStallo {
+    QElapsedTimer giro;
+    qint64 peggiore = 0;
+    QTimer sonda;
+
+    SondaStallo()
+    {
+        sonda.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&sonda, &QTimer::timeout, [this] {
+            peggiore = std::max(peggiore, giro.nsecsElapsed());
+            giro.restart();
+        });
+        giro.start();
+        sonda.start(2);
+    }
+
+    // The longest stall so far, the one still going included, in ms.
+    double peggioreMs() const { return std::max(peggiore, giro.nsecsElapsed()) / 1e6; }
+};
+
 // Compaction as the console's "Compatta database" runs it: on its own thread
 // while the desk's connection stays open and the desk's thread goes on with
 // its event loop, which here runs the tick's count every second and a 2 ms
@@ -149,14 +171,6 @@ double compattaComeLaConsole(store::Database& scrivania, const QString& cartella
     store::Compattazione run(cartella, &scrivania);
     std::optional<store::EsitoCompattazione> esito;
     QObject::connect(&run, &store::Compattazione::finita, [&](const store::EsitoCompattazione& e) { esito = e; });
-    QElapsedTimer giro;
-    qint64 peggiore = 0;
-    QTimer sonda;
-    sonda.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&sonda, &QTimer::timeout, [&] {
-        peggiore = std::max(peggiore, giro.nsecsElapsed());
-        giro.restart();
-    });
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         if (scrivania.aperto())
@@ -164,20 +178,19 @@ double compattaComeLaConsole(store::Database& scrivania, const QString& cartella
     });
     QElapsedTimer c;
     c.start();
-    giro.start();
-    sonda.start(2);
+    SondaStallo sonda;
     tick.start(1000);
     run.avvia();
     while (!esito)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double s = c.nsecsElapsed() / 1e9;
-    peggiore = std::max(peggiore, giro.nsecsElapsed());
+    const double stallo = sonda.peggioreMs();
     if (!esito->riuscita() || !scrivania.aperto()) {
         std::fprintf(stderr, "bench_scala: compaction failed: %s %s\n", qPrintable(esito->dettaglio),
                      qPrintable(esito->erroreRiapertura));
         std::exit(1);
     }
-    stalloMs = peggiore / 1e6;
+    stalloMs = stallo;
     return s;
 }
 
@@ -358,20 +371,12 @@ int main(int argc, char** argv)
             // share of a stall that is the machine's, not the compaction's.
             double riposo = 0;
             {
-                QElapsedTimer giro, durata;
-                qint64 peggiore = 0;
-                QTimer sonda;
-                sonda.setTimerType(Qt::PreciseTimer);
-                QObject::connect(&sonda, &QTimer::timeout, [&] {
-                    peggiore = std::max(peggiore, giro.nsecsElapsed());
-                    giro.restart();
-                });
-                giro.start();
+                QElapsedTimer durata;
                 durata.start();
-                sonda.start(2);
+                SondaStallo sonda;
                 while (durata.elapsed() < 10000)
                     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-                riposo = peggiore / 1e6;
+                riposo = sonda.peggiore / 1e6;
             }
             // Five of each, the order swapped every round, so neither always
             // runs on the page cache the other has just filled.

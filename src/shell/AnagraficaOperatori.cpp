@@ -4,6 +4,7 @@
 #include "platform/Messaggi.h"
 #include "platform/Operatori.h"
 #include "store/Database.h"
+#include "windows/Elenco.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -31,13 +32,8 @@ AnagraficaOperatori::AnagraficaOperatori(Contesto& c, QWidget* genitore)
     setModal(false);
 
     auto* v = new QVBoxLayout(this);
-    m_elenco = new QTableWidget(0, 3, this);
-    m_elenco->setObjectName(QStringLiteral("gridOperatori"));
-    m_elenco->setHorizontalHeaderLabels({QStringLiteral("Nome"), QStringLiteral("Password"), QStringLiteral("Attivo")});
-    m_elenco->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_elenco->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_elenco->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_elenco->verticalHeader()->hide();
+    m_elenco = grigliaSolaLettura(this, QStringLiteral("gridOperatori"),
+                                  {QStringLiteral("Nome"), QStringLiteral("Password"), QStringLiteral("Attivo")});
     m_elenco->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_elenco->setMinimumSize(360, 160);
     v->addWidget(m_elenco, 1);

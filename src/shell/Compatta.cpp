@@ -9,49 +9,19 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QTimer>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace sorvela {
 
 Compatta::Compatta(Contesto& ctx, QWidget* principale)
-    : QWidget(principale, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : FinestraAttesa(principale, QStringLiteral("Compattazione"), 360, true)
     , m_ctx(ctx)
     , m_run(new store::Compattazione(ctx.cartellaDati, ctx.db, this))
 {
-    setObjectName(QStringLiteral("Compattazione"));
     setAttribute(Qt::WA_DeleteOnClose);
-    // The operator goes on working at the desk: the window does not take
-    // the keyboard from the window in use.
-    setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QStringLiteral("Compatta database"));
-    auto* v = new QVBoxLayout(this);
-    auto* titolo = new QLabel(QStringLiteral("Compattazione in corso…"), this);
-    titolo->setObjectName(QStringLiteral("Label1"));
-    titolo->setAlignment(Qt::AlignCenter);
-    QFont f = titolo->font();
-    f.setBold(true);
-    titolo->setFont(f);
-    v->addWidget(titolo);
-    m_passo = new QLabel(this);
-    m_passo->setObjectName(QStringLiteral("Label2"));
-    m_passo->setAlignment(Qt::AlignCenter);
-    v->addWidget(m_passo);
-    auto* barra = new QProgressBar(this);
-    barra->setRange(0, 0); // how long SQLite's copy takes is not known beforehand
-    barra->setTextVisible(false);
-    v->addWidget(barra);
-    auto* h = new QHBoxLayout;
-    h->addStretch();
-    m_annulla = new QPushButton(QStringLiteral("Annulla"), this);
-    m_annulla->setObjectName(QStringLiteral("cmdAnnulla"));
-    h->addWidget(m_annulla);
-    h->addStretch();
-    v->addLayout(h);
-    setMinimumWidth(360);
+    m_titolo->setText(QStringLiteral("Compattazione in corso…"));
 
     connect(m_annulla, &QPushButton::clicked, this, [this] {
         m_annulla->setEnabled(false);
@@ -87,10 +57,8 @@ QString Compatta::testoPasso(store::Compattazione::Passo p)
 void Compatta::avvia()
 {
     m_passo->setText(testoPasso(store::Compattazione::Passo::Copia));
-    if (QWidget* p = parentWidget()) {
-        adjustSize();
-        move(p->window()->geometry().center() - rect().center());
-    }
+    if (parentWidget())
+        centra();
     show();
     raise();
     // The receiver's connection must be closed while the file is swapped:

@@ -6,10 +6,10 @@
 // told how it went. Closing the console ends the run first.
 
 #include "platform/Contesto.h"
+#include "shell/FinestraAttesa.h"
 #include "store/Compattazione.h"
 
 #include <QElapsedTimer>
-#include <QWidget>
 
 #include <optional>
 
@@ -19,7 +19,7 @@ class QTimer;
 
 namespace sorvela {
 
-class Compatta : public QWidget {
+class Compatta : public FinestraAttesa {
     Q_OBJECT
 public:
     // `principale` is the main window: the run ends before it closes.
@@ -47,8 +47,6 @@ private:
 
     Contesto& m_ctx;
     store::Compattazione* m_run;
-    QLabel* m_passo;
-    QPushButton* m_annulla;
     std::optional<TickSospeso> m_tickFermo;
     QTimer* m_sonda = nullptr;        // looks at the receiver until it stands aside
     QElapsedTimer m_attesaRicevitore;

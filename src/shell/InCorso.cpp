@@ -1,43 +1,17 @@
 #include "shell/InCorso.h"
 
-#include <QApplication>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace sorvela {
 
 InCorso::InCorso(Contesto& ctx, QWidget* genitore)
-    : QWidget(genitore, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    : FinestraAttesa(genitore, QStringLiteral("InCorso"), 320, false)
     , m_ctx(ctx)
 {
-    setObjectName(QStringLiteral("InCorso"));
-    // The tick's retrieval and polling calls show it on their own: the
-    // operator's typing must stay where it is. "Annulla" is still a click away.
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    // The tick's retrieval and polling calls show it on their own; "Annulla"
+    // is still a click away.
     setWindowTitle(QString());
-    auto* v = new QVBoxLayout(this);
-    m_label = new QLabel(this);
-    m_label->setObjectName(QStringLiteral("Label1"));
-    m_label->setAlignment(Qt::AlignCenter);
-    QFont f = m_label->font();
-    f.setBold(true);
-    m_label->setFont(f);
-    v->addWidget(m_label);
-    auto* barra = new QProgressBar(this);
-    barra->setRange(0, 0); // busy indicator: the length of an exchange is unknown
-    barra->setTextVisible(false);
-    v->addWidget(barra);
-    auto* h = new QHBoxLayout;
-    h->addStretch();
-    m_annulla = new QPushButton(QStringLiteral("Annulla"), this);
-    m_annulla->setObjectName(QStringLiteral("cmdAnnulla"));
-    h->addWidget(m_annulla);
-    h->addStretch();
-    v->addLayout(h);
-    setMinimumWidth(320);
     connect(m_annulla, &QPushButton::clicked, this, [this] {
         m_ctx.AnnullaAttesa = true;
         emit annullato();
@@ -46,12 +20,9 @@ InCorso::InCorso(Contesto& ctx, QWidget* genitore)
 
 void InCorso::mostra(const QString& etichetta)
 {
-    m_label->setText(etichetta);
-    if (parentWidget() && !isVisible()) {
-        const QRect g = parentWidget()->window()->geometry();
-        adjustSize();
-        move(g.center() - rect().center());
-    }
+    m_titolo->setText(etichetta);
+    if (parentWidget() && !isVisible())
+        centra();
     show();
     raise();
 }

@@ -5,15 +5,11 @@
 // windows; whoever showed it hides it.
 
 #include "platform/Contesto.h"
-
-#include <QWidget>
-
-class QLabel;
-class QPushButton;
+#include "shell/FinestraAttesa.h"
 
 namespace sorvela {
 
-class InCorso : public QWidget, public Avanzamento {
+class InCorso : public FinestraAttesa, public Avanzamento {
     Q_OBJECT
 public:
     explicit InCorso(Contesto& ctx, QWidget* genitore = nullptr);
@@ -21,15 +17,13 @@ public:
     void mostra(const QString& etichetta) override;
     void chiudi() override;
 
-    QLabel* Label1() const { return m_label; }
+    QLabel* Label1() const { return m_titolo; }
 
 signals:
     void annullato();
 
 private:
     Contesto& m_ctx;
-    QLabel* m_label;
-    QPushButton* m_annulla;
 };
 
 } // namespace sorvela

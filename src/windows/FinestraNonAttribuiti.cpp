@@ -6,10 +6,9 @@
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
 #include "store/Database.h"
+#include "windows/Elenco.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -28,23 +27,11 @@ FinestraNonAttribuiti::FinestraNonAttribuiti(Contesto& c, QWidget* genitore)
     setWindowTitle(Titolo);
 
     auto* v = new QVBoxLayout(this);
-    m_griglia = new QTableWidget(0, 5, this);
-    m_griglia->setObjectName(QStringLiteral("gridMessaggi"));
-    m_griglia->setHorizontalHeaderLabels({QStringLiteral("Data e ora"), QStringLiteral("Mittente"),
-                                          QStringLiteral("Tipo"), QStringLiteral("Descrizione evento"),
-                                          QStringLiteral("Testo messaggio")});
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_griglia->setWordWrap(false);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    m_griglia->horizontalHeader()->setStretchLastSection(true);
-    const QFontMetrics fm(font());
-    m_griglia->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + 16);
-    m_griglia->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("+390000000000")) + 16);
-    m_griglia->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Allarme")) + 16);
-    m_griglia->setColumnWidth(3, fm.horizontalAdvance(QStringLiteral("Scarso credito residuo;")) + 16);
+    m_griglia = grigliaElenco(this, QStringLiteral("gridMessaggi"),
+                              {QStringLiteral("Data e ora"), QStringLiteral("Mittente"), QStringLiteral("Tipo"),
+                               QStringLiteral("Descrizione evento"), QStringLiteral("Testo messaggio")},
+                              {QStringLiteral("00/00/0000 00.00.00"), QStringLiteral("+390000000000"),
+                               QStringLiteral("Allarme"), QStringLiteral("Scarso credito residuo;")});
     v->addWidget(m_griglia, 1);
 
     auto* h = new QHBoxLayout;
@@ -82,12 +69,8 @@ void FinestraNonAttribuiti::aggiorna()
         const MessaggioNonAttribuito& m = messaggi.at(r);
         m_id << m.id;
         const QStringList celle{date::mostra(m.dataOra), m.mittente, m.tipo, m.descrizione, m.testo};
-        for (int k = 0; k < celle.size(); ++k) {
-            auto* it = new QTableWidgetItem(celle[k]);
-            it->setToolTip(celle[k]);
-            it->setForeground(coloreEvento(m.tipo));
-            m_griglia->setItem(r, k, it);
-        }
+        const QColor colore = coloreEvento(m.tipo);
+        scriviRiga(m_griglia, r, celle, &colore);
         if (m.id == prima)
             m_griglia->selectRow(r);
     }
@@ -172,16 +155,12 @@ void FinestraNonAttribuiti::elimina()
 QSize FinestraNonAttribuiti::sizeHint() const
 {
     // Room for every column at its width, and a screenful of rows.
-    const QFontMetrics fm(font());
-    return {fm.horizontalAdvance(QLatin1Char('x')) * 120, fm.height() * 20};
+    return misuraElenco(this, 120, 20);
 }
 
 void FinestraNonAttribuiti::chiudi()
 {
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    chiudiElenco(this);
 }
 
 } // namespace sorvela

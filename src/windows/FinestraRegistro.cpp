@@ -7,14 +7,13 @@
 #include "platform/Messaggi.h"
 #include "platform/RegistroOperazioni.h"
 #include "store/Database.h"
+#include "windows/Elenco.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -81,24 +80,14 @@ FinestraRegistro::FinestraRegistro(Contesto& c, QWidget* genitore)
     filtri->setColumnStretch(9, 1);
     v->addLayout(filtri);
 
-    m_griglia = new QTableWidget(0, 6, this);
-    m_griglia->setObjectName(QStringLiteral("gridRegistro"));
-    m_griglia->setHorizontalHeaderLabels({QStringLiteral("Data e ora"), QStringLiteral("Operatore"),
-                                          QStringLiteral("Postazione"), QStringLiteral("Azione"),
-                                          QStringLiteral("Oggetto"), QStringLiteral("Dettagli")});
-    m_griglia->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_griglia->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_griglia->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_griglia->setWordWrap(false);
-    m_griglia->verticalHeader()->hide();
-    m_griglia->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-    m_griglia->horizontalHeader()->setStretchLastSection(true);
-    const QFontMetrics fm(font());
-    m_griglia->setColumnWidth(0, fm.horizontalAdvance(QStringLiteral("00/00/0000 00.00.00")) + 16);
-    m_griglia->setColumnWidth(1, fm.horizontalAdvance(QStringLiteral("Abcdefghijklmnopq")) + 16);
-    m_griglia->setColumnWidth(2, fm.horizontalAdvance(QStringLiteral("Postazione")) + 24);
-    m_griglia->setColumnWidth(3, fm.horizontalAdvance(QStringLiteral("Interrogazione manuale")) + 16);
-    m_griglia->setColumnWidth(4, fm.horizontalAdvance(QStringLiteral("dal 00/00/0000 al 00/00/0000")) + 16);
+    m_griglia = grigliaElenco(this, QStringLiteral("gridRegistro"),
+                              {QStringLiteral("Data e ora"), QStringLiteral("Operatore"), QStringLiteral("Postazione"),
+                               QStringLiteral("Azione"), QStringLiteral("Oggetto"), QStringLiteral("Dettagli")},
+                              {QStringLiteral("00/00/0000 00.00.00"), QStringLiteral("Abcdefghijklmnopq"),
+                               QStringLiteral("Postazione"), QStringLiteral("Interrogazione manuale"),
+                               QStringLiteral("dal 00/00/0000 al 00/00/0000")});
+    // As wide as its heading, with more room to spare than the others.
+    m_griglia->setColumnWidth(2, fontMetrics().horizontalAdvance(QStringLiteral("Postazione")) + 24);
     v->addWidget(m_griglia, 1);
 
     auto* basso = new QHBoxLayout;
@@ -151,11 +140,7 @@ void FinestraRegistro::cerca()
     for (int r = 0; r < voci.size(); ++r) {
         const VoceRegistro& x = voci.at(r);
         const QStringList celle{date::mostra(x.dataOra), x.operatore, x.postazione, x.azione, x.oggetto, x.dettagli};
-        for (int k = 0; k < celle.size(); ++k) {
-            auto* it = new QTableWidgetItem(celle[k]);
-            it->setToolTip(celle[k]);
-            m_griglia->setItem(r, k, it);
-        }
+        scriviRiga(m_griglia, r, celle);
     }
     m_conteggio->setText(troncato ? QStringLiteral("Operazioni: le %1 più recenti; restringere la ricerca per "
                                                    "vedere le altre")
@@ -190,16 +175,12 @@ void FinestraRegistro::stampa()
 QSize FinestraRegistro::sizeHint() const
 {
     // Room for every column at its width, and a screenful of rows.
-    const QFontMetrics fm(font());
-    return {fm.horizontalAdvance(QLatin1Char('x')) * 190, fm.height() * 28};
+    return misuraElenco(this, 190, 28);
 }
 
 void FinestraRegistro::chiudi()
 {
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-        sub->close();
-    else
-        close();
+    chiudiElenco(this);
 }
 
 } // namespace sorvela

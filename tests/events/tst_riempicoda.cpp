@@ -3,6 +3,7 @@
 // per-second check counts, and what archiving writes. That the check reaches
 // the queue through the index is the store's query-plan test.
 
+#include "comune/Griglie.h"
 #include "eventi_aiuto.h"
 
 #include "events/ModelloEventi.h"
@@ -17,17 +18,7 @@
 
 using namespace sorvela;
 
-namespace {
-
-QStringList colonna(const QTableWidget& g, int c)
-{
-    QStringList t;
-    for (int r = 0; r < g.rowCount(); ++r)
-        t << (g.item(r, c) ? g.item(r, c)->text() : QString());
-    return t;
-}
-
-} // namespace
+using comune::testiColonna;
 
 class TestRiempiCoda : public QObject {
     Q_OBJECT
@@ -68,7 +59,7 @@ private slots:
         for (int i = 6; i <= 8; ++i)
             evento(QStringLiteral("00000%1").arg(i), QStringLiteral("Test"));
         riempi(g);
-        QCOMPARE(colonna(g, 0), (QStringList{"000006", "000007", "000008"}));
+        QCOMPARE(testiColonna(&g, 0), (QStringList{"000006", "000007", "000008"}));
         QCOMPARE(m_c->ctx.NumEventiNuovi, 3);
 
         m_c->db->esegui(QStringLiteral("UPDATE ArchivioEventi SET Archiviato = 1"));
@@ -78,26 +69,18 @@ private slots:
         QCOMPARE(g.rowCount(), 3);   // left as it was
     }
 
-    void onlyExactAllarmeIsRed_data()
-    {
-        QTest::addColumn<QVariant>("tipo");
-        QTest::addColumn<QColor>("colore");
-        const QColor rosso(255, 0, 0), blu(0, 0, 255);
-        QTest::newRow("Allarme") << QVariant(QStringLiteral("Allarme")) << rosso;
-        QTest::newRow("allarme") << QVariant(QStringLiteral("allarme")) << blu;
-        QTest::newRow("Test") << QVariant(QStringLiteral("Test")) << blu;
-        QTest::newRow("null") << QVariant() << blu;
-    }
+    // Red for "Allarme" as written; blue for "allarme", "Test" and no type.
     void onlyExactAllarmeIsRed()
     {
-        QFETCH(QVariant, tipo);
-        QFETCH(QColor, colore);
-        evento(QStringLiteral("000001"), tipo);
+        for (const QVariant& tipo : {QVariant("Allarme"), QVariant("allarme"), QVariant("Test"), QVariant()})
+            evento(QStringLiteral("000001"), tipo);
         QTableWidget g(0, 4);
         riempi(g);
-        for (int c = 0; c < 4; ++c) {
-            QCOMPARE(g.item(0, c)->foreground().color(), colore);
-            QCOMPARE(g.item(0, c)->background().style(), Qt::NoBrush);
+        for (int r = 0; r < 4; ++r) {
+            for (int c = 0; c < 4; ++c) {
+                QCOMPARE(g.item(r, c)->foreground().color(), r == 0 ? QColor(255, 0, 0) : QColor(0, 0, 255));
+                QCOMPARE(g.item(r, c)->background().style(), Qt::NoBrush);
+            }
         }
     }
 
@@ -113,8 +96,8 @@ private slots:
         riempi(g);
         // A company with an empty company name shows an empty name; an event
         // whose subscriber is gone still shows, code and all.
-        QCOMPARE(colonna(g, 1), (QStringList{"", "Ferramenta Bianchi srl", "Anna Verdi", "", ""}));
-        QCOMPARE(colonna(g, 0).last(), QStringLiteral("999999"));
+        QCOMPARE(testiColonna(&g, 1), (QStringList{"", "Ferramenta Bianchi srl", "Anna Verdi", "", ""}));
+        QCOMPARE(testiColonna(&g, 0).last(), QStringLiteral("999999"));
         QCOMPARE(g.item(0, 3)->text(), QStringLiteral("02/03/2026 10.00.00"));
         QCOMPARE(g.item(0, 0)->textAlignment(), int(Qt::AlignCenter));
     }
@@ -132,12 +115,7 @@ private slots:
             RiempiStorico(rs, g, g.fontMetrics(), &id);
             QVERIFY(!rs.aperto());
         };
-        auto colonnaStorico = [&](int c) {
-            QStringList t;
-            for (int r = 0; r < modello.rowCount(); ++r)
-                t << modello.testo(r, c);
-            return t;
-        };
+        auto colonnaStorico = [&](int c) { return testiColonna(&g, c); };
         storico();
         QCOMPARE(colonnaStorico(0), QStringList{""});
         QCOMPARE(id, QList<qint64>{});

@@ -159,8 +159,7 @@ private slots:
         // A queue row without a code.
         QVERIFY(b.w->setCodice(QString()));
         b.w->Carica();
-        for (const char* campo : {"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"})
-            QVERIFY2(b.testo(campo).isEmpty(), campo);
+        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"}), QStringList(5, ""));
         QCOMPARE(b.w->codiceCaricato(), "");
         QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
         QVERIFY(!b.w->modificato());
@@ -338,8 +337,7 @@ private slots:
         b.premi("Cancella");
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000001'"), 0);
         QCOMPARE(b.db->valore("SELECT group_concat(CodPer) FROM Telefoni_Utenti").toString(), "000002");
-        for (const char* campo : {"Codice", "Nominativo", "RagSociale", "Matricola"})
-            QVERIFY2(b.testo(campo).isEmpty(), campo);
+        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "Matricola"}), QStringList(4, ""));
         QCOMPARE(b.c<QComboBox>("Periferiche")->currentText(), "");
         QVERIFY(!b.w->modificato());
         QVERIFY(b.sub->close());                // nothing left to ask about
@@ -358,7 +356,6 @@ private slots:
         QCOMPARE(b.testo("Matricola"), "000999");
         QCOMPARE(b.msg.testi(), (QStringList{"Matricola già inserita al codice 000002",
                                              "Impossibile memorizzare, matricola già inserita al codice 000003"}));
-        QCOMPARE(b.msg.voci().first().titolo, "Anagrafica Utente");
     }
 
     void testiConApostrofiEAccenti()
@@ -377,7 +374,6 @@ private slots:
         b.c<QComboBox>("Periferiche")->setCurrentIndex(2);
         b.premi("Salva");
         QVERIFY(b.msg.voci().isEmpty());
-        QCOMPARE(b.campo("000031", "Città").toString(), "L'Aquila");
 
         // Found again by its code in a fresh window.
         b.msg.rispondi(Risposta::No);
@@ -468,22 +464,18 @@ private slots:
         QCOMPARE(b.testi({"Codice", "Nominativo"}), (QStringList{"000001", "Maria Neri"}));
     }
 
-    void contattiApronoIlCodiceMostrato()
+    // The contacts button opens the code shown, none without one; the
+    // period's arrows add and stop at zero.
+    void contattiDelCodiceMostratoEFrecceDelPeriodo()
     {
         Banco b;
         QString contatti;
         QObject::connect(b.w, &AnagraficaUtenti::apriContatti, [&](const QString& c) { contatti = c; });
-        b.premi("SSCommand1");              // no code: nothing to open
+        b.premi("SSCommand1");
         QCOMPARE(contatti, "");
         b.mostraCodice("2");
         b.premi("SSCommand1");
         QCOMPARE(contatti, "000002");
-    }
-
-    void frecceDelPeriodoSommanoSenzaScendereSottoZero()
-    {
-        Banco b;
-        b.mostraCodice("2");
         auto* passo = b.c<QScrollBar>("VScroll2");
         passo->triggerAction(QAbstractSlider::SliderSingleStepSub);
         QCOMPARE(b.testo("Sopravvivenza"), "13");

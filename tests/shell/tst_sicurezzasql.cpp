@@ -9,6 +9,7 @@
 #include "catalog/ContattiUtente.h"
 #include "catalog/Periferica.h"
 #include "comune/Banco.h"
+#include "comune/Griglie.h"
 #include "registry/AnagraficaUtenti.h"
 
 #include <QComboBox>
@@ -33,14 +34,7 @@ struct Finestra {
     std::function<QStringList(comune::Banco&, QMdiArea&, const QString&)> giro;
 };
 
-template <class T = QLineEdit>
-T* controllo(QWidget* w, const QString& nome)
-{
-    T* x = w->findChild<T*>(nome);
-    if (!x)
-        qFatal("no control %s", qPrintable(nome));
-    return x;
-}
+using comune::controllo;
 
 void confronta(QStringList& diversi, const QString& dove, const QString& letto, const QString& atteso)
 {
@@ -76,7 +70,7 @@ QStringList anagrafica(comune::Banco& b, QMdiArea& area, const QString& valore)
     QStringList diversi;
     AnagraficaUtenti* w = apri();
     for (const auto& [nome, _] : campi)
-        confronta(diversi, "shown " + nome, controllo(w, nome)->text(), valore);
+        confronta(diversi, "shown " + nome, controllo(w, nome.toUtf8().constData())->text(), valore);
     confronta(diversi, "shown Periferiche", controllo<QComboBox>(w, "Periferiche")->currentText(), valore);
     QLineEdit* note = controllo(w, "Note");
     QTest::mouseClick(note, Qt::LeftButton);
@@ -114,8 +108,7 @@ QStringList contatti(comune::Banco& b, QMdiArea& area, const QString& valore)
 
     QStringList digitati;
     for (int c = 0; c < 3; ++c) {
-        const QRect r = griglia->visualRect(griglia->model()->index(1, c));
-        QTest::mouseClick(griglia->viewport(), Qt::LeftButton, {}, r.center());
+        comune::clicCella(griglia, 1, c);
         digitati << valore.left(editor->maxLength());
         tasti(editor, digitati.last());
     }
@@ -148,7 +141,7 @@ QStringList catalogo(comune::Banco& b, QMdiArea& area, const QString& valore)
     auto* descrizione = controllo(w, "Descrizione");
     QStringList diversi;
     confronta(diversi, "shown description", descrizione->text(), valore);
-    confronta(diversi, "shown input", griglia->item(0, 2) ? griglia->item(0, 2)->text() : QString(), valore);
+    confronta(diversi, "shown input", comune::testoCella(griglia, 0, 2), valore);
     auto salvati = [&] {
         return b.db->valore("SELECT DesPeriferica FROM TipoPeriferica").toString() + '|'
                + b.db->valore("SELECT DesEvento FROM [Ingressi Alfa]").toString();
@@ -159,8 +152,7 @@ QStringList catalogo(comune::Banco& b, QMdiArea& area, const QString& valore)
     const QString nuovaDescrizione = valore.left(50);
     descrizione->selectAll();
     tasti(descrizione, nuovaDescrizione);
-    const QRect r = griglia->visualRect(griglia->model()->index(0, 2));
-    QTest::mouseClick(griglia->viewport(), Qt::LeftButton, {}, r.center());
+    comune::clicCella(griglia, 0, 2);
     auto* editor = controllo(w, "Text2");
     editor->selectAll();
     const QString nuovoIngresso = valore.left(40);   // the input name editor takes 40

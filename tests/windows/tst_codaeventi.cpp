@@ -53,13 +53,8 @@ private slots:
         b.pref.salvaGeometria("CodaEventi", 1500, 750, 6000, 4000);
         CodaEventi* c = b.apri();
         QVERIFY(b.ctx.aperte.CodaEventi);
-        QCOMPARE(c->windowTitle(), "Eventi nuovi");
         QCOMPARE(c->Coda()->rowCount(), 2);
         QCOMPARE(b.ctx.NumEventiNuovi, 2);
-        QStringList intestazioni;
-        for (int i = 0; i < 4; ++i)
-            intestazioni << c->Coda()->horizontalHeaderItem(i)->text();
-        QCOMPARE(intestazioni, (QStringList{"Codice", "Nome", "Descrizione evento", "Data e ora"}));
         const QFontMetrics fm(c->font());
         // A code and a time are never cut short.
         QVERIFY(c->Coda()->columnWidth(0) >= fm.horizontalAdvance("000000") + 14);
