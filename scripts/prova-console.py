@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The real console against the simulated handset, for longer than a test.
 
-  prova-console.py uccisioni BUILD [N]    (default 50)
+  prova-console.py uccisioni BUILD [N] [--esterno]    (default 50)
       N rounds: 20 messages are stored in the handset, the console is killed
       (SIGKILL) at a random point of the cycle that retrieves them, started
       again, and left to finish. At the end every one of the N x 20 messages
       must be exactly one event. Prints the figures; exits 1 on any message
-      lost or registered twice.
+      lost or registered twice. With --esterno the console runs as a desk
+      with "[Ricevitore] Modo=esterno" beside sorvela-ricevitore, and both
+      are killed each round.
 
   prova-console.py resistenza BUILD [MINUTI]    (default 15)
       The console runs for MINUTI minutes while the handset delivers a message
@@ -65,8 +67,8 @@ class Simulatore:
 
 
 class Console:
-    def __init__(self, build, cartella):
-        self.build, self.cartella = build, cartella
+    def __init__(self, build, cartella, esterno=False):
+        self.build, self.cartella, self.esterno = build, cartella, esterno
         self.dati = os.path.join(cartella, "dati")
         self.config = os.path.join(cartella, "config")
         os.makedirs(self.dati)
@@ -76,7 +78,10 @@ class Console:
         self.db = os.path.join(self.dati, "Sorvela.db")
         with open(os.path.join(self.config, "Sorvela", "Sorvela.ini"), "w") as f:
             f.write(f"[Impostazioni]\nNumPort=1\n\n[Porte]\nCOM1={os.path.join(cartella, 'com1')}\n")
+            if esterno:
+                f.write("\n[Ricevitore]\nModo=esterno\n")
         self.p = None
+        self.scrivania = None
         self.log = open(os.path.join(cartella, "console.log"), "ab")
 
     def sql(self, testo, parametri=()):
@@ -84,21 +89,32 @@ class Console:
             return c.execute(testo, parametri).fetchall()
 
     def avvia(self):
+        # self.p is the program that holds the handset: the console itself,
+        # or the receiver beside a desk.
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=self.config)
-        self.p = subprocess.Popen([os.path.join(self.build, "src/shell/sorvela"), "--data-dir", self.dati],
-                                  env=env, stdout=self.log, stderr=self.log)
+        console = [os.path.join(self.build, "src/shell/sorvela"), "--data-dir", self.dati]
+        if self.esterno:
+            self.p = subprocess.Popen([os.path.join(self.build, "src/receiver/sorvela-ricevitore"), "--data-dir",
+                                       self.dati], env=env, stdout=self.log, stderr=self.log)
+            self.scrivania = subprocess.Popen(console, env=env, stdout=self.log, stderr=self.log)
+        else:
+            self.p = subprocess.Popen(console, env=env, stdout=self.log, stderr=self.log)
 
     def uccidi(self):
-        self.p.send_signal(signal.SIGKILL)
-        self.p.wait()
+        for p in (self.p, self.scrivania):
+            if p and p.poll() is None:
+                p.send_signal(signal.SIGKILL)
+                p.wait()
 
     def chiudi(self):
-        if self.p and self.p.poll() is None:
-            self.p.terminate()
-            try:
-                self.p.wait(20)
-            except subprocess.TimeoutExpired:
-                self.uccidi()
+        for p in (self.scrivania, self.p):
+            if p and p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(20)
+                except subprocess.TimeoutExpired:
+                    p.send_signal(signal.SIGKILL)
+                    p.wait()
 
     def memoria_residente_kb(self):
         with open(f"/proc/{self.p.pid}/status") as f:
@@ -124,10 +140,10 @@ def conta(console, attesi):
     return persi, doppi, len(eventi)
 
 
-def uccisioni(build, volte):
+def uccisioni(build, volte, esterno=False):
     caso = random.Random(int(os.environ.get("SORVELA_SEME", "17")))
     with tempfile.TemporaryDirectory(prefix="sorvela-uccisioni-") as cartella:
-        console = Console(build, cartella)
+        console = Console(build, cartella, esterno)
         console.sql("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", (UNITA,))
         # At the line rate a cycle of 20 messages lasts a few seconds, so
         # the kills spread over all of it.
@@ -164,7 +180,9 @@ def uccisioni(build, volte):
             console.chiudi()
             sim.chiudi()
         persi, doppi, eventi = conta(console, attesi)
-        print(f"uccisioni: {volte} kills, {len(attesi)} messages, {eventi} events, {persi} lost, {doppi} duplicated")
+        modo = " (receiver and desk apart)" if esterno else ""
+        print(f"uccisioni{modo}: {volte} kills, {len(attesi)} messages, {eventi} events, {persi} lost, "
+              f"{doppi} duplicated")
         return 0 if persi == 0 and doppi == 0 and eventi == len(attesi) else 1
 
 
@@ -214,6 +232,8 @@ def resistenza(build, minuti):
 
 
 def main(argv):
+    esterno = "--esterno" in argv
+    argv = [a for a in argv if a != "--esterno"]
     if len(argv) < 3 or argv[1] not in ("uccisioni", "resistenza") or argv[1] in ("-h", "--help"):
         print(__doc__.strip(), file=sys.stderr)
         return 2
@@ -223,7 +243,7 @@ def main(argv):
     except ValueError:
         print(f"prova-console: not a number: {argv[3]}", file=sys.stderr)
         return 2
-    return uccisioni(build, n) if argv[1] == "uccisioni" else resistenza(build, n)
+    return uccisioni(build, n, esterno) if argv[1] == "uccisioni" else resistenza(build, n)
 
 
 if __name__ == "__main__":

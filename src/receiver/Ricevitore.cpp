@@ -39,6 +39,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kIntervalloBattito = 5s;
 constexpr auto kIntervalloRichieste = 250ms;
+constexpr auto kAssestamento = 2s;
 // A request older than this when the receiver starts was made to a receiver
 // that was not there: it is answered, not carried out hours late.
 constexpr qint64 kRichiestaScadutaSecondi = 300;
@@ -257,12 +258,21 @@ QString Ricevitore::avvia()
     qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << "porta COM" + QString::number(m_ctx.NumeroPorta);
     m_linea->sorveglia(m_ctx.NumeroPorta);
     scriviStato();
-    m_passo->start();
-    m_richieste->start();
-    m_annullamenti->start();
     m_battito->start();
-    // Messages stored while nobody received are fetched now.
-    m_linea->segnalaMessaggi();
+    // The line settles before the first exchange: a receiver killed in the
+    // middle of one may have left its reply on its way, and whatever comes
+    // now is read and thrown away by the listening, never taken for the
+    // reply to a command of ours. Then the messages stored while nobody
+    // received are fetched.
+    QTimer::singleShot(kAssestamento, this, [this] {
+        if (!m_inFunzione || m_fermando)
+            return;
+        m_assestato = true;
+        m_passo->start();
+        m_richieste->start();
+        m_annullamenti->start();
+        m_linea->segnalaMessaggi();
+    });
     return {};
 }
 
@@ -274,7 +284,7 @@ bool Ricevitore::occupato() const
 
 void Ricevitore::passo()
 {
-    if (!m_inFunzione || m_fermando || m_sospeso)
+    if (!m_inFunzione || m_fermando || m_sospeso || !m_assestato)
         return;
     m_turni->passo();
 }

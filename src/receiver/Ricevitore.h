@@ -65,6 +65,9 @@ public:
     // line, takes its state row down and lets the lock go; then `fermato`.
     void ferma();
     bool inFunzione() const { return m_inFunzione; }
+    // The line has settled after the start (two seconds): the first cycle
+    // has been asked for and requests are served.
+    bool assestato() const { return m_assestato; }
 
     // One step of the scheduler, one look at the requests, one heartbeat: the
     // timers call them; tests call them on a virtual clock.
@@ -134,6 +137,7 @@ private:
     bool m_inRichiesta = false;
     bool m_inServizio = false;
     bool m_sospeso = false;
+    bool m_assestato = false; // the line has settled after the start
     QElapsedTimer m_sospesoDa;
 };
 

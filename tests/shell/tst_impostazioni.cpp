@@ -137,7 +137,7 @@ private slots:
         QPointer<Impostazioni> w = apri(b);
         bool premuto = false, chiusa = true;
         // Runs inside the start-up cycle's waits, as the operator's click would.
-        QTimer::singleShot(500, w, [&] {
+        QTimer::singleShot(2500, w, [&] {
             QVERIFY(!b.r->linea().occupataDa().isEmpty());
             premi(w, "Command1");
             premuto = !w->findChild<QPushButton*>("cmdOK(0)")->isEnabled();

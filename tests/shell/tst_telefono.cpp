@@ -201,7 +201,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(memoria(sim), QStringList(), 33000 - int(t.elapsed()));
         QVERIFY2(c.notifiche(QStringLiteral("telefono")) == 1, qPrintable(c.msg.testi().join(" | ")));
         QVERIFY(c.soloNotifiche());
-        QCOMPARE(c.w->striscia()->pannello(5)->testo(), QStringLiteral("connesso"));
+        QTRY_COMPARE(c.w->striscia()->pannello(5)->testo(), QStringLiteral("connesso"));
         if (chiamata) // the interrupted call was not taken for an accepted one
             QVERIFY(!ricevitore::EsitoRichiesta(*c.ctx.db, richiesta).testo.isEmpty());
     }
