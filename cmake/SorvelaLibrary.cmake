@@ -50,3 +50,18 @@ function(sorvela_test_cartella)
     sorvela_test(${n} SOURCES ${t} ${_aiuti} LIBS ${T_LIBS} TIMEOUT ${T_TIMEOUT})
   endforeach()
 endfunction()
+
+# sorvela_test_lungo(NAME EXECUTABLE FUNCTION TIMEOUT)
+# One test function of EXECUTABLE run alone for real time (with
+# SORVELA_MINUTO_REALE set), labelled "lungo": run by CI after the suite.
+function(sorvela_test_lungo name eseguibile funzione limite)
+  if(NOT TARGET ${eseguibile})
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${eseguibile} ${funzione})
+  if(SORVELA_SANITIZE)
+    math(EXPR limite "${limite} * 3")
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS lungo TIMEOUT ${limite}
+    ENVIRONMENT "SORVELA_MINUTO_REALE=1;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name}")
+endfunction()

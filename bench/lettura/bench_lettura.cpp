@@ -3,7 +3,10 @@
 // rate (19200 baud, 10 bits a byte) and reports every command and reply it
 // handled, so the byte count is the handset's own, not the console's guess.
 //
-//   bench_lettura [--messages N] [--runs R]
+//   bench_lettura [--messages N] [--runs R] [--elenco]
+//
+// --elenco: the cycle takes each message from the listing instead of reading
+// it again with "AT+CMGR".
 //
 // Prints, per run and as the median: the drain time, the wire time of the
 // bytes both ways and the ratio between them, and the same ratio against the
@@ -91,7 +94,7 @@ struct Misura {
     double secondi, filo, soloRisposte;
 };
 
-Misura unGiro(int messaggi)
+Misura unGiro(int messaggi, bool daElenco)
 {
     Telefono sim;
     QTemporaryDir cartella;
@@ -122,6 +125,7 @@ Misura unGiro(int messaggi)
     sim.traffico();
 
     modem::CicloLettura ciclo{[](Contesto& k, const pdu::MessaggioRicevuto& m) { return RegistraMessaggio(k, m); }};
+    ciclo.setDaElenco(daElenco);
     QElapsedTimer t;
     t.start();
     const modem::RiepilogoLettura r = ciclo.LetturaMessaggi(c);
@@ -144,11 +148,16 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     int messaggi = 10, giri = 5;
+    bool daElenco = false;
     const QStringList a = app.arguments();
     for (int i = 1; i < a.size(); ++i) {
         if (a[i] == QLatin1String("--help")) {
-            std::puts("usage: bench_lettura [--messages N] [--runs R]");
+            std::puts("usage: bench_lettura [--messages N] [--runs R] [--elenco]");
             return 0;
+        }
+        if (a[i] == QLatin1String("--elenco")) {
+            daElenco = true;
+            continue;
         }
         bool ok = false;
         if (a[i] == QLatin1String("--messages") && i + 1 < a.size())
@@ -162,7 +171,7 @@ int main(int argc, char** argv)
     }
     QList<Misura> misure;
     for (int g = 0; g < giri; ++g)
-        misure << unGiro(messaggi);
+        misure << unGiro(messaggi, daElenco);
     std::sort(misure.begin(), misure.end(), [](const Misura& x, const Misura& y) { return x.secondi < y.secondi; });
     const Misura& m = misure[misure.size() / 2];
     std::printf("median: %d messages drained in %.3f s; wire time %.3f s; ratio %.3f (replies only %.3f)\n", messaggi,

@@ -185,6 +185,30 @@ bool ElencoIntegro(const QString& risposta)
     return intestazione.isEmpty() && coppie == EstraiIndici(risposta).size();
 }
 
+QMap<int, QString> VociElenco(const QString& risposta)
+{
+    QMap<int, QString> voci;
+    QString intestazione;
+    for (QStringView riga : QStringView(risposta).split(u'\n')) {
+        riga = riga.trimmed();
+        if (riga.startsWith(QLatin1String("+CMGL:"))) {
+            intestazione = riga.toString();
+            continue;
+        }
+        if (intestazione.isEmpty())
+            continue;
+        const QString pdu = riga.toString();
+        const QList<int> indice = EstraiIndici(intestazione);
+        // "+CMGL: <index>,<stat>,[<alpha>],<length>": the read's own header
+        // is the same without the index.
+        const QString resto = intestazione.section(u',', 1);
+        if (indice.size() == 1 && pduDellaLunghezza(intestazione, pdu) && !voci.contains(indice.first()))
+            voci.insert(indice.first(), QStringLiteral("\r\n+CMGR: %1\r\n%2\r\n\r\nOK\r\n").arg(resto, pdu));
+        intestazione.clear();
+    }
+    return voci;
+}
+
 RispostaModem LeggiMessaggio(Sessione& s, int indice)
 {
     return s.scambia(QStringLiteral("AT+CMGR=%1").arg(indice));
@@ -256,12 +280,26 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
             }
             // A garbled listing is listed again in the next round: what it
             // hid may be a message no indication will announce again.
-            if (elenco.rumore || !ElencoIntegro(elenco.testo))
+            const bool integro = !elenco.rumore && ElencoIntegro(elenco.testo);
+            if (!integro)
                 g.elencoDubbio = true;
+            // A whole listing already carries every message: each is taken
+            // from it, and the line carries each PDU once. A garbled one is
+            // trusted for nothing but its indices, each read again.
+            const QMap<int, QString> voci = m_daElenco && integro ? VociElenco(elenco.testo) : QMap<int, QString>();
             for (const int indice : EstraiIndici(elenco.testo)) {
                 if (g.lasciati.contains(indice) || lettiNelGiro.contains(indice))
                     continue;
-                const RispostaModem m = LeggiMessaggio(s, indice);
+                RispostaModem m;
+                if (voci.contains(indice)) {
+                    m.testo = voci.value(indice);
+                    m.esito = Esito::Ok;
+                    m.finale = QStringLiteral("OK");
+                    m.muta = false;
+                } else {
+                    m = LeggiMessaggio(s, indice);
+                    ++riepilogo.riletti;
+                }
                 if (m.esito == Esito::Scaduto) {
                     g.lasciati.insert(indice);
                     g.fuoriPasso();

@@ -13,14 +13,6 @@
 
 namespace sorvela {
 
-QString cartellaDatiPredefinita()
-{
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/Sorvela");
-}
-
 QString cartellaInstallata()
 {
     // Where the installation put the shared files, relative to the program's

@@ -1,6 +1,8 @@
 #pragma once
 // Command line and the checks made before the console opens its window.
 
+#include "core/CartellaDati.h"
+
 #include <QString>
 
 class QCoreApplication;
@@ -16,7 +18,6 @@ struct OpzioniAvvio {
 // sorvela [--data-dir DIR] [--version] [--help] [Qt's options]; the default data folder is
 // $XDG_DATA_HOME/Sorvela. Qt's standard options are left for QApplication.
 OpzioniAvvio leggiOpzioni(int argc, char* argv[]);
-QString cartellaDatiPredefinita();
 // The folder of the files installed beside the programs (share/sorvela), or
 // empty when the program runs from its build folder.
 QString cartellaInstallata();

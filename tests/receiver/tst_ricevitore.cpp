@@ -105,14 +105,15 @@ private slots:
                  5);
     }
 
-    // "Interroga adesso" from a desk: the call is made and recorded under the
-    // operator who asked; "Annulla" ends the wait for the unit at once; a
-    // call the handset refuses records nothing and says so.
+    // The desk's requests: "Interroga adesso" makes the call and records it
+    // under the operator who asked; "Annulla" ends the wait for the unit at
+    // once; a call the handset refuses records nothing and says so; "Carica
+    // messaggi" reads at once what no indication announced.
     void interrogationRequests()
     {
         Centro c({"--delay-nocarrier", "60000"}); // the unit never hangs up by itself
         QCOMPARE(c.avviaRicevitore(), QString());
-        QTRY_VERIFY(c.r->linea().occupataDa().isEmpty());
+        QTRY_VERIFY(c.r->assestato() && c.r->linea().occupataDa().isEmpty());
         const qint64 chiamata = ricevitore::Richiedi(*c.db, ricevitore::RichiestaInterrogazione, "000001", "Anna");
         QString mostrata;
         QElapsedTimer t;
@@ -133,6 +134,13 @@ private slots:
         const qint64 rifiutata = ricevitore::Richiedi(*c.db, ricevitore::RichiestaInterrogazione, "000001", "Anna");
         QCOMPARE(c.attendi(rifiutata).testo, "La periferica 000001 non è stata interrogata.");
         QCOMPARE(c.eventi("Interrogazione della periferica"), 1);
+        // "Carica messaggi": a message stored without any indication is read now.
+        c.sim.comando("store " + kUnitaSimulata + " ALLARME SENZA AVVISO");
+        QElapsedTimer lettura;
+        lettura.start();
+        QCOMPARE(c.attendi(ricevitore::Richiedi(*c.db, ricevitore::RichiestaLettura, {}, "Anna")).testo, QString());
+        QCOMPARE(c.eventi("ALLARME SENZA AVVISO"), 1);
+        QVERIFY(lettura.elapsed() < 2000);
         // A request left from when no receiver ran is answered, not carried out.
         c.r.reset();
         c.db->esegui("INSERT INTO RichiesteRicevitore (\"Data e ora\", Richiesta, Argomento) VALUES (?, 'interroga', "
@@ -151,7 +159,7 @@ private slots:
     {
         Centro c;
         QCOMPARE(c.avviaRicevitore(), QString());
-        QTRY_VERIFY(c.r->linea().occupataDa().isEmpty());
+        QTRY_VERIFY(c.r->assestato() && c.r->linea().occupataDa().isEmpty());
         QSignalSpy cambiato(c.r.get(), &ricevitore::Ricevitore::cambiato);
         int inviati = 0;
         QTimer unita;

@@ -1,6 +1,7 @@
 // sorvela-db: prepares the console's database file. The console itself never
 // creates tables, so a new installation (or a demo) starts here.
 
+#include "core/CartellaDati.h"
 #include "store/Database.h"
 
 #include <QCommandLineParser>
@@ -19,12 +20,6 @@ int errore(const QString& messaggio)
     return 1;
 }
 
-QString cartellaDatiPredefinita()
-{
-    // $XDG_DATA_HOME/Sorvela, i.e. ~/.local/share/Sorvela by default.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Sorvela");
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -41,7 +36,7 @@ int main(int argc, char* argv[])
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("init"));
     const QCommandLineOption cartella(QStringLiteral("data-dir"),
-                                      QStringLiteral("Cartella dei dati (predefinita: %1).").arg(cartellaDatiPredefinita()),
+                                      QStringLiteral("Cartella dei dati (predefinita: %1).").arg(sorvela::cartellaDatiPredefinita()),
                                       QStringLiteral("DIR"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Aggiunge tipi di periferica, utenti ed eventi dimostrativi."));
@@ -59,7 +54,7 @@ int main(int argc, char* argv[])
     if (argomenti.size() != 1 || argomenti.first() != QLatin1String("init"))
         return errore(QStringLiteral("comando mancante o sconosciuto; uso: sorvela-db init [--data-dir DIR] [--demo]"));
 
-    const QString dir = parser.isSet(cartella) ? parser.value(cartella) : cartellaDatiPredefinita();
+    const QString dir = parser.isSet(cartella) ? parser.value(cartella) : sorvela::cartellaDatiPredefinita();
     if (dir.isEmpty())
         return errore(QStringLiteral("cartella dei dati vuota"));
     if (!QDir().mkpath(dir))

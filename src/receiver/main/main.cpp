@@ -1,5 +1,6 @@
 // The receiver without windows: sorvela-ricevitore [--data-dir DIR]
 
+#include "core/CartellaDati.h"
 #include "platform/ArrestoDaSegnale.h"
 #include "receiver/Ricevitore.h"
 
@@ -13,14 +14,6 @@
 using namespace sorvela;
 
 namespace {
-
-QString cartellaPredefinita()
-{
-    QString base = qEnvironmentVariable("XDG_DATA_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/Sorvela");
-}
 
 void aiuto()
 {
@@ -41,7 +34,7 @@ int main(int argc, char* argv[])
 {
     // As the console: a write past a size limit fails, it does not kill.
     std::signal(SIGXFSZ, SIG_IGN);
-    QString cartella = cartellaPredefinita();
+    QString cartella = cartellaDatiPredefinita();
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {

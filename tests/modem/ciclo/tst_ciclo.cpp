@@ -100,6 +100,39 @@ private slots:
         QCOMPARE(b.messaggi.testi(), QStringList());
     }
 
+    // Switched to take messages from the listing: a whole listing crosses
+    // the line once and nothing is read again; a garbled one is trusted for
+    // nothing but its indices, read again with "AT+CMGR" in the same cycle.
+    void dallElenco_data()
+    {
+        QTest::addColumn<QString>("guasto");
+        QTest::newRow("whole listing") << QString();
+        QTest::newRow("noise amid the listing") << "on AT+CMGL=0 amid noise random 60";
+    }
+
+    void dallElenco()
+    {
+        QFETCH(QString, guasto);
+        Banco b;
+        b.ciclo.setDaElenco(true);
+        for (const char* t : {"primo", "secondo", "terzo"})
+            b.sim.comando(QStringLiteral("store +393351111111 %1").arg(t));
+        if (!guasto.isEmpty())
+            b.sim.comando(guasto);
+        const RiepilogoLettura r = b.leggi();
+        QCOMPARE(b.eventi(), (QStringList{"000001 primo", "000001 secondo", "000001 terzo"}));
+        QCOMPARE(b.memoria(), QStringList());
+        QCOMPARE(r.letti, 3);
+        const QStringList letture = b.comandi().filter("AT+CMGR");
+        if (guasto.isEmpty()) {
+            QCOMPARE(letture, QStringList());
+            QCOMPARE(r.riletti, 0);
+        } else {
+            QVERIFY(!letture.isEmpty());
+            QCOMPARE(r.riletti, int(letture.size()));
+        }
+    }
+
     void ogniIndiceEOgniMittente()
     {
         // Indices from 0, gaps, far beyond ten, more than ten, read and
