@@ -197,7 +197,7 @@ CREATE TABLE "MessaggiNonAttribuiti" (
 
 -- The receiver of the alarms (a thread of a desk, or sorvela-ricevitore) and
 -- the desks meet here, whatever runs the receiver. One row per receiver,
--- rewritten every few seconds: who runs it, since when, its last heartbeat
+-- rewritten every 2 seconds: who runs it, since when, its last heartbeat
 -- (UTC: a desk judges from it whether anyone hears the handset), the
 -- handset's port and state ("connesso", "non connesso", "non risponde") and
 -- the label of the cycle or call in progress, empty when the line is free.

@@ -37,7 +37,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kIntervalloBattito = 5s;
+constexpr auto kIntervalloBattito = 2s;
 constexpr auto kIntervalloRichieste = 250ms;
 constexpr auto kAssestamento = 2s;
 // A request older than this when the receiver starts was made to a receiver

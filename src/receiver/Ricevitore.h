@@ -5,7 +5,7 @@
 // own database connection and its own scheduler, and no widget. It runs on a
 // thread of the console (the default) or as sorvela-ricevitore, and in both
 // cases meets the desks only through the database: its state row rewritten
-// every few seconds, the desks' requests served in order, and what it has to
+// every 2 seconds, the desks' requests served in order, and what it has to
 // tell the operators written as notices (see Sportello.h).
 //
 // One receiver per database: the first takes a lock beside the database file

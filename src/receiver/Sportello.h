@@ -28,8 +28,9 @@ inline const QString InAttesa = QStringLiteral("in attesa");
 inline const QString Servita = QStringLiteral("servita");
 
 // A receiver whose heartbeat is older than this is not running: nobody hears
-// the handset.
-inline constexpr std::chrono::seconds SilenzioMassimo{30};
+// the handset. It beats every 2 s, and a desk looks every second, so a
+// receiver that died is shown as such at most 30 s after its last beat.
+inline constexpr std::chrono::seconds SilenzioMassimo{27};
 inline const QString TestoNonAttivo = QStringLiteral("Ricevitore non attivo");
 // While this file exists beside the database a desk is compacting it: the
 // receiver finishes its exchange, writes TestoSospeso as its activity and

@@ -33,9 +33,7 @@ namespace sorvela {
 
 namespace {
 const QString kNotificaRicevitore = QStringLiteral("ricevitore");
-// A receiver writes its heartbeat every 2 s: one not heard for this long has
-// been silent for at most 30 s when the desk next looks.
-constexpr qint64 kSilenzioMs = 27000;
+constexpr qint64 kSilenzioMs = std::chrono::milliseconds(ricevitore::SilenzioMassimo).count();
 } // namespace
 
 MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
@@ -416,8 +414,7 @@ void MDIForm1::aggiornaRicevitore()
         return; // the tick tells the database's failure; the next second tries again
     }
 
-    const bool attivo = stato.presente && stato.battito.isValid()
-        && stato.battito.msecsTo(QDateTime::currentDateTimeUtc()) <= kSilenzioMs;
+    const bool attivo = stato.attivo(QDateTime::currentDateTimeUtc());
     // A receiver that stopped beating is silent now; one never heard of may
     // still be starting (the thread of this desk), and is given the same time.
     const bool daDire = !attivo && (stato.presente || (m_dallAvvio.isValid() && m_dallAvvio.elapsed() > kSilenzioMs));
