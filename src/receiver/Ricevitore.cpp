@@ -215,7 +215,7 @@ QString Ricevitore::avvia()
                true);
     });
     connect(m_linea, &modem::LineaTelefono::tornata, this, [this] {
-        qCInfo(lcRicevitore) << "telefono di nuovo collegato alla porta COM" << m_linea->porta();
+        qCInfo(lcRicevitore).noquote() << "telefono di nuovo collegato alla porta" << QStringLiteral("COM%1").arg(m_linea->porta());
         avvisa(QStringLiteral("telefono"), 0, QString());
         m_linea->segnalaMessaggi();
     });
@@ -249,13 +249,18 @@ QString Ricevitore::avvia()
                      {Servita, QStringLiteral("Richiesta scaduta: il ricevitore non era attivo."),
                       QDateTime::currentDateTimeUtc(), Servita,
                       QDateTime::currentDateTimeUtc().addSecs(-kRichiestaScadutaSecondi)});
+        // One a killed receiver was serving is not taken up again halfway.
+        m_db->esegui(QStringLiteral("UPDATE \"RichiesteRicevitore\" SET \"Stato\" = ?, \"Esito\" = ?, "
+                                    "\"Servita il\" = ? WHERE \"Stato\" = 'in corso'"),
+                     {Servita, QStringLiteral("Richiesta interrotta: il ricevitore si è fermato."),
+                      QDateTime::currentDateTimeUtc()});
         // Notices a week old have been seen by every desk there was.
         m_db->esegui(QStringLiteral("DELETE FROM \"AvvisiRicevitore\" WHERE \"Data e ora\" < ?"),
                      {QDateTime::currentDateTimeUtc().addDays(-7)});
     } catch (const store::ErroreDatabase& e) {
         qCWarning(lcRicevitore).noquote() << "pulizia delle richieste non riuscita:" << e.messaggio();
     }
-    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << "porta COM" + QString::number(m_ctx.NumeroPorta);
+    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << QStringLiteral("porta COM%1").arg(m_ctx.NumeroPorta);
     m_linea->sorveglia(m_ctx.NumeroPorta);
     scriviStato();
     m_battito->start();
@@ -410,7 +415,7 @@ QString Ricevitore::servi(const Richiesta& r)
         }
         m_ctx.NumeroPorta = scelta;
         m_pref->setNumPort(scelta);
-        qCInfo(lcRicevitore) << "porta del telefono: COM" << scelta;
+        qCInfo(lcRicevitore).noquote() << "porta del telefono:" << QStringLiteral("COM%1").arg(scelta);
         scriviStato();
         return {};
     }
