@@ -207,7 +207,10 @@ QString Ricevitore::avvia()
     m_turni->lavori().InterrogaPeriferiche = [this] { InterrogaPeriferiche(m_ctx); };
     m_turni->lavori().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
 
-    connect(m_linea, &modem::LineaTelefono::statoCambiato, this, [this](modem::StatoTelefono) { scriviStato(); });
+    connect(m_linea, &modem::LineaTelefono::statoCambiato, this, [this](modem::StatoTelefono) {
+        scriviStato();
+        emit cambiato();
+    });
     connect(m_linea, &modem::LineaTelefono::persa, this, [this](const QString& motivo) {
         qCWarning(lcRicevitore).noquote() << "telefono perso:" << motivo;
         avvisa(QStringLiteral("telefono"), int(Icona::Avviso),
