@@ -65,3 +65,24 @@ function(sorvela_test_lungo name eseguibile funzione limite)
   set_tests_properties(${name} PROPERTIES LABELS lungo TIMEOUT ${limite}
     ENVIRONMENT "SORVELA_MINUTO_REALE=1;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name}")
 endfunction()
+
+# sorvela_test_lettura_singola(EXECUTABLE TIMEOUT [LABEL label] [FUNCTIONS f...])
+# EXECUTABLE (or only its FUNCTIONS) again as "<EXECUTABLE>_singola", with
+# every listed message read again by its index instead of taken from the
+# listing: the reception tests pass both ways.
+function(sorvela_test_lettura_singola eseguibile limite)
+  cmake_parse_arguments(T "" "LABEL" "FUNCTIONS" ${ARGN})
+  if(NOT TARGET ${eseguibile})
+    return()
+  endif()
+  set(name ${eseguibile}_singola)
+  add_test(NAME ${name} COMMAND ${eseguibile} ${T_FUNCTIONS})
+  if(SORVELA_SANITIZE)
+    math(EXPR limite "${limite} * 3")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${limite}
+    ENVIRONMENT "SORVELA_PROVA_LETTURA=singola;QT_QPA_PLATFORM=offscreen;XDG_CONFIG_HOME=${PROJECT_BINARY_DIR}/test-config/${name};XDG_DATA_HOME=${PROJECT_BINARY_DIR}/test-data/${name}")
+  if(T_LABEL)
+    set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL})
+  endif()
+endfunction()

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <atomic>
 #include <limits>
 
 namespace sorvela::modem {
@@ -125,6 +126,17 @@ bool pduDellaLunghezza(const QString& intestazione, const QString& pdu)
     return ok && lunghezza >= 0 && lunghezza <= 255 && pdu.size() == 2 * (1 + centro + lunghezza);
 }
 
+// A header line without control characters or bytes beyond ASCII: noise
+// inside one makes the entry damaged, and its message is read by index.
+bool stampabile(const QString& riga)
+{
+    for (const QChar c : riga) {
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
+            return false;
+    }
+    return true;
+}
+
 // The key that groups the parts of one concatenated message.
 QString chiaveParti(const pdu::MessaggioRicevuto& m)
 {
@@ -202,7 +214,8 @@ QMap<int, QString> VociElenco(const QString& risposta)
         // "+CMGL: <index>,<stat>,[<alpha>],<length>": the read's own header
         // is the same without the index.
         const QString resto = intestazione.section(u',', 1);
-        if (indice.size() == 1 && pduDellaLunghezza(intestazione, pdu) && !voci.contains(indice.first()))
+        if (indice.size() == 1 && stampabile(intestazione) && pduDellaLunghezza(intestazione, pdu)
+            && !voci.contains(indice.first()))
             voci.insert(indice.first(), QStringLiteral("\r\n+CMGR: %1\r\n%2\r\n\r\nOK\r\n").arg(resto, pdu));
         intestazione.clear();
     }
@@ -230,8 +243,18 @@ bool RispostaLetturaIntera(const QString& risposta)
     return pduDellaLunghezza(risposta.mid(h, fineTesta - h), lineaPdu(risposta));
 }
 
+namespace {
+std::atomic<bool> g_daElencoPredefinito{true};
+}
+
+void CicloLettura::setDaElencoPredefinito(bool si)
+{
+    g_daElencoPredefinito = si;
+}
+
 CicloLettura::CicloLettura(RegistraFn registra, MostraStatoFn mostraStato)
-    : m_registra(std::move(registra))
+    : m_daElenco(g_daElencoPredefinito)
+    , m_registra(std::move(registra))
     , m_mostraStato(std::move(mostraStato))
 {
 }
@@ -291,14 +314,26 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
                 if (g.lasciati.contains(indice) || lettiNelGiro.contains(indice))
                     continue;
                 RispostaModem m;
-                if (voci.contains(indice)) {
-                    m.testo = voci.value(indice);
-                    m.esito = Esito::Ok;
-                    m.finale = QStringLiteral("OK");
-                    m.muta = false;
-                } else {
-                    m = LeggiMessaggio(s, indice);
-                    ++riepilogo.riletti;
+                pdu::MessaggioRicevuto messaggio;
+                bool dallElenco = voci.contains(indice);
+                for (;;) {
+                    if (dallElenco) {
+                        m.testo = voci.value(indice);
+                        m.esito = Esito::Ok;
+                        m.finale = QStringLiteral("OK");
+                        m.muta = false;
+                    } else {
+                        m = LeggiMessaggio(s, indice);
+                        ++riepilogo.riletti;
+                    }
+                    if (!m.ok())
+                        break;
+                    messaggio = pdu::LeggiMessaggioRicevuto(m.testo);
+                    if ((RispostaLetturaIntera(m.testo) && messaggio.valido) || !dallElenco)
+                        break;
+                    // An entry that looked whole but does not read is read
+                    // again by its index, in this cycle.
+                    dallElenco = false;
                 }
                 if (m.esito == Esito::Scaduto) {
                     g.lasciati.insert(indice);
@@ -314,7 +349,6 @@ RiepilogoLettura CicloLettura::LetturaMessaggi(Contesto& c)
                     g.lasciati.insert(indice);
                     continue;
                 }
-                pdu::MessaggioRicevuto messaggio = pdu::LeggiMessaggioRicevuto(m.testo);
                 messaggio.indice = indice;
                 if (!RispostaLetturaIntera(m.testo) || !messaggio.valido) {
                     // Garbled on the line: left in the handset, read again.

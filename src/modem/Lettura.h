@@ -114,14 +114,17 @@ public:
     // fault set the line's riprovaLettura for a retry in 30 seconds.
     RiepilogoLettura LetturaMessaggi(Contesto& c);
 
-    // Takes each message from a whole listing instead of reading each again
-    // with "AT+CMGR": half the bytes on the line. Off (for now the default:
-    // the fault tests of the read path are still to be doubled for it), every
-    // listed index is read. Only the benchmark and the tests turn it on.
+    // Each message is taken from a whole listing, and the line carries its
+    // PDU once; only an entry the listing damaged or cut is read again with
+    // "AT+CMGR". Off, every listed index is read again: the old way, kept so
+    // that the benchmark can compare the two and the reception tests can run
+    // each way. Nothing else turns it off.
     void setDaElenco(bool si) { m_daElenco = si; }
+    // The way the cycles made from now on take their messages.
+    static void setDaElencoPredefinito(bool si);
 
 private:
-    bool m_daElenco = false;
+    bool m_daElenco;
     RegistraFn m_registra;
     MostraStatoFn m_mostraStato;
 };

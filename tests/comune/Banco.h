@@ -5,6 +5,7 @@
 // test says only what differs.
 
 #include "core/Orologio.h"
+#include "comune/ModoLettura.h"
 #include "modem/LineaTelefono.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"

@@ -133,7 +133,7 @@ private slots:
                      {prova::kUnitaSimulata});
         for (int i = 1; i <= 3; ++i)
             sim.comando(QStringLiteral("store %1 ALLARME %2").arg(prova::kUnitaSimulata).arg(i));
-        sim.comando("slow AT+CMGR 300");
+        sim.comando("slow AT+CMGD 400");
         QPointer<Impostazioni> w = apri(b);
         bool premuto = false, chiusa = true;
         // Runs inside the start-up cycle's waits, as the operator's click would.

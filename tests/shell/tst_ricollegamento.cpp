@@ -52,7 +52,8 @@ private slots:
                 sim.comando(QStringLiteral("store %1 %2").arg(unita, attesi.last()));
             }
             attesi.sort();
-            sim.comando(QStringLiteral("on AT+CMGR amid fault unplug 300"));
+            sim.comando(QStringLiteral("on %1 amid fault unplug 300")
+                            .arg(comune::kLetturaSingola ? QStringLiteral("AT+CMGR") : QStringLiteral("AT+CMGL=0")));
             QMetaObject::invokeMethod(r, [r] { r->linea().segnalaMessaggi(); });
             QTRY_VERIFY2_WITH_TIMEOUT(testi() == attesi && memoria().isEmpty(),
                                       qPrintable(QStringLiteral("round %1: %2").arg(giro).arg(testi().join(u','))),

@@ -4,6 +4,7 @@
 // and the reports the cycle shows recorded.
 
 #include "events/Registrazione.h"
+#include "comune/ModoLettura.h"
 #include "modem/Lettura.h"
 #include "modem/Simulatore.h"
 #include "modem/pdu/Messaggio.h"

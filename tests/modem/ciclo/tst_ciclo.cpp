@@ -4,6 +4,7 @@
 // deletion) or through the handset's own triggers ("on AT+CMGR=2 …").
 
 #include "events/Registrazione.h"
+#include "comune/ModoLettura.h"
 #include "modem/Lettura.h"
 #include "modem/Simulatore.h"
 #include "modem/pdu/DecodificaPdu.h"
@@ -93,8 +94,12 @@ private slots:
                                           "000001 +393351111111 terzo"}));
         QCOMPARE(b.db->valore("SELECT count(*) FROM InterrogazioniPendenti").toInt(), 1);
         QCOMPARE(b.memoria(), QStringList());
-        QCOMPARE(b.comandi(), (QStringList{"AT+CNMI=1,1,0,0,1", "AT+CMGL=0", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
-                                           "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3", "AT+CMGL=1"}));
+        if (comune::kLetturaSingola)
+            QCOMPARE(b.comandi(), (QStringList{"AT+CNMI=1,1,0,0,1", "AT+CMGL=0", "AT+CMGR=1", "AT+CMGD=1", "AT+CMGR=2",
+                                               "AT+CMGD=2", "AT+CMGR=3", "AT+CMGD=3", "AT+CMGL=1"}));
+        else
+            QCOMPARE(b.comandi(), (QStringList{"AT+CNMI=1,1,0,0,1", "AT+CMGL=0", "AT+CMGD=1", "AT+CMGD=2", "AT+CMGD=3",
+                                               "AT+CMGL=1"}));
         QCOMPARE(b.etichette, QStringList{"Lettura messaggi in corso"});
         QVERIFY(!b.inCorso);
         QCOMPARE(b.messaggi.testi(), QStringList());
@@ -184,7 +189,7 @@ private slots:
         const QString controlla = "Controlla il telefono.\n" + kResta;
         // A reply that never ends puts the line out of step: nothing more is
         // read or deleted in that cycle.
-        QTest::newRow("read reply cut before OK") << "cut" << controlla << QStringList{"primo"}
+        QTest::newRow("reply cut before OK") << "cut" << controlla << QStringList{"primo"}
                                                   << QStringList{"primo", "secondo", "terzo"};
         QTest::newRow("handset silent after a read") << "silent" << controlla << QStringList{"primo"}
                                                      << QStringList{"primo", "secondo", "terzo"};
@@ -201,8 +206,11 @@ private slots:
         Banco b;
         b.deposita({"primo", "secondo", "terzo"});
         if (guasto == "cut") {
-            b.sim.comando("on AT+CMGR=2 fault truncate");
-            b.sim.comando("on AT+CMGR=3 fault none");
+            // The next reply after the first message's: its deletion's
+            // when the message came in the listing.
+            const QString dopo = comune::kLetturaSingola ? "AT+CMGR=2" : "AT+CMGD=1";
+            b.sim.comando("on " + dopo + " fault truncate");
+            b.sim.comando(comune::kLetturaSingola ? "on AT+CMGR=3 fault none" : "on AT+CMGD=2 fault none");
         } else if (guasto == "silent") {
             b.dopoMostrato = [&](int n) { n == 1 && b.sim.comando("fault silent").size(); };
         } else {
@@ -250,8 +258,8 @@ private slots:
     {
         QTest::addColumn<QString>("innesco");
         QTest::newRow("between two commands") << "";
-        QTest::newRow("inside another read reply") << "on AT+CMGR=1 amid sms +393352222222 ALLARME";
-        QTest::newRow("before another reply's header") << "on AT+CMGR=1 sms +393352222222 ALLARME";
+        QTest::newRow("inside another message's reply") << "on " + comune::comandoPdu(1) + " amid sms +393352222222 ALLARME";
+        QTest::newRow("before another reply's header") << "on " + comune::comandoPdu(1) + " sms +393352222222 ALLARME";
         QTest::newRow("splitting a deletion's OK") << "on AT+CMGD=1 amid sms +393352222222 ALLARME";
     }
 

@@ -18,17 +18,19 @@ private slots:
     void eachMessageOnceWhateverTheLineDoes_data()
     {
         QTest::addColumn<QStringList>("guasti");
-        QTest::newRow("random bytes amid a read reply") << QStringList{"on AT+CMGR=2 amid noise random 400"};
+        // A message's PDU crosses the line in its own read, or in the listing.
+        const QString pdu1 = comune::comandoPdu(1), pdu2 = comune::comandoPdu(2);
+        QTest::newRow("random bytes amid a message") << QStringList{"on " + pdu2 + " amid noise random 400"};
         QTest::newRow("NULs amid a listing") << QStringList{"on AT+CMGL=0 amid noise nul 200"};
         QTest::newRow("invalid UTF-8 amid a deletion's reply") << QStringList{"on AT+CMGD=1 amid noise utf8"};
-        QTest::newRow("an over-long line amid a read reply") << QStringList{"on AT+CMGR=1 amid noise long 100000"};
+        QTest::newRow("an over-long line amid a message") << QStringList{"on " + pdu1 + " amid noise long 100000"};
         QTest::newRow("noise between cycles")
             << QStringList{"noise random 2000", "noise nul 300", "noise utf8", "noise long 70000"};
         QTest::newRow("a listing sent twice") << QStringList{"on AT+CMGL=0 next twice"};
-        QTest::newRow("a read reply sent twice") << QStringList{"on AT+CMGR=2 next twice"};
+        QTest::newRow("a message's reply sent twice") << QStringList{"on " + pdu2 + " next twice"};
         QTest::newRow("a listing cut short") << QStringList{"on AT+CMGL=0 next cut"};
         QTest::newRow("a deletion's reply cut short") << QStringList{"on AT+CMGD=2 next cut"};
-        QTest::newRow("a read reply later than the wait") << QStringList{"on AT+CMGR=2 next late 9000"};
+        QTest::newRow("a message's reply later than the wait") << QStringList{"on " + pdu2 + " next late 9000"};
         QTest::newRow("a listing later than the wait") << QStringList{"on AT+CMGL=0 next late 9000"};
     }
 
