@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -26,10 +27,28 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 using sorvela::sim::Telefono;
 
 namespace {
+
+// Whether a serial port lock file names `terminale` ("/dev/pts/5" is
+// "LCK..pts_5") for a process still alive.
+bool bloccatoDaAltri(const QString& terminale)
+{
+    const QString nome = QStringLiteral("LCK..") + terminale.mid(5).replace(u'/', u'_');
+    for (const char* cartella : {"/run/lock/", "/var/lock/", "/tmp/"}) {
+        QFile f(QString::fromLatin1(cartella) + nome);
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const pid_t pid = pid_t(f.readLine().trimmed().toLong(&ok));
+        if (ok && pid > 0 && pid != ::getpid() && (::kill(pid, 0) == 0 || errno == EPERM))
+            return true;
+    }
+    return false;
+}
 
 const char* const kAiuto = R"(Usage: sorvela-sim [OPTIONS]
 
@@ -153,13 +172,29 @@ public:
 
     QString apri(QString* errore)
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         char nome[128];
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0
-            || ::ptsname_r(m_master, nome, sizeof nome) != 0) {
-            *errore = QStringLiteral("cannot create a pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
-            chiudi();
-            return {};
+        // A terminal number the kernel hands out again may still be locked by
+        // a program that had it before and has not yet seen it go (a serial
+        // port's lock file names the device, not the terminal behind it). A
+        // handset plugged in is a device nobody holds: such a number is kept
+        // aside, so the kernel gives another, until one is free.
+        std::vector<int> scartati;
+        const auto fine = qScopeGuard([&scartati] {
+            for (const int fd : scartati)
+                ::close(fd);
+        });
+        for (;;) {
+            m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+            if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0
+                || ::ptsname_r(m_master, nome, sizeof nome) != 0) {
+                *errore =
+                    QStringLiteral("cannot create a pseudo-terminal: ") + QString::fromLocal8Bit(std::strerror(errno));
+                chiudi();
+                return {};
+            }
+            if (scartati.size() >= 64 || !bloccatoDaAltri(QString::fromLocal8Bit(nome)))
+                break;
+            scartati.push_back(m_master);
         }
         m_percorso = QString::fromLocal8Bit(nome);
         // Our own descriptor on the terminal keeps it alive while the console
