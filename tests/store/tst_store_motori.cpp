@@ -228,6 +228,14 @@ private slots:
         t.conferma();
         QCOMPARE(m_db->valore("SELECT count(*) FROM DatiUtente WHERE Nome = 'X'"), QVariant(qlonglong(3)));
 
+        // One statement that adds or rewrites a row, in the form both accept.
+        for (const char* attivita : {"lettura", ""}) {
+            m_db->esegui("INSERT INTO \"StatoRicevitore\" (\"Nome\", \"Attività\") VALUES (?, ?) "
+                         "ON CONFLICT (\"Nome\") DO UPDATE SET \"Attività\" = excluded.\"Attività\"",
+                         {"Dell'Acqua", attivita});
+        }
+        QCOMPARE(m_db->valore("SELECT count(*) || '|' || max([Attività]) FROM StatoRicevitore"), QVariant("1|"));
+
         // The record of operations refuses changes on both engines.
         m_db->esegui("INSERT INTO RegistroOperazioni ([Data e ora], Operatore, Azione) VALUES (?, ?, ?)",
                      {QDateTime::currentDateTime(), "Dell'Acqua", "prova"});
