@@ -108,6 +108,9 @@ struct Connessione {
     int modificate = 0;          // server: rows the last INSERT/UPDATE/DELETE changed
     bool nonAttendere = false;   // server: lock waits end at once
     QSet<QString> nomi;          // server: names of tables, views and columns
+    // server: what record sets asked of the catalog (an object's kind and
+    // name, a table's key, a view's keys), kept until the schema changes.
+    QHash<QString, QStringList> catalogo;
 
     bool aperta() const { return db || pg; }
     sqlite3* handleAperto() const;

@@ -204,13 +204,15 @@ QString traduci(const QString& sql, int* segnaposti, const QSet<QString>* nomi)
 
 PGconn* connetti(const QString& url)
 {
-    // The caller's text comes first and is expanded; what follows it wins:
-    // the session speaks UTF-8 and ISO dates whatever the server's defaults.
+    // The caller's text is expanded where it stands: it may change what
+    // comes before it (a server that does not answer is given up after 10 s,
+    // not waited for with a frozen desk), not what follows it (the session
+    // speaks UTF-8 and ISO dates whatever the server's defaults).
     const QByteArray u = url.toUtf8();
     const QByteArray opzioni = QByteArrayLiteral("-c DateStyle=ISO,YMD -c client_min_messages=warning -c lock_timeout=")
                                + QByteArray::number(kAttesaOccupatoMs);
-    const char* chiavi[] = {"dbname", "client_encoding", "options", "fallback_application_name", nullptr};
-    const char* valori[] = {u.constData(), "UTF8", opzioni.constData(), "sorvela", nullptr};
+    const char* chiavi[] = {"connect_timeout", "dbname", "client_encoding", "options", "fallback_application_name", nullptr};
+    const char* valori[] = {"10", u.constData(), "UTF8", opzioni.constData(), "sorvela", nullptr};
     PGconn* pg = PQconnectdbParams(chiavi, valori, 1);
     if (!pg)
         throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: memoria esaurita").arg(url),
@@ -292,6 +294,7 @@ void caricaNomi(Connessione& c)
     for (int i = 0; i < PQntuples(r.get()); ++i)
         nomi.insert(QString::fromUtf8(PQgetvalue(r.get(), i, 0)));
     c.nomi = std::move(nomi);
+    c.catalogo.clear();
 }
 
 void eseguiScript(PGconn* pg, const QString& sql, const QString& contesto)
@@ -349,6 +352,12 @@ QVariant leggi(const PGresult* r, int riga, int colonna)
 
 QString tipoOggetto(Connessione& c, const QString& nome, QString* nomeVero)
 {
+    const QString chiave = QStringLiteral("oggetto ") + nome;
+    if (const auto it = c.catalogo.constFind(chiave); it != c.catalogo.constEnd()) {
+        if (nomeVero)
+            *nomeVero = it->at(1);
+        return it->at(0);
+    }
     const Risultato r = esegui(c, QStringLiteral(
         "SELECT CASE WHEN c.relkind IN ('v', 'm') THEN 'view' ELSE 'table' END, c.relname "
         "FROM pg_catalog.pg_class c "
@@ -357,9 +366,11 @@ QString tipoOggetto(Connessione& c, const QString& nome, QString* nomeVero)
         "ORDER BY c.relname = ? DESC LIMIT 1"), {nome, nome});
     if (PQntuples(r.get()) == 0)
         return QString();
+    const QStringList trovato{QString::fromUtf8(PQgetvalue(r.get(), 0, 0)), QString::fromUtf8(PQgetvalue(r.get(), 0, 1))};
+    c.catalogo.insert(chiave, trovato);
     if (nomeVero)
-        *nomeVero = QString::fromUtf8(PQgetvalue(r.get(), 0, 1));
-    return QString::fromUtf8(PQgetvalue(r.get(), 0, 0));
+        *nomeVero = trovato.at(1);
+    return trovato.at(0);
 }
 
 namespace {
@@ -376,17 +387,23 @@ QStringList primaColonnaDi(const PGresult* r)
 
 QStringList chiavePrimaria(Connessione& c, const QString& tabella)
 {
+    const QString chiave = QStringLiteral("chiave ") + tabella;
+    if (const auto it = c.catalogo.constFind(chiave); it != c.catalogo.constEnd())
+        return *it;
     const Risultato r = esegui(c, QStringLiteral(
         "SELECT a.attname FROM pg_catalog.pg_index i "
         "JOIN pg_catalog.pg_attribute a ON a.attrelid = i.indrelid AND a.attnum = ANY (i.indkey) "
         "WHERE i.indisprimary AND i.indrelid = (SELECT c.oid FROM pg_catalog.pg_class c WHERE c.relname = ? "
         "AND c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema())) "
         "ORDER BY array_position(i.indkey::int2[], a.attnum)"), {tabella});
-    return primaColonnaDi(r.get());
+    return *c.catalogo.insert(chiave, primaColonnaDi(r.get()));
 }
 
 QStringList chiaviDellaVista(Connessione& c, const QString& vista)
 {
+    const QString chiave = QStringLiteral("vista ") + vista;
+    if (const auto it = c.catalogo.constFind(chiave); it != c.catalogo.constEnd())
+        return *it;
     // The tables a view reads are what its rewrite rule depends on.
     const Risultato r = esegui(c, QStringLiteral(
         "SELECT DISTINCT a.attname FROM pg_catalog.pg_rewrite w "
@@ -397,7 +414,7 @@ QStringList chiaviDellaVista(Connessione& c, const QString& vista)
         "WHERE w.ev_class = (SELECT c.oid FROM pg_catalog.pg_class c WHERE c.relname = ? "
         "AND c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))"),
         {vista});
-    return primaColonnaDi(r.get());
+    return *c.catalogo.insert(chiave, primaColonnaDi(r.get()));
 }
 
 bool inTransazione(PGconn* pg)
