@@ -7,7 +7,7 @@ PACCHETTI=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev libgl-dev
   qt6-translations-l10n
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 libpq-dev postgresql-15
   libbenchmark-dev
   fonts-liberation python3
   clang libclang-rt-14-dev

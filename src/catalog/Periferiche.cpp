@@ -110,7 +110,7 @@ std::optional<TipoPeriferica> Catalogo::predefinita() const
     // The last marked row in table order wins, as when the list is read.
     RecordSet rs = m_db.apriRecordSet(
         QStringLiteral("SELECT IDPeriferica, PerifericaTipo, DesPeriferica, Protocollo, Predefinita, Tabella "
-                       "FROM TipoPeriferica WHERE Predefinita <> 0 ORDER BY rowid DESC LIMIT 1"));
+                       "FROM TipoPeriferica WHERE Predefinita <> FALSE ORDER BY rowid DESC LIMIT 1"));
     if (rs.eof())
         return std::nullopt;
     return comeTipo(rs);
@@ -190,7 +190,7 @@ bool Catalogo::salva(const TipoPeriferica& t, const QList<Ingresso>& righe)
     if (t.predefinita) {
         // Through the saved query that says which rows may carry the mark.
         RecordSet rs = m_db.apriRecordSet(
-            QStringLiteral("SELECT * FROM F_PeriferichePredefinite WHERE PerifericaTipo <> ? AND Predefinita <> 0"),
+            QStringLiteral("SELECT * FROM F_PeriferichePredefinite WHERE PerifericaTipo <> ? AND Predefinita <> FALSE"),
             {t.nome});
         for (; !rs.eof(); rs.moveNext()) {
             rs.edit();

@@ -141,7 +141,7 @@ StatoCoda LeggiStatoCoda(store::Database& db)
     // [Archiviato] alone (its entries carry the ID) without reading a single
     // event or subscriber, however large either table grows.
     store::RecordSet rs = db.apriRecordSet(QStringLiteral(
-        "SELECT count(*) AS n, coalesce(max([ID]), 0) AS ultimo FROM ArchivioEventi WHERE [Archiviato] = 0"));
+        "SELECT count(*) AS n, coalesce(max([ID]), 0) AS ultimo FROM ArchivioEventi WHERE [Archiviato] = FALSE"));
     StatoCoda s;
     if (!rs.eof()) {
         s.conteggio = rs.campo(0).toInt();
@@ -167,8 +167,8 @@ int ArchiviaCoda(Contesto& c, qint64 ultimoIdMostrato)
         return 0;
     }
     const QDateTime adesso = c.orologio ? c.orologio->adesso() : QDateTime::currentDateTime();
-    db.esegui(QStringLiteral("UPDATE \"ArchivioEventi\" SET \"Archiviato\" = 1, \"Archiviato il\" = ?, "
-                             "\"Archiviato da\" = ? WHERE \"Archiviato\" = 0 AND \"ID\" <= ?"),
+    db.esegui(QStringLiteral("UPDATE \"ArchivioEventi\" SET \"Archiviato\" = TRUE, \"Archiviato il\" = ?, "
+                             "\"Archiviato da\" = ? WHERE \"Archiviato\" = FALSE AND \"ID\" <= ?"),
               {adesso, c.operatore, ultimoIdMostrato});
     RegistraOperazione(c, azione::Archiviazione, QStringLiteral("%1 eventi").arg(id.size()),
                        QStringLiteral("ID %1").arg(IntervalliId(id)));

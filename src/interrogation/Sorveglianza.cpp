@@ -44,7 +44,7 @@ void InterrogaPeriferiche(Contesto& c)
     try {
         store::RecordSet rs = errori::database(c).apriRecordSet(
             QStringLiteral("SELECT [Codice periferica], [Periodo], [Ultima interrogazione] FROM DatiUtente "
-                           "WHERE [Monitoraggio] = 1 AND [Periodo] > 0 ORDER BY rowid"));
+                           "WHERE [Monitoraggio] = TRUE AND [Periodo] > 0 ORDER BY rowid"));
         // Read whole first: the calls below run the window system.
         for (; !rs.eof(); rs.moveNext())
             unita.append({rs.campo(0).toString(), oreDelPeriodo(rs.campo(1)), rs.campo(2)});
@@ -86,7 +86,7 @@ void ControllaScadenzeSim(Contesto& c)
         rs.chiudi();
         for (const QString& codice : codici) {
             RegistraScadenzaSim(c, codice);
-            db.esegui(QStringLiteral("UPDATE DatiUtente SET [Scadenza segnalata] = 1 WHERE [Codice periferica] = ?"),
+            db.esegui(QStringLiteral("UPDATE DatiUtente SET [Scadenza segnalata] = TRUE WHERE [Codice periferica] = ?"),
                       {codice});
         }
         t.conferma();

@@ -46,7 +46,7 @@ QHash<qint64, QString> ArchiviazioniStorico(store::Database& db, const QString& 
     QHash<qint64, QString> esito;
     store::RecordSet rs = db.apriRecordSet(
         QStringLiteral("SELECT \"ID\", \"Archiviato il\", \"Archiviato da\" FROM \"ArchivioEventi\" "
-                       "WHERE \"Codice periferica\" = ? AND \"Archiviato\" = 1 "
+                       "WHERE \"Codice periferica\" = ? AND \"Archiviato\" = TRUE "
                        "AND (\"Archiviato il\" IS NOT NULL OR \"Archiviato da\" IS NOT NULL)"),
         {codice});
     for (; !rs.eof(); rs.moveNext()) {

@@ -70,7 +70,7 @@ QList<Operatore> ElencoOperatori(store::Database& db, bool soloAttivi)
     QList<Operatore> l;
     store::RecordSet rs = db.apriRecordSet(
         QStringLiteral("SELECT \"Nome\", \"Password\", \"Attivo\" FROM \"Operatori\" "
-                       "WHERE \"Attivo\" = 1 OR ? = 0 ORDER BY \"Nome\""),
+                       "WHERE \"Attivo\" = TRUE OR ? = 0 ORDER BY \"Nome\""),
         {soloAttivi ? 1 : 0});
     for (; !rs.eof(); rs.moveNext())
         l << Operatore{rs.campo(QStringLiteral("Nome")).toString(), !rs.campo(QStringLiteral("Password")).isNull(),
@@ -80,13 +80,13 @@ QList<Operatore> ElencoOperatori(store::Database& db, bool soloAttivi)
 
 bool ServeOperatore(store::Database& db)
 {
-    return !db.valore(QStringLiteral("SELECT 1 FROM \"Operatori\" WHERE \"Attivo\" = 1")).isNull();
+    return !db.valore(QStringLiteral("SELECT 1 FROM \"Operatori\" WHERE \"Attivo\" = TRUE")).isNull();
 }
 
 bool AccessoConsentito(store::Database& db, const QString& nome, const QString& password)
 {
     store::RecordSet rs = db.apriRecordSet(
-        QStringLiteral("SELECT \"Password\" FROM \"Operatori\" WHERE \"Nome\" = ? AND \"Attivo\" = 1"), {nome});
+        QStringLiteral("SELECT \"Password\" FROM \"Operatori\" WHERE \"Nome\" = ? AND \"Attivo\" = TRUE"), {nome});
     if (rs.eof())
         return false;
     const QVariant hash = rs.campo(QStringLiteral("Password"));

@@ -516,8 +516,12 @@ void Ricevitore::scriviStato()
     if (!m_db || !m_inFunzione || m_sospeso)
         return;
     try {
-        m_db->esegui(QStringLiteral("INSERT OR REPLACE INTO \"StatoRicevitore\" (\"Nome\", \"Processo\", \"Avviato\", "
-                                    "\"Battito\", \"Porta\", \"Telefono\", \"Attività\") VALUES (?, ?, ?, ?, ?, ?, ?)"),
+        m_db->esegui(QStringLiteral("INSERT INTO \"StatoRicevitore\" (\"Nome\", \"Processo\", \"Avviato\", "
+                                    "\"Battito\", \"Porta\", \"Telefono\", \"Attività\") VALUES (?, ?, ?, ?, ?, ?, ?) "
+                                    "ON CONFLICT (\"Nome\") DO UPDATE SET \"Processo\" = excluded.\"Processo\", "
+                                    "\"Avviato\" = excluded.\"Avviato\", \"Battito\" = excluded.\"Battito\", "
+                                    "\"Porta\" = excluded.\"Porta\", \"Telefono\" = excluded.\"Telefono\", "
+                                    "\"Attività\" = excluded.\"Attività\""),
                      {m_nome, m_processo, m_avviato, QDateTime::currentDateTimeUtc(), int(m_linea->porta()),
                       modem::LineaTelefono::testoStato(m_linea->stato()), m_attivita});
     } catch (const store::ErroreDatabase& e) {

@@ -323,6 +323,13 @@ void Compattazione::avvia()
 {
     if (m_thread)
         return;
+    // The files compacted here are a SQLite database's; a server keeps its
+    // own storage in order.
+    if (m_s->scrivania && m_s->scrivania->suServer())
+        throw ErroreDatabase(QStringLiteral("La compattazione riguarda solo un database in un file: il database %1 "
+                                            "è su un server PostgreSQL, che ne cura da sé lo spazio")
+                                 .arg(m_s->scrivania->percorso()),
+                             SQLITE_MISUSE);
     // While the worker holds the write lock, a write of the desk must not
     // wait for it on the desk's thread: refused at once, retried later.
     if (m_s->scrivania && m_s->scrivania->aperto())

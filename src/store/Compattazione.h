@@ -81,6 +81,8 @@ public:
     // which may already be gone when the owner is being destroyed.
     ~Compattazione() override;
 
+    // Throws ErroreDatabase for a desk whose database is on a server: there
+    // is no file to compact.
     void avvia();
     // Honoured until the swap has begun.
     void annulla();

@@ -1,5 +1,17 @@
 #pragma once
-// The console's only door to its SQLite file.
+// The console's only door to its database: a SQLite file, or a database on a
+// PostgreSQL server. Callers write one SQL for both ("?" placeholders, names
+// in double quotes, ON CONFLICT rather than INSERT OR ...); what differs
+// (placeholders, catalogs, how a row is found again, transactions) is dealt
+// with here. The rules below are the file's; on a server:
+// - a Database is one server connection, with the same thread rules;
+// - a lock held by another connection is waited for up to 5 s as well;
+// - a failed statement inside a transaction undoes only itself, as on
+//   SQLite (a savepoint is taken around each statement);
+// - a connection the server dropped is an ErroreDatabase, and the next call
+//   tries to connect again;
+// - DATE, DATETIME, BOOLEAN columns are the server's date, timestamp(0) and
+//   boolean types, read back as the same QDate / QDateTime / bool.
 //
 // Rules every caller relies on:
 // - Threads: a Database (one SQLite connection) and its record sets belong to
@@ -59,22 +71,28 @@ namespace detail { struct Connessione; }
 
 class Database {
 public:
-    // Opens an existing Sorvela database. Never creates a file: a missing
+    // Opens an existing Sorvela database: on a server when `percorso` is a
+    // libpq URI (postgresql://…, postgres://…) or keyword string
+    // ("service=sorvela", "host=… dbname=…"), else a file. Never creates a file: a missing
     // file, a file that is not SQLite, or a SQLite file without the Sorvela
     // tables all throw. Sets WAL journal, foreign keys and a busy timeout.
     static std::unique_ptr<Database> apri(const QString& percorso);
 
     // Creates a new database file with the schema (and the demo catalog and
     // subscribers when demo is true). Refuses an existing file. On failure no
-    // half-built file is left behind.
+    // half-built file is left behind. On a server the database must exist and
+    // be empty; it gains the schema in one transaction.
     static void crea(const QString& percorso, bool demo);
 
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // The file's path, or the server's connection text.
     QString percorso() const;
     bool aperto() const;
+    // True for a database on a server (whether open or not).
+    bool suServer() const;
     // Closes the handle and every record set still open on it. Idempotent.
     void chiudi();
     // Opens the same file again on this object (after a compaction swapped
@@ -86,7 +104,8 @@ public:
     // fails at once (SQLITE_BUSY) instead of waiting: a wait on the desk's
     // thread is a frozen desk. The caller retries later.
     void nonAttendereOccupato(bool si);
-    // The raw handle, for the rare caller that needs SQLite directly.
+    // The raw handle, for the rare caller that needs SQLite directly; null
+    // on a server.
     sqlite3* handle();
 
     // Opens a record set on a table name, a view (saved query) name or a

@@ -20,6 +20,7 @@ void StatoRecordSet::rilascia()
         sqlite3_finalize(st);
         st = nullptr;
     }
+    ris.reset();
     if (conn) {
         auto& v = conn->aperti;
         v.erase(std::remove(v.begin(), v.end(), this), v.end());
@@ -34,6 +35,31 @@ sqlite3* StatoRecordSet::db() const
 
 bool StatoRecordSet::leggiAltra()
 {
+    if (ris) {
+        const PGresult* r = ris.get();
+        if (rigaRis >= PQntuples(r)) {
+            ris.reset();
+            return false;
+        }
+        Riga riga;
+        const int n = int(nomi.size());
+        riga.valori.reserve(n);
+        for (int i = 0; i < n; ++i)
+            riga.valori << pg::leggi(r, rigaRis, i + primaColonna);
+        if (primaColonna == 1) {
+            riga.chiave = QString::fromUtf8(PQgetvalue(r, rigaRis, 0));  // the ctid, as text
+        } else if (!colonneChiave.isEmpty()) {
+            QVariantList k;
+            for (int c : colonneChiave)
+                k << riga.valori.at(c);
+            riga.chiave = k;
+        } else if (colonnaChiave >= 0) {
+            riga.chiave = riga.valori.at(colonnaChiave);
+        }
+        ++rigaRis;
+        righe.push_back(std::move(riga));
+        return true;
+    }
     if (!st)
         return false;
     const int rc = sqlite3_step(st);
@@ -93,7 +119,7 @@ namespace {
 
 void verifica(const std::unique_ptr<StatoRecordSet>& d)
 {
-    if (!d || !d->db())
+    if (!d || !d->aperto())
         lanciaUso(QStringLiteral("il record set è chiuso"));
 }
 
@@ -131,7 +157,7 @@ RecordSet::~RecordSet() = default;
 
 bool RecordSet::aperto() const
 {
-    return d && d->db();
+    return d && d->aperto();
 }
 
 bool RecordSet::eof() const
@@ -212,14 +238,83 @@ void RecordSet::setCampo(const QString& nome, const QVariant& valore)
     d->pendenti.insert(i, valore);
 }
 
+namespace {
+
+// The server's side of update(): the same statements, the row found by its
+// primary key (or ctid) instead of its rowid.
+void aggiornaSulServer(StatoRecordSet& s, const QVariantList& valori)
+{
+    Connessione& c = *s.conn;
+    if (s.modo == StatoRecordSet::Modo::Nuovo) {
+        const QString sql = s.ordinePendenti.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio)) // sql: identificatore verificato
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()), // sql: identificatore verificato
+                       QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        pg::esegui(c, sql, valori);
+        return;
+    }
+    Riga& r = s.righe[s.pos];
+    const bool tabella = s.bersaglio == StatoRecordSet::Bersaglio::Tabella;
+    QStringList condizioni;
+    QVariantList chiave;
+    if (tabella && s.primaColonna == 1) {
+        condizioni << QStringLiteral("ctid = ?::tid");
+        chiave << r.chiave;
+    } else if (tabella) {
+        for (int i : std::as_const(s.colonneChiave))
+            condizioni << quota(s.nomi.at(i)) + QStringLiteral(" = ?");
+        chiave = r.chiave.toList();
+    } else {
+        condizioni << quota(s.nomi.at(s.colonnaChiave)) + QStringLiteral(" = ?");
+        chiave << r.chiave;
+    }
+    const QString ritorno = tabella && s.primaColonna == 1 ? QStringLiteral(" RETURNING ctid") : QString();
+    const auto ris = pg::esegui(c, QStringLiteral("UPDATE %1 SET %2 WHERE %3%4")
+                                       .arg(quota(s.nomeBersaglio), colonneQuotate(s, QStringLiteral(" = ?")), // sql: identificatore verificato
+                                            condizioni.join(QStringLiteral(" AND ")), ritorno),
+                                valori + chiave);
+    if (tabella && c.modificate == 0)
+        throw ErroreDatabase(QStringLiteral("Errore del database: il record non esiste più"), SQLITE_NOTFOUND);
+    // The row may have moved (a new ctid) or changed its key: later writes
+    // must find it where it is now.
+    if (!ritorno.isEmpty()) {
+        r.chiave = QString::fromUtf8(PQgetvalue(ris.get(), 0, 0));
+    } else if (tabella) {
+        QVariantList k = r.chiave.toList();
+        for (int j = 0; j < s.colonneChiave.size(); ++j) {
+            if (s.pendenti.contains(s.colonneChiave.at(j)))
+                k[j] = s.pendenti.value(s.colonneChiave.at(j));
+        }
+        r.chiave = k;
+    } else if (s.pendenti.contains(s.colonnaChiave)) {
+        r.chiave = s.pendenti.value(s.colonnaChiave);
+    }
+}
+
+} // namespace
+
 void RecordSet::update()
 {
     verifica(d);
     StatoRecordSet& s = *d;
-    sqlite3* db = s.db();
     QVariantList valori;
     for (int i : s.ordinePendenti)
         valori << s.pendenti.value(i);
+    if (s.conn->pg && (s.modo == StatoRecordSet::Modo::Nuovo
+                       || (s.modo == StatoRecordSet::Modo::Modifica && !s.ordinePendenti.isEmpty()))) {
+        if (s.modo == StatoRecordSet::Modo::Modifica)
+            s.corrente();
+        aggiornaSulServer(s, valori);
+        if (s.modo == StatoRecordSet::Modo::Modifica) {
+            Riga& scritta = s.righe[s.pos];
+            for (int i : s.ordinePendenti)
+                scritta.valori[i] = comeLetto(perDatabase(s.pendenti.value(i)), s.tipi.at(i));
+        }
+        lasciaModifica(s);
+        return;
+    }
+    sqlite3* db = s.db();
 
     if (s.modo == StatoRecordSet::Modo::Nuovo) {
         const QString sql = s.ordinePendenti.isEmpty()
