@@ -203,6 +203,7 @@ LineaTelefono::Apertura LineaTelefono::apriSeriale(int porta)
 {
     chiudiSeriale();
     m_seriale.clearError();
+    m_dettaglioRifiuto.clear();
     m_eco = -1;
     m_comandoInCorso.clear();
     m_codaLinea.clear();
@@ -215,8 +216,10 @@ LineaTelefono::Apertura LineaTelefono::apriSeriale(int porta)
         return Apertura::NonValida;
     if (consoleDiSistema(percorso))
         return Apertura::ConsoleDiSistema;
-    if (inUsoEsclusivo(percorso))
+    if (inUsoEsclusivo(percorso)) {
+        m_dettaglioRifiuto = percorso + QStringLiteral(": in uso esclusivo (TIOCEXCL)");
         return Apertura::NonDisponibile;
+    }
 
     m_seriale.setPortName(percorso);
     m_seriale.setBaudRate(QSerialPort::Baud19200);
@@ -228,6 +231,8 @@ LineaTelefono::Apertura LineaTelefono::apriSeriale(int porta)
     m_seriale.setReadBufferSize(0);
     if (!m_seriale.open(QIODevice::ReadWrite)) {
         const auto errore = m_seriale.error();
+        if (errore == QSerialPort::PermissionError)
+            m_dettaglioRifiuto = percorso + QStringLiteral(": ") + m_seriale.errorString();
         m_seriale.clearError();
         switch (errore) {
         case QSerialPort::DeviceNotFoundError:

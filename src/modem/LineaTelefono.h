@@ -154,6 +154,9 @@ public:
 
     // The serial port itself, for tests that look at its settings.
     const QSerialPort& seriale() const { return m_seriale; }
+    // What the system said when the port was last refused as in use by
+    // another program (empty when it was not): for the log, not the operator.
+    QString dettaglioRifiuto() const { return m_dettaglioRifiuto; }
 
 signals:
     // A new-message indication arrived.
@@ -187,6 +190,7 @@ private:
     Dispositivo m_dispositivo;
     QSerialPort m_seriale;
     QString m_percorso;            // the device open, as its canonical path
+    QString m_dettaglioRifiuto;
     int m_porta = 1;
     QString m_occupataDa;
     bool m_inProva = false;

@@ -212,7 +212,11 @@ QString Ricevitore::avvia()
         emit cambiato();
     });
     connect(m_linea, &modem::LineaTelefono::persa, this, [this](const QString& motivo) {
-        qCWarning(lcRicevitore).noquote() << "telefono perso:" << motivo;
+        const QString dettaglio = m_linea->dettaglioRifiuto();
+        if (dettaglio.isEmpty())
+            qCWarning(lcRicevitore).noquote() << "telefono perso:" << motivo;
+        else
+            qCWarning(lcRicevitore).noquote() << "telefono perso:" << motivo << "(" + dettaglio + ")";
         avvisa(QStringLiteral("telefono"), int(Icona::Avviso),
                motivo + QStringLiteral("\nLa console non può ricevere gli allarmi: ritenta da sola ogni 10 secondi."),
                true);
