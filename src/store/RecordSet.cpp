@@ -240,17 +240,24 @@ void RecordSet::setCampo(const QString& nome, const QVariant& valore)
 
 namespace {
 
+// The INSERT of a row added through the set, one "?" for each field set, in
+// the order they were set; the same text on both engines.
+QString istruzioneInserimento(const StatoRecordSet& s)
+{
+    if (s.ordinePendenti.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio)); // sql: identificatore verificato
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()), // sql: identificatore verificato
+             QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+}
+
 // The server's side of update(): the same statements, the row found by its
 // primary key (or ctid) instead of its rowid.
 void aggiornaSulServer(StatoRecordSet& s, const QVariantList& valori)
 {
     Connessione& c = *s.conn;
     if (s.modo == StatoRecordSet::Modo::Nuovo) {
-        const QString sql = s.ordinePendenti.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio)) // sql: identificatore verificato
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()), // sql: identificatore verificato
-                       QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        const QString sql = istruzioneInserimento(s);
         pg::esegui(c, sql, valori);
         return;
     }
@@ -317,11 +324,7 @@ void RecordSet::update()
     sqlite3* db = s.db();
 
     if (s.modo == StatoRecordSet::Modo::Nuovo) {
-        const QString sql = s.ordinePendenti.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quota(s.nomeBersaglio)) // sql: identificatore verificato
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quota(s.nomeBersaglio), colonneQuotate(s, QString()), // sql: identificatore verificato
-                       QStringList(s.ordinePendenti.size(), QStringLiteral("?")).join(QStringLiteral(", ")));
+        const QString sql = istruzioneInserimento(s);
         Istruzione st(db, sql);
         st.lega(valori);
         st.eseguiTutto();
