@@ -72,6 +72,7 @@ struct Contesto {
     Messaggi* messaggi = nullptr;
     Preferenze* preferenze = nullptr;
     QString cartellaDati;              // folder of Sorvela.db and blip.wav
+    QString urlDatabase;               // a PostgreSQL server's connection text; empty: Sorvela.db in cartellaDati
 
     qint16 NumeroPorta = 1;            // the configured port of the handset
     bool AnnullaAttesa = false;
@@ -80,7 +81,12 @@ struct Contesto {
     QString tagPicker;                 // "<window>_<field>" for the subscriber picker
     QString operatore = QStringLiteral("Operatore"); // who is on duty: every recorded action names him
 
-    QString percorsoDatabase() const { return cartellaDati + QStringLiteral("/Sorvela.db"); }
+    // What store::Database::apri takes: the server's connection text, else the file.
+    QString percorsoDatabase() const
+    {
+        return urlDatabase.isEmpty() ? cartellaDati + QStringLiteral("/Sorvela.db") : urlDatabase;
+    }
+    bool suServer() const { return !urlDatabase.isEmpty(); }
 };
 
 // Suspends the tick for the life of the object: routines that hold the line or

@@ -166,6 +166,7 @@ QString Ricevitore::avvia()
     m_avviato = QDateTime::currentDateTimeUtc();
 
     m_ctx.cartellaDati = m_conf.cartellaDati;
+    m_ctx.urlDatabase = m_conf.urlDatabase;
     if (!m_conf.orologio)
         m_orologioProprio = std::make_unique<Orologio>();
     m_ctx.orologio = m_conf.orologio ? m_conf.orologio : m_orologioProprio.get();

@@ -352,6 +352,7 @@ void MDIForm1::avviaRicevitore()
         return;
     ricevitore::Configurazione conf;
     conf.cartellaDati = m_ctx.cartellaDati;
+    conf.urlDatabase = m_ctx.urlDatabase;
     conf.fileImpostazioni = m_ctx.preferenze ? m_ctx.preferenze->percorso() : QString();
     conf.orologio = m_ctx.orologio;
     conf.programma = QStringLiteral("sorvela");
