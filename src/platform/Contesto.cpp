@@ -1,8 +1,15 @@
 #include "platform/Contesto.h"
 
+#include "store/Database.h"
+
 #include <QTimer>
 
 namespace sorvela {
+
+bool Contesto::suServer() const
+{
+    return store::Database::eServer(percorsoDatabase());
+}
 
 TickSospeso::TickSospeso(Contesto& c)
     : m_timer(c.Timer1)

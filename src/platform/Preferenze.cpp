@@ -55,6 +55,11 @@ void Preferenze::scriviChiavi(const QString& sezione, const QList<std::pair<QStr
     m_s->sync();
 }
 
+QString Preferenze::urlDatabase() const
+{
+    return leggi(QStringLiteral("Database"), QStringLiteral("Url")).trimmed();
+}
+
 QString Preferenze::numPort() const
 {
     return leggi(QStringLiteral("Impostazioni"), QStringLiteral("NumPort"));

@@ -34,6 +34,11 @@ public:
     QString dispositivoPorta(int numero) const;
     void setDispositivoPorta(int numero, const QString& dispositivo);
 
+    // "Database"/"Url": a PostgreSQL server's connection text (libpq URI or
+    // keywords), trimmed; empty: the SQLite file in the data folder.
+    // Passwords belong in libpq's own password or service file, not here.
+    QString urlDatabase() const;
+
     GeometriaSalvata geometria(const QString& sezione) const;
     void salvaGeometria(const QString& sezione, int x, int y, int larghezza, int altezza);
 

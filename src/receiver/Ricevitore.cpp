@@ -146,6 +146,23 @@ bool Ricevitore::prendiBlocco(QString& chi)
     return true;
 }
 
+// On a server the receivers of one database may run on different machines:
+// the lock is the server's, held by this receiver's own connection, and goes
+// with it however the process ends. Who holds it is read from the state its
+// holder writes.
+bool Ricevitore::prendiBloccoServer(QString& chi)
+{
+    try {
+        if (m_db->prendiBloccoServer(QStringLiteral("sorvela.ricevitore")))
+            return true;
+        chi = m_db->valore(QStringLiteral("SELECT \"Processo\" FROM \"StatoRicevitore\" "
+                                          "ORDER BY \"Battito\" DESC LIMIT 1")).toString();
+    } catch (const store::ErroreDatabase& e) {
+        chi = e.messaggio();
+    }
+    return false;
+}
+
 void Ricevitore::lasciaBlocco()
 {
     if (m_blocco < 0)
@@ -173,10 +190,11 @@ QString Ricevitore::avvia()
     try {
         m_db = store::Database::apri(m_ctx.percorsoDatabase());
     } catch (const store::ErroreDatabase& e) {
-        return QStringLiteral("Impossibile aprire il database %1: %2").arg(m_ctx.percorsoDatabase(), e.messaggio());
+        return m_ctx.suServer() ? e.messaggio()
+                                : QStringLiteral("Impossibile aprire il database %1: %2").arg(m_ctx.percorsoDatabase(), e.messaggio());
     }
     QString chi;
-    if (!prendiBlocco(chi)) {
+    if (!(m_ctx.suServer() ? prendiBloccoServer(chi) : prendiBlocco(chi))) {
         m_db.reset();
         return QStringLiteral("Un altro ricevitore riceve già da questo database (%1): questo non riceve.")
             .arg(chi.isEmpty() ? QStringLiteral("processo sconosciuto") : chi);
@@ -268,7 +286,8 @@ QString Ricevitore::avvia()
     } catch (const store::ErroreDatabase& e) {
         qCWarning(lcRicevitore).noquote() << "pulizia delle richieste non riuscita:" << e.messaggio();
     }
-    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << QStringLiteral("porta COM%1").arg(m_ctx.NumeroPorta);
+    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << QStringLiteral("porta COM%1").arg(m_ctx.NumeroPorta)
+                                   << "database" << m_db->descrizione();
     m_linea->sorveglia(m_ctx.NumeroPorta);
     scriviStato();
     m_battito->start();

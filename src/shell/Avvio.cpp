@@ -69,10 +69,14 @@ OpzioniAvvio leggiOpzioni(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-            std::printf("Uso: sorvela [--data-dir CARTELLA] [opzioni di Qt]\n"
+            std::printf("Uso: sorvela [--data-dir CARTELLA] [--database URL] [opzioni di Qt]\n"
                         "Console di monitoraggio Sorvela.\n"
                         "  --data-dir CARTELLA  cartella di Sorvela.db e blip.wav\n"
                         "                       (predefinita: $XDG_DATA_HOME/Sorvela)\n"
+                        "  --database URL       database su un server PostgreSQL (URI o parole chiave di libpq,\n"
+                        "                       per esempio postgresql://server/sorvela o service=sorvela)\n"
+                        "                       invece di Sorvela.db; senza, la chiave Url della sezione\n"
+                        "                       [Database] di Sorvela.ini\n"
                         "  --version            mostra la versione ed esce\n"
                         "  --help               mostra questo aiuto ed esce\n"
                         "  Le opzioni di Qt (-platform, -style, -geometry ...) sono accettate.\n");
@@ -90,6 +94,14 @@ OpzioniAvvio leggiOpzioni(int argc, char* argv[])
         }
         if (std::strncmp(a, "--data-dir=", 11) == 0) {
             o.cartellaDati = QDir(QString::fromLocal8Bit(a + 11)).absolutePath();
+            continue;
+        }
+        if (std::strcmp(a, "--database") == 0 && i + 1 < argc) {
+            o.urlDatabase = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        if (std::strncmp(a, "--database=", 11) == 0) {
+            o.urlDatabase = QString::fromLocal8Bit(a + 11);
             continue;
         }
         // Qt's own options (-platform offscreen, -style Fusion …) are left for

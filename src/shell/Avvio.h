@@ -11,11 +11,12 @@ namespace sorvela {
 
 struct OpzioniAvvio {
     QString cartellaDati;
+    QString urlDatabase;     // --database: a PostgreSQL server instead of Sorvela.db
     bool esci = false;       // --help, --version or a bad argument: nothing more to do
     int codiceUscita = 0;
 };
 
-// sorvela [--data-dir DIR] [--version] [--help] [Qt's options]; the default data folder is
+// sorvela [--data-dir DIR] [--database URL] [--version] [--help] [Qt's options]; the default data folder is
 // $XDG_DATA_HOME/Sorvela. Qt's standard options are left for QApplication.
 OpzioniAvvio leggiOpzioni(int argc, char* argv[]);
 // The folder of the files installed beside the programs (share/sorvela), or

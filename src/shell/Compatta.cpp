@@ -27,7 +27,7 @@ Compatta::Compatta(Contesto& ctx, QWidget* principale)
         m_annulla->setEnabled(false);
         m_passo->setText(QStringLiteral("Annullamento…"));
         if (m_sonda && m_sonda->isActive())
-            concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}}, true);
+            concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}, {}}, true);
         else
             m_run->annulla();
     });
@@ -50,6 +50,8 @@ QString Compatta::testoPasso(store::Compattazione::Passo p)
         return QStringLiteral("Controllo della copia");
     case P::Scambio:
         return QStringLiteral("Sostituzione del file del database");
+    case P::Riordino:
+        return QStringLiteral("VACUUM (ANALYZE) delle tabelle sul server");
     }
     return {};
 }
@@ -61,6 +63,13 @@ void Compatta::avvia()
         centra();
     show();
     raise();
+    // A server's tables are put in order where they are: no file is swapped,
+    // and the receiver goes on receiving meanwhile.
+    if (m_ctx.suServer()) {
+        m_passo->setText(testoPasso(store::Compattazione::Passo::Riordino));
+        m_run->avvia();
+        return;
+    }
     // The receiver's connection must be closed while the file is swapped:
     // it is asked to stand aside, and the run starts once it has (or at
     // once when no receiver is running).
@@ -122,7 +131,7 @@ bool Compatta::eventFilter(QObject* o, QEvent* e)
     if (e->type() == QEvent::Close && o == parentWidget() && m_run->inCorso())
         concludi(m_run->concludi(), false);
     else if (e->type() == QEvent::Close && o == parentWidget() && m_sonda && m_sonda->isActive())
-        concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}}, false);
+        concludi(store::EsitoCompattazione{store::EsitoCompattazione::Stato::Annullata, {}, {}, {}}, false);
     return QWidget::eventFilter(o, e);
 }
 
@@ -152,7 +161,8 @@ void Compatta::concludi(const store::EsitoCompattazione& esito, bool avvisa)
     // now, and says how it went.
     if (esito.stato != S::Annullata) {
         try {
-            RegistraOperazione(m_ctx, azione::Compattazione, QStringLiteral("Sorvela.db"),
+            RegistraOperazione(m_ctx, azione::Compattazione,
+                               m_ctx.suServer() ? m_ctx.db->descrizione() : QStringLiteral("Sorvela.db"),
                                esito.riuscita() ? QStringLiteral("riuscita")
                                                 : QStringLiteral("fallita: ") + esito.dettaglio);
         } catch (const store::ErroreDatabase& e) {
@@ -161,7 +171,9 @@ void Compatta::concludi(const store::EsitoCompattazione& esito, bool avvisa)
         }
     }
     if (avvisa) {
-        if (esito.riuscita())
+        if (esito.riuscita() && !esito.riepilogo.isEmpty())
+            m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato: %1.").arg(esito.riepilogo));
+        else if (esito.riuscita())
             m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Database compattato"));
         else if (esito.stato == S::Annullata)
             m_ctx.messaggi->avvisa(Icona::Informazione, QStringLiteral("Compattazione annullata."));

@@ -96,7 +96,7 @@ void Tick::controllaEventiNuovi()
             m_k.stampaConteggio(EtichettaConteggio + QString::number(m_ctx.NumEventiNuovi));
         m_ultimoErrore.clear();
     } catch (const store::ErroreDatabase& e) {
-        segnalaErrore(e.messaggio());
+        segnalaErrore(e);
     }
 }
 
@@ -106,15 +106,18 @@ void Tick::mostraOra(const QTime& ora)
         m_k.stampaOra(date::mostraOra(ora));
 }
 
-void Tick::segnalaErrore(const QString& testo)
+void Tick::segnalaErrore(const store::ErroreDatabase& e)
 {
-    // One box per failure, not one a second while the database stays broken.
-    if (testo == m_ultimoErrore)
+    // One notice per failure, not one a second while the database stays
+    // broken. A server out of reach is one failure, though its words change
+    // from one try to the next (refused, cut, shutting down).
+    const QString chiave = e.irraggiungibile() ? QStringLiteral("irraggiungibile") : e.messaggio();
+    if (chiave == m_ultimoErrore)
         return;
-    m_ultimoErrore = testo;
+    m_ultimoErrore = chiave;
     // A notice, not a box: the tick goes on while the operator reads it.
     if (m_ctx.messaggi)
-        m_ctx.messaggi->notifica(QStringLiteral("tick"), Icona::Errore, testo);
+        m_ctx.messaggi->notifica(QStringLiteral("tick"), Icona::Errore, e.messaggio());
 }
 
 Tick::Collegamenti collegamentiFinestraPrincipale(MDIForm1& m)

@@ -19,7 +19,7 @@ namespace sorvela {
 
 struct Contesto;
 class MDIForm1;
-namespace store { class RecordSet; }
+namespace store { class RecordSet; class ErroreDatabase; }
 
 class Tick : public QObject {
     Q_OBJECT
@@ -61,7 +61,7 @@ public:
 private:
     void controllaEventiNuovi();
     void mostraOra(const QTime& ora);
-    void segnalaErrore(const QString& testo);
+    void segnalaErrore(const store::ErroreDatabase& e);
 
     Contesto& m_ctx;
     Collegamenti m_k;

@@ -1,5 +1,6 @@
 #include "store/Compattazione.h"
 
+#include "store/Identificatori.h"
 #include "store/Interno.h"
 
 #include <QDir>
@@ -8,6 +9,7 @@
 #include <QThread>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <functional>
 #include <future>
@@ -144,9 +146,9 @@ EsitoCompattazione compatta(const QString& cartellaDati, const Ganci& g)
     const QString bak = cartella.filePath(QStringLiteral("Sorvela.bak"));
     using Stato = EsitoCompattazione::Stato;
     using Passo = Compattazione::Passo;
-    auto fallita = [](const QString& perche) { return EsitoCompattazione{Stato::FallitaIntatto, perche, {}}; };
+    auto fallita = [](const QString& perche) { return EsitoCompattazione{Stato::FallitaIntatto, perche, {}, {}}; };
     auto annullato = [&g] { return g.annulla && g.annulla->load(); };
-    const EsitoCompattazione annullata{Stato::Annullata, QStringLiteral("Compattazione annullata."), {}};
+    const EsitoCompattazione annullata{Stato::Annullata, QStringLiteral("Compattazione annullata."), {}, {}};
     auto passo = [&g](Passo p) {
         if (g.passo)
             g.passo(p);
@@ -271,17 +273,66 @@ EsitoCompattazione compatta(const QString& cartellaDati, const Ganci& g)
             return {Stato::FallitaRipristinato,
                     QStringLiteral("Impossibile rinominare %1 in %2: il database originale è stato ripristinato.")
                         .arg(QDir::toNativeSeparators(nuovo), QDir::toNativeSeparators(db)),
-                    {}};
+                    {}, {}};
         }
         return {Stato::SenzaDatabase,
                 QStringLiteral("Impossibile rinominare %1 in %2 e ripristinare l'originale: il database è nel "
                                "file %3, la copia compattata nel file %1.")
                     .arg(QDir::toNativeSeparators(nuovo), QDir::toNativeSeparators(db),
                          QDir::toNativeSeparators(bak)),
-                {}};
+                {}, {}};
     }
     sincronizza(cartellaDati, true);
-    return {Stato::Riuscita, {}, {}};
+    return {Stato::Riuscita, {}, {}, {}};
+}
+
+// The tables the console owns in a server database: those of its schema and
+// the peripheral types' input tables. Whatever else the database holds is
+// someone else's and is never touched.
+QStringList tabelleDellaConsole(Database& db)
+{
+    QFile schema(QStringLiteral(":/sorvela/schema-postgresql.sql"));
+    schema.open(QIODevice::ReadOnly);
+    const QString testo = QString::fromUtf8(schema.readAll());
+    QStringList tabelle;
+    QRegularExpression crea(QStringLiteral("CREATE TABLE \"([^\"]+)\""));
+    for (auto m = crea.globalMatch(testo); m.hasNext();)
+        tabelle << m.next().captured(1);
+    RecordSet tipi = db.apriRecordSet(QStringLiteral("SELECT DISTINCT \"Tabella\" FROM \"TipoPeriferica\" "
+                                                     "WHERE \"Tabella\" IS NOT NULL"));
+    for (; !tipi.eof(); tipi.moveNext())
+        tabelle << tipi.campo(0).toString();
+    QStringList verificate;
+    for (const QString& t : tabelle) {
+        if (const auto q = tabellaVerificata(db, t); q && !verificate.contains(*q))
+            verificate << *q;
+    }
+    return verificate;
+}
+
+// On a server there is no file to copy and swap: the server's VACUUM gives
+// the space of deleted rows back for reuse and ANALYZE brings the planner's
+// figures up to date, table by table, on a connection of the worker's own
+// while the desk goes on. It can be cancelled between two tables.
+EsitoCompattazione riordina(const QString& url, const Ganci& g)
+{
+    using Stato = EsitoCompattazione::Stato;
+    try {
+        auto db = Database::apri(url);
+        const QStringList tabelle = tabelleDellaConsole(*db);
+        for (const QString& t : tabelle) {
+            if (g.annulla && *g.annulla)
+                return {Stato::Annullata, {}, {}, {}};
+            if (g.passo)
+                g.passo(Compattazione::Passo::Riordino);
+            db->esegui(QStringLiteral("VACUUM (ANALYZE) ") + t); // sql: identificatore verificato
+        }
+        EsitoCompattazione e{Stato::Riuscita, {}, {}, {}};
+        e.riepilogo = QStringLiteral("riordinate sul server %1 tabelle della console").arg(tabelle.size());
+        return e;
+    } catch (const ErroreDatabase& e) {
+        return {Stato::FallitaIntatto, testoErrore(e), {}, {}};
+    }
 }
 
 } // namespace
@@ -323,18 +374,6 @@ void Compattazione::avvia()
 {
     if (m_thread)
         return;
-    // The files compacted here are a SQLite database's; a server keeps its
-    // own storage in order.
-    if (m_s->scrivania && m_s->scrivania->suServer())
-        throw ErroreDatabase(QStringLiteral("La compattazione riguarda solo un database in un file: il database %1 "
-                                            "è su un server PostgreSQL, che ne cura da sé lo spazio")
-                                 .arg(m_s->scrivania->percorso()),
-                             SQLITE_MISUSE);
-    // While the worker holds the write lock, a write of the desk must not
-    // wait for it on the desk's thread: refused at once, retried later.
-    if (m_s->scrivania && m_s->scrivania->aperto())
-        m_s->scrivania->nonAttendereOccupato(true);
-
     Ganci g;
     g.annulla = &m_s->annulla;
     // Posted to this object, so they run on the owner's thread; a run
@@ -349,24 +388,35 @@ void Compattazione::avvia()
             Qt::QueuedConnection);
     };
     auto s = m_s;
-    g.chiudiScrivania = [this, s] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_concluso && m_s->scrivania && m_s->scrivania->aperto()) {
-                    m_s->scrivania->chiudi();
-                    m_s->chiusaDaNoi = true;
-                }
-                m_s->scrivaniaChiusa.release();
-            },
-            Qt::QueuedConnection);
-        while (!s->scrivaniaChiusa.tryAcquire(1, 20)) {
-            if (s->annulla)
-                return false;
-        }
-        return true;
-    };
-    m_thread = QThread::create([s, g] { s->esito = compatta(s->cartella, g); });
+    std::function<EsitoCompattazione()> lavoro;
+    if (m_s->scrivania && m_s->scrivania->suServer()) {
+        const QString url = m_s->scrivania->percorso();
+        lavoro = [g, url] { return riordina(url, g); };
+    } else {
+        // While the worker holds the write lock, a write of the desk must not
+        // wait for it on the desk's thread: refused at once, retried later.
+        if (m_s->scrivania && m_s->scrivania->aperto())
+            m_s->scrivania->nonAttendereOccupato(true);
+        g.chiudiScrivania = [this, s] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (!m_concluso && m_s->scrivania && m_s->scrivania->aperto()) {
+                        m_s->scrivania->chiudi();
+                        m_s->chiusaDaNoi = true;
+                    }
+                    m_s->scrivaniaChiusa.release();
+                },
+                Qt::QueuedConnection);
+            while (!s->scrivaniaChiusa.tryAcquire(1, 20)) {
+                if (s->annulla)
+                    return false;
+            }
+            return true;
+        };
+        lavoro = [s, g] { return compatta(s->cartella, g); };
+    }
+    m_thread = QThread::create([s, lavoro] { s->esito = lavoro(); });
     m_thread->setObjectName(QStringLiteral("compattazione"));
     connect(m_thread, &QThread::finished, this, [this] {
         if (!m_concluso)

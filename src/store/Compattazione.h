@@ -53,6 +53,8 @@ struct EsitoCompattazione {
     // The desk's connection could not be opened again after the compaction:
     // the text says why, and the desk's Database stays closed.
     QString erroreRiapertura;
+    // What was done, when it is not the file's compaction (on a server).
+    QString riepilogo;
 
     bool riuscita() const { return stato == Stato::Riuscita; }
 };
@@ -70,7 +72,8 @@ public:
         Copia,          // the compacted copy is being written
         CopiaBloccata,  // written again, with the desk's writes held off
         Verifica,       // the copy's integrity check
-        Scambio         // the files are being swapped: no longer cancellable
+        Scambio,        // the files are being swapped: no longer cancellable
+        Riordino        // on a server: VACUUM (ANALYZE) of the console's tables
     };
     Q_ENUM(Passo)
 
@@ -81,8 +84,8 @@ public:
     // which may already be gone when the owner is being destroyed.
     ~Compattazione() override;
 
-    // Throws ErroreDatabase for a desk whose database is on a server: there
-    // is no file to compact.
+    // For a desk whose database is on a server there is no file to compact:
+    // the run is the server's VACUUM (ANALYZE) of the console's tables.
     void avvia();
     // Honoured until the swap has begun.
     void annulla();

@@ -269,7 +269,7 @@ std::shared_ptr<Connessione> apriServer(const QString& url)
         "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
         "AND table_name IN ('DatiUtente', 'ArchivioEventi')"));
     if (pg::leggi(r.get(), 0, 0).toLongLong() != 2)
-        throw ErroreDatabase(QStringLiteral("Il database %1 non è un database Sorvela").arg(url), SQLITE_NOTADB);
+        throw ErroreDatabase(QStringLiteral("Il database %1 non è un database Sorvela").arg(pg::descrivi(url)), SQLITE_NOTADB);
     aggiornaSchemaSulServer(*conn);
     pg::caricaNomi(*conn);
     return conn;
@@ -339,7 +339,7 @@ void creaSulServer(const QString& url, bool demo)
     const auto r = pg::esegui(c, QStringLiteral(
         "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema()"));
     if (pg::leggi(r.get(), 0, 0).toLongLong() != 0)
-        throw ErroreDatabase(QStringLiteral("Il database %1 contiene già delle tabelle e non viene sovrascritto").arg(url),
+        throw ErroreDatabase(QStringLiteral("Il database %1 contiene già delle tabelle e non viene sovrascritto").arg(pg::descrivi(url)),
                              SQLITE_CANTOPEN);
     pg::transazione(c, "BEGIN");
     try {
@@ -347,6 +347,10 @@ void creaSulServer(const QString& url, bool demo)
         if (demo)
             pg::eseguiScript(c.pg, datiDemo, QStringLiteral("dati dimostrativi"));
         pg::transazione(c, "COMMIT");
+        if (demo) {
+            // The demo rows carry their numbers; new ones follow them.
+            Database::apri(url)->allineaContatori();
+        }
     } catch (...) {
         PQclear(PQexec(c.pg, "ROLLBACK"));
         throw;
@@ -394,6 +398,16 @@ bool Database::aperto() const
     return m_conn && m_conn->aperta();
 }
 
+QString Database::descrizione() const
+{
+    return suServer() ? pg::descrivi(percorso()) : percorso();
+}
+
+bool Database::eServer(const QString& percorso)
+{
+    return pg::eUnServer(percorso);
+}
+
 bool Database::suServer() const
 {
     return pg::eUnServer(percorso());
@@ -403,6 +417,41 @@ void Database::chiudi()
 {
     if (m_conn)
         m_conn->chiudi();
+}
+
+void Database::allineaContatori()
+{
+    if (!aperto() || !m_conn->pg)
+        return;
+    RecordSet colonne = apriRecordSet(QStringLiteral(
+        "SELECT table_name, column_name FROM information_schema.columns "
+        "WHERE table_schema = current_schema() AND is_identity = 'YES'"));
+    for (; !colonne.eof(); colonne.moveNext()) {
+        const QString tabella = quota(colonne.campo(0).toString());
+        const QString colonna = quota(colonne.campo(1).toString());
+        // The next number handed out is the highest plus one (1 for an empty table).
+        valore(QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), coalesce(max(%1), 0) + 1, false) FROM %2") // sql: identificatore verificato
+                   .arg(colonna, tabella), // sql: identificatore verificato
+               {tabella, colonne.campo(1).toString()});
+    }
+}
+
+bool Database::prendiBloccoServer(const QString& nome)
+{
+    if (!aperto() || !m_conn->pg)
+        lanciaUso(QStringLiteral("un blocco di sessione esiste solo su un server"));
+    // The key is the name's FNV-1a hash: the same in every process and
+    // version, unlike Qt's seeded hashes.
+    quint64 h = 14695981039346656037ULL;
+    for (const char b : nome.toUtf8()) {
+        h ^= quint8(b);
+        h *= 1099511628211ULL;
+    }
+    const auto chiave = qint64(h);
+    if (!pg::bloccoSessione(m_conn->serverAperto(), chiave))
+        return false;
+    m_conn->blocchi << chiave;
+    return true;
 }
 
 sqlite3* Database::handle()

@@ -62,6 +62,10 @@ public:
     // SQLite result code (extended when SQLite gave one).
     int codice() const { return m_codice; }
     QString messaggio() const;
+    // The database could not be reached or read at all (a server out of
+    // reach or restarting, a disk I/O error), rather than refusing one
+    // statement: the same failure however the words of the message change.
+    bool irraggiungibile() const;
 
 private:
     int m_codice;
@@ -90,9 +94,14 @@ public:
 
     // The file's path, or the server's connection text.
     QString percorso() const;
+    // What to show of it: the file's path, or the server's connection
+    // keywords without a password.
+    QString descrizione() const;
     bool aperto() const;
     // True for a database on a server (whether open or not).
     bool suServer() const;
+    // Whether apri() would take `percorso` for a server rather than a file.
+    static bool eServer(const QString& percorso);
     // Closes the handle and every record set still open on it. Idempotent.
     void chiudi();
     // Opens the same file again on this object (after a compaction swapped
@@ -104,6 +113,20 @@ public:
     // fails at once (SQLITE_BUSY) instead of waiting: a wait on the desk's
     // thread is a frozen desk. The caller retries later.
     void nonAttendereOccupato(bool si);
+    // On a server, moves each numbering column's counter (an identity
+    // column's sequence) past the highest number its table holds, so that
+    // rows stored with their numbers (a copy, a script) do not make the next
+    // new row collide with them. Nothing to do on a file, where a new row is
+    // numbered from the table itself.
+    void allineaContatori();
+    // A lock named `nome` that this connection keeps until it is closed and
+    // that no other connection to the same server database can take
+    // meanwhile (a session advisory lock; the server lets it go however the
+    // holder ends). False when another connection holds it. Taken again when
+    // a lost connection is opened again; if another took it meanwhile, every
+    // statement here fails until that one lets it go. Server only: on a file
+    // it throws, and the file's users lock a file beside it instead.
+    bool prendiBloccoServer(const QString& nome);
     // The raw handle, for the rare caller that needs SQLite directly; null
     // on a server.
     sqlite3* handle();

@@ -14,6 +14,11 @@ ErroreDatabase::ErroreDatabase(const QString& messaggio, int codice)
 {
 }
 
+bool ErroreDatabase::irraggiungibile() const
+{
+    return (m_codice & 0xff) == SQLITE_IOERR || (m_codice & 0xff) == SQLITE_CANTOPEN;
+}
+
 QString ErroreDatabase::messaggio() const
 {
     return QString::fromUtf8(what());

@@ -79,6 +79,9 @@ QString traduci(const QString& sql, int* segnaposti = nullptr, const QSet<QStrin
 // schema.
 void caricaNomi(Connessione& c);
 PGconn* connetti(const QString& url);
+// The connection text as the operator may read it: libpq's keywords, the
+// password left out.
+QString descrivi(const QString& url);
 // Runs one statement with its values bound as text; throws ErroreDatabase
 // with the server's message. Inside a transaction a failed statement undoes
 // only itself, as on SQLite.
@@ -97,6 +100,9 @@ bool inTransazione(PGconn* pg);
 void impostaAttesa(Connessione& c, bool nonAttendere);
 // BEGIN, COMMIT or ROLLBACK.
 void transazione(Connessione& c, const char* comando);
+// A session advisory lock on `chiave`, without waiting: false when another
+// session holds it.
+bool bloccoSessione(PGconn* pg, qint64 chiave);
 
 } // namespace pg
 
@@ -111,6 +117,10 @@ struct Connessione {
     // server: what record sets asked of the catalog (an object's kind and
     // name, a table's key, a view's keys), kept until the schema changes.
     QHash<QString, QStringList> catalogo;
+    // server: keys of the session locks this connection holds (prendiBloccoServer),
+    // taken again when a lost connection is opened again.
+    QList<qint64> blocchi;
+    bool bloccoDaRiprendere = false;
 
     bool aperta() const { return db || pg; }
     sqlite3* handleAperto() const;

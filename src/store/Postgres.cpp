@@ -99,6 +99,19 @@ PGconn* pronto(Connessione& c)
                                  SQLITE_IOERR);
         if (c.nonAttendere)
             applicaAttesa(pg, true);
+        // The server let the session's locks go with the lost connection.
+        c.bloccoDaRiprendere = !c.blocchi.isEmpty();
+    }
+    // Whoever took one of them meanwhile keeps it, and this connection is of
+    // no use to its holder until that one lets it go.
+    if (c.bloccoDaRiprendere) {
+        for (const qint64 chiave : c.blocchi) {
+            if (!bloccoSessione(pg, chiave))
+                throw ErroreDatabase(QStringLiteral("Errore del database: riaperta la connessione, il blocco che essa "
+                                                    "teneva è ora di un'altra connessione"),
+                                     SQLITE_BUSY);
+        }
+        c.bloccoDaRiprendere = false;
     }
     return pg;
 }
@@ -202,6 +215,23 @@ QString traduci(const QString& sql, int* segnaposti, const QSet<QString>* nomi)
     return out;
 }
 
+QString descrivi(const QString& url)
+{
+    char* errore = nullptr;
+    PQconninfoOption* opzioni = PQconninfoParse(url.toUtf8().constData(), &errore);
+    if (!opzioni) {
+        PQfreemem(errore);
+        return url;
+    }
+    QStringList parti;
+    for (PQconninfoOption* o = opzioni; o->keyword; ++o) {
+        if (o->val && *o->val && std::strcmp(o->keyword, "password") != 0)
+            parti << QStringLiteral("%1=%2").arg(QString::fromUtf8(o->keyword), QString::fromUtf8(o->val));
+    }
+    PQconninfoFree(opzioni);
+    return parti.join(QLatin1Char(' '));
+}
+
 PGconn* connetti(const QString& url)
 {
     // The caller's text is expanded where it stands: it may change what
@@ -215,12 +245,13 @@ PGconn* connetti(const QString& url)
     const char* valori[] = {"10", u.constData(), "UTF8", opzioni.constData(), "sorvela", nullptr};
     PGconn* pg = PQconnectdbParams(chiavi, valori, 1);
     if (!pg)
-        throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: memoria esaurita").arg(url),
+        throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: memoria esaurita").arg(descrivi(url)),
                              SQLITE_NOMEM);
     if (PQstatus(pg) != CONNECTION_OK) {
         const QString msg = QString::fromUtf8(PQerrorMessage(pg)).trimmed();
         PQfinish(pg);
-        throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: %2").arg(url, msg), SQLITE_CANTOPEN);
+        throw ErroreDatabase(QStringLiteral("Impossibile aprire il database %1: %2").arg(descrivi(url), msg),
+                             SQLITE_CANTOPEN);
     }
     return pg;
 }
@@ -415,6 +446,17 @@ QStringList chiaviDellaVista(Connessione& c, const QString& vista)
         "AND c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))"),
         {vista});
     return *c.catalogo.insert(chiave, primaColonnaDi(r.get()));
+}
+
+bool bloccoSessione(PGconn* pg, qint64 chiave)
+{
+    const QByteArray testo = QByteArray::number(chiave);
+    const char* valori[] = {testo.constData()};
+    Risultato r(PQexecParams(pg, "SELECT pg_try_advisory_lock(CAST($1 AS bigint))", 1, nullptr, valori, nullptr,
+                             nullptr, 0));
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+        lanciaDa(pg, r.get(), QStringLiteral("blocco di sessione"));
+    return PQgetvalue(r.get(), 0, 0)[0] == 't';
 }
 
 bool inTransazione(PGconn* pg)

@@ -272,10 +272,28 @@ private slots:
             return;  // the file's cases: tst_store_recordset
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(sorvela::comune::serverDiProva() + " dbname=postgres"));
         QVERIFY_THROWS_EXCEPTION(ErroreDatabase, Database::apri(sorvela::comune::serverDiProva() + " dbname=inesistente"));
-        // There are no files to compact on a server.
+    }
+
+    // On a server "Compatta database" is the server's VACUUM (ANALYZE) of the
+    // console's tables, the input tables included, and of nothing else.
+    void compattazioneSulServerRiordinaSoloLeProprieTabelle()
+    {
+        if (!suServer())
+            QSKIP("sul file: tst_compattazione");
+        m_db->esegui("CREATE TABLE \"Di un altro\" (x integer)");
         Compattazione c(m_p->dir.path(), m_db);
-        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, c.avvia());
-        QVERIFY(!c.inCorso());
+        std::optional<EsitoCompattazione> esito;
+        connect(&c, &Compattazione::finita, this, [&](const EsitoCompattazione& e) { esito = e; });
+        c.avvia();
+        QTRY_VERIFY_WITH_TIMEOUT(esito.has_value(), 30000);
+        QVERIFY2(esito->riuscita(), qPrintable(esito->dettaglio));
+        QVERIFY(esito->riepilogo.contains("tabelle della console"));
+        auto riordinata = [this](const char* t) {
+            return m_db->valore("SELECT last_vacuum IS NOT NULL AND last_analyze IS NOT NULL FROM pg_stat_user_tables "
+                                "WHERE relname = ?", {t}).toBool();
+        };
+        QTRY_VERIFY(riordinata("ArchivioEventi") && riordinata("Ingressi Vedetta 8") && riordinata("RegistroOperazioni"));
+        QVERIFY(!riordinata("Di un altro"));
     }
 
     // A database of an earlier version gains what was added since.

@@ -1,6 +1,7 @@
 // sorvela-db and sorvela-sms as an installer and a technician run them.
 
 #include "comune/Programma.h"
+#include "comune/ServerDatabase.h"
 #include "store/Database.h"
 
 #include <QFile>
@@ -59,6 +60,43 @@ private slots:
         QVERIFY(secondo.errori.contains(file.toUtf8()));
         QCOMPARE(secondo.errori.trimmed().count('\n'), 0);
         QCOMPARE(contenuto(file), prima);
+    }
+
+    // A centre moved from its file to a server: `init --database` makes the
+    // schema, `copia` fills it in one go with the same rows and numbers (an
+    // input table of a peripheral type as well), the counters go on past
+    // them, and a second copy is refused without writing anything.
+    void initECopiaSuUnServer()
+    {
+        QTemporaryDir xdg;
+        comune::DatabaseDiProva vuoto(true, false), schema(true, false);
+        QVERIFY2(vuoto.errore.isEmpty(), qPrintable(vuoto.errore));
+        vuoto.db->esegui("DROP SCHEMA public CASCADE");
+        vuoto.db->esegui("CREATE SCHEMA public");
+        vuoto.db.reset();
+        schema.db.reset();
+        const QString file = xdg.filePath("Sorvela/Sorvela.db");
+        QCOMPARE(db({"init", "--demo"}, xdg.path()).codice, 0);
+        store::Database::apri(file)->esegui("UPDATE DatiUtente SET Nome = 'Dell''Acqua' WHERE [Codice periferica] = '000101'");
+
+        for (const auto* destinazione : {&vuoto, &schema}) {
+            const EsitoProgramma copia = db({"copia", "--da", file, "--a", destinazione->url}, xdg.path());
+            QVERIFY2(copia.codice == 0, copia.errori.constData());
+            QVERIFY(copia.uscita.contains("i conteggi concordano"));
+            auto server = store::Database::apri(destinazione->url);
+            QCOMPARE(server->valore("SELECT Nome FROM DatiUtente WHERE [Codice periferica] = '000101'"), QVariant("Dell'Acqua"));
+            QCOMPARE(server->valore("SELECT count(*) FROM \"Ingressi Vedetta 8\"").toInt(), 5);
+            const qlonglong massimo = server->valore("SELECT max(ID) FROM ArchivioEventi").toLongLong();
+            server->esegui("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora]) VALUES ('000101', ?)",
+                           {QDateTime::currentDateTime()});
+            QCOMPARE(server->valore("SELECT max(ID) FROM ArchivioEventi").toLongLong(), massimo + 1);
+
+            const EsitoProgramma ancora = db({"copia", "--da", file, "--a", destinazione->url}, xdg.path());
+            QCOMPARE(ancora.codice, 1);
+            QVERIFY(ancora.errori.contains("contiene già dei dati"));
+            QCOMPARE(server->valore("SELECT count(*) FROM ArchivioEventi").toLongLong(), massimo + 1);
+        }
+        QCOMPARE(db({"init", "--database", schema.url}, xdg.path()).codice, 1);
     }
 
     void codificaPoiDecodificaRestituisceIlMessaggio()

@@ -2,6 +2,7 @@
 // creates tables, so a new installation (or a demo) starts here.
 
 #include "core/CartellaDati.h"
+#include "store/Copia.h"
 #include "store/Database.h"
 
 #include <QCommandLineParser>
@@ -20,6 +21,64 @@ int errore(const QString& messaggio)
     return 1;
 }
 
+int init(const QCommandLineParser& parser, const QString& url, bool demo)
+{
+    if (!url.isEmpty()) {
+        // The server's database is made by its administrator (createdb);
+        // here it gains the tables.
+        try {
+            sorvela::store::Database::crea(url, demo);
+        } catch (const sorvela::store::ErroreDatabase& e) {
+            return errore(e.messaggio());
+        }
+        std::printf("Creato lo schema di Sorvela nel database %s%s\n",
+                    qPrintable(sorvela::store::Database::apri(url)->descrizione()), demo ? " con i dati dimostrativi" : "");
+        return 0;
+    }
+    const QString dir = parser.isSet(QStringLiteral("data-dir")) ? parser.value(QStringLiteral("data-dir"))
+                                                                  : sorvela::cartellaDatiPredefinita();
+    if (dir.isEmpty())
+        return errore(QStringLiteral("cartella dei dati vuota"));
+    if (!QDir().mkpath(dir))
+        return errore(QStringLiteral("impossibile creare la cartella %1").arg(dir));
+    const QString file = QDir(dir).absoluteFilePath(QStringLiteral("Sorvela.db"));
+    if (QFileInfo::exists(file))
+        return errore(QStringLiteral("il file %1 esiste già: non viene sovrascritto").arg(file));
+
+    try {
+        sorvela::store::Database::crea(file, demo);
+    } catch (const sorvela::store::ErroreDatabase& e) {
+        return errore(e.messaggio());
+    }
+    std::printf("Creato %s%s\n", qPrintable(QDir::toNativeSeparators(file)), demo ? " con i dati dimostrativi" : "");
+    return 0;
+}
+
+int copia(const QString& da, const QString& a)
+{
+    if (da.isEmpty() || a.isEmpty())
+        return errore(QStringLiteral("uso: sorvela-db copia --da FILE --a URL"));
+    if (!QFileInfo(da).isFile())
+        return errore(QStringLiteral("il file %1 non esiste").arg(da));
+    sorvela::store::EsitoCopia esito;
+    try {
+        esito = sorvela::store::CopiaSuServer(da, a, [](const QString& tabella, qint64 righe) {
+            std::printf("Copia di %s (%lld righe)\n", qPrintable(tabella), static_cast<long long>(righe));
+            std::fflush(stdout);
+        });
+    } catch (const sorvela::store::ErroreDatabase& e) {
+        return errore(QStringLiteral("copia non fatta, il server non ne conserva nulla: %1").arg(e.messaggio()));
+    }
+    std::printf("\n%-32s %12s %12s\n", "Tabella", "File", "Server");
+    for (const auto& t : esito.tabelle)
+        std::printf("%-32s %12lld %12lld%s\n", qPrintable(t.tabella), static_cast<long long>(t.file),
+                    static_cast<long long>(t.server), t.file == t.server ? "" : "  DIVERSO");
+    if (!esito.concorda())
+        return errore(QStringLiteral("i conteggi non concordano"));
+    std::printf("Copia completata: i conteggi concordano tabella per tabella.\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -31,17 +90,27 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Prepara il database di Sorvela.\n\n"
-        "  init    crea Sorvela.db nella cartella dei dati (non sovrascrive un file esistente)"));
+        "  init    crea Sorvela.db nella cartella dei dati (non sovrascrive un file esistente),\n"
+        "          oppure, con --database, le tabelle in un database vuoto di un server PostgreSQL\n"
+        "  copia   copia un centro da un file SQLite (--da) in un database vuoto di un server\n"
+        "          PostgreSQL (--a), in una sola transazione, e confronta le righe tabella per tabella"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("init"));
+    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("init oppure copia"));
     const QCommandLineOption cartella(QStringLiteral("data-dir"),
                                       QStringLiteral("Cartella dei dati (predefinita: %1).").arg(sorvela::cartellaDatiPredefinita()),
                                       QStringLiteral("DIR"));
+    const QCommandLineOption database(QStringLiteral("database"),
+                                      QStringLiteral("Database su un server PostgreSQL: URI o parole chiave di libpq "
+                                                     "(postgresql://server/sorvela, service=sorvela)."),
+                                      QStringLiteral("URL"));
     const QCommandLineOption demo(QStringLiteral("demo"),
                                   QStringLiteral("Aggiunge tipi di periferica, utenti ed eventi dimostrativi."));
-    parser.addOption(cartella);
-    parser.addOption(demo);
+    const QCommandLineOption da(QStringLiteral("da"), QStringLiteral("copia: il file Sorvela.db da copiare."),
+                                QStringLiteral("FILE"));
+    const QCommandLineOption a(QStringLiteral("a"), QStringLiteral("copia: il database PostgreSQL di destinazione."),
+                               QStringLiteral("URL"));
+    parser.addOptions({cartella, database, demo, da, a});
 
     if (!parser.parse(app.arguments()))
         return errore(parser.errorText());
@@ -51,24 +120,14 @@ int main(int argc, char* argv[])
         parser.showVersion();
 
     const QStringList argomenti = parser.positionalArguments();
-    if (argomenti.size() != 1 || argomenti.first() != QLatin1String("init"))
-        return errore(QStringLiteral("comando mancante o sconosciuto; uso: sorvela-db init [--data-dir DIR] [--demo]"));
-
-    const QString dir = parser.isSet(cartella) ? parser.value(cartella) : sorvela::cartellaDatiPredefinita();
-    if (dir.isEmpty())
-        return errore(QStringLiteral("cartella dei dati vuota"));
-    if (!QDir().mkpath(dir))
-        return errore(QStringLiteral("impossibile creare la cartella %1").arg(dir));
-    const QString file = QDir(dir).absoluteFilePath(QStringLiteral("Sorvela.db"));
-    if (QFileInfo::exists(file))
-        return errore(QStringLiteral("il file %1 esiste già: non viene sovrascritto").arg(file));
-
-    try {
-        sorvela::store::Database::crea(file, parser.isSet(demo));
-    } catch (const sorvela::store::ErroreDatabase& e) {
-        return errore(e.messaggio());
+    const QString comando = argomenti.size() == 1 ? argomenti.first() : QString();
+    if (comando == QLatin1String("init")) {
+        if (parser.isSet(cartella) && parser.isSet(database))
+            return errore(QStringLiteral("--data-dir e --database non vanno insieme: il database è un file o un server"));
+        return init(parser, parser.value(database), parser.isSet(demo));
     }
-    std::printf("Creato %s%s\n", qPrintable(QDir::toNativeSeparators(file)),
-                parser.isSet(demo) ? " con i dati dimostrativi" : "");
-    return 0;
+    if (comando == QLatin1String("copia"))
+        return copia(parser.value(da), parser.value(a));
+    return errore(QStringLiteral("comando mancante o sconosciuto; uso: sorvela-db init [--data-dir DIR | --database URL] "
+                                 "[--demo], oppure sorvela-db copia --da FILE --a URL"));
 }

@@ -2,6 +2,7 @@
 
 #include "core/CartellaDati.h"
 #include "platform/ArrestoDaSegnale.h"
+#include "platform/Preferenze.h"
 #include "receiver/Ricevitore.h"
 
 #include <QCoreApplication>
@@ -17,13 +18,16 @@ namespace {
 
 void aiuto()
 {
-    std::printf("Uso: sorvela-ricevitore [--data-dir CARTELLA]\n"
+    std::printf("Uso: sorvela-ricevitore [--data-dir CARTELLA] [--database URL]\n"
                 "Ricevitore degli allarmi Sorvela, senza finestre: legge i messaggi del telefono GSM,\n"
                 "li registra, chiama le periferiche e svolge i controlli periodici.\n"
                 "  --data-dir CARTELLA  cartella di Sorvela.db (predefinita: $XDG_DATA_HOME/Sorvela)\n"
+                "  --database URL       database su un server PostgreSQL (URI o parole chiave di libpq,\n"
+                "                       per esempio postgresql://server/sorvela o service=sorvela)\n"
+                "                       invece di Sorvela.db; senza, la chiave Url della sezione [Database]\n"
                 "  --version            mostra la versione ed esce\n"
                 "  --help               mostra questo aiuto ed esce\n"
-                "Legge Sorvela/Sorvela.ini sotto $XDG_CONFIG_HOME (porta e sezione [Porte]).\n"
+                "Legge Sorvela/Sorvela.ini sotto $XDG_CONFIG_HOME (porta, sezioni [Porte] e [Database]).\n"
                 "Scrive quello che fa sullo standard error (categoria sorvela.ricevitore).\n"
                 "SIGTERM e SIGINT lo fermano dopo lo scambio in corso.\n");
 }
@@ -35,6 +39,7 @@ int main(int argc, char* argv[])
     // As the console: a write past a size limit fails, it does not kill.
     std::signal(SIGXFSZ, SIG_IGN);
     QString cartella = cartellaDatiPredefinita();
+    QString url;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -53,6 +58,14 @@ int main(int argc, char* argv[])
             cartella = QDir(QString::fromLocal8Bit(a + 11)).absolutePath();
             continue;
         }
+        if (std::strcmp(a, "--database") == 0 && i + 1 < argc) {
+            url = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        if (std::strncmp(a, "--database=", 11) == 0) {
+            url = QString::fromLocal8Bit(a + 11);
+            continue;
+        }
         std::fprintf(stderr, "sorvela-ricevitore: argomento non riconosciuto: %s (vedere --help)\n", a);
         return 2;
     }
@@ -67,6 +80,7 @@ int main(int argc, char* argv[])
 
     ricevitore::Configurazione conf;
     conf.cartellaDati = cartella;
+    conf.urlDatabase = url.isEmpty() ? Preferenze().urlDatabase() : url;
     conf.programma = QStringLiteral("sorvela-ricevitore");
     ricevitore::Ricevitore r(conf);
     const QString errore = r.avvia();

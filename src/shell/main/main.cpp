@@ -36,7 +36,10 @@ int main(int argc, char* argv[])
 
     // The database is checked before any window exists, so a machine without
     // a display still gets the message on standard error.
-    const QString problema = problemaDatabase(opzioni.cartellaDati);
+    // A server named on the command line, else in the settings file; the
+    // SQLite file of the data folder without either.
+    const QString url = opzioni.urlDatabase.isEmpty() ? Preferenze().urlDatabase() : opzioni.urlDatabase;
+    const QString problema = url.isEmpty() ? problemaDatabase(opzioni.cartellaDati) : QString();
     if (!problema.isEmpty()) {
         std::fprintf(stderr, "sorvela: %s\n", problema.toLocal8Bit().constData());
         if (displayDisponibile()) {
@@ -67,13 +70,16 @@ int main(int argc, char* argv[])
     ctx.preferenze = &preferenze;
     ctx.messaggi = &messaggi;
     ctx.cartellaDati = opzioni.cartellaDati;
+    ctx.urlDatabase = url;
 
     std::unique_ptr<store::Database> db;
     try {
         db = store::Database::apri(ctx.percorsoDatabase());
     } catch (const store::ErroreDatabase& e) {
-        const QString testo = QStringLiteral("Impossibile aprire il database %1: %2")
-                                  .arg(ctx.percorsoDatabase(), QString::fromUtf8(e.what()));
+        // A server's own message already names it (without its password).
+        const QString testo = ctx.suServer() ? e.messaggio()
+                                             : QStringLiteral("Impossibile aprire il database %1: %2")
+                                                   .arg(ctx.percorsoDatabase(), e.messaggio());
         std::fprintf(stderr, "sorvela: %s\n", testo.toLocal8Bit().constData());
         messaggi.avvisa(Icona::Errore, testo);
         return 2;
