@@ -5,6 +5,8 @@
 #                                listening on a unix socket in CARTELLA only
 #                                (no TCP port), superuser "sorvela", no password
 #   pg-prova.sh ferma CARTELLA   stops it and removes CARTELLA
+#   pg-prova.sh sospendi CARTELLA  stops it and keeps its data (a server down)
+#   pg-prova.sh riprendi CARTELLA  starts it again on the same data
 #
 # The tests reach it with SORVELA_TEST_PG="host=CARTELLA user=sorvela"
 # (tests/CMakeLists.txt sets both up as a CTest fixture). The server refuses
@@ -19,6 +21,16 @@ come=()
 if [ "$(id -u)" -eq 0 ]; then
   come=(runuser -u nobody --)
 fi
+
+# Durability is no concern for a server that lives for one test run.
+parti() {
+  if ! "${come[@]}" "$BIN/pg_ctl" -D "$cartella/dati" -l "$cartella/server.log" -w -t 60 \
+      -o "-c listen_addresses='' -k $cartella -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
+      start >/dev/null; then
+    cat "$cartella/server.log" >&2
+    exit 1
+  fi
+}
 
 case "$azione" in
 avvia)
@@ -37,13 +49,7 @@ avvia)
     cat "$cartella/initdb.log" >&2
     exit 1
   fi
-  # Durability is no concern for a server that lives for one test run.
-  if ! "${come[@]}" "$BIN/pg_ctl" -D "$cartella/dati" -l "$cartella/server.log" -w -t 60 \
-      -o "-c listen_addresses='' -k $cartella -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
-      start >/dev/null; then
-    cat "$cartella/server.log" >&2
-    exit 1
-  fi
+  parti
   echo "server di prova pronto: host=$cartella user=sorvela"
   ;;
 ferma)
@@ -52,8 +58,15 @@ ferma)
   fi
   rm -rf "$cartella"
   ;;
+sospendi)
+  (cd / && "${come[@]}" "$BIN/pg_ctl" -D "$cartella/dati" -m fast -w -t 30 stop >/dev/null)
+  ;;
+riprendi)
+  cd "$cartella"
+  parti
+  ;;
 *)
-  echo "uso: $0 avvia|ferma CARTELLA" >&2
+  echo "uso: $0 avvia|ferma|sospendi|riprendi CARTELLA" >&2
   exit 2
   ;;
 esac

@@ -103,9 +103,11 @@ void Turni::esegui(const std::function<void()>& lavoro)
         lavoro();
         m_ultimoErrore.clear();
     } catch (const store::ErroreDatabase& e) {
-        if (e.messaggio() != m_ultimoErrore && m_ctx.messaggi)
+        // A server out of reach is one failure, whatever words each try brings.
+        const QString chiave = e.irraggiungibile() ? QStringLiteral("irraggiungibile") : e.messaggio();
+        if (chiave != m_ultimoErrore && m_ctx.messaggi)
             m_ctx.messaggi->notifica(QStringLiteral("tick"), Icona::Errore, e.messaggio());
-        m_ultimoErrore = e.messaggio();
+        m_ultimoErrore = chiave;
     } catch (const std::exception& e) {
         const QString testo = QString::fromUtf8(e.what());
         if (testo != m_ultimoErrore && m_ctx.messaggi)

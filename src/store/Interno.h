@@ -7,6 +7,7 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -121,6 +122,12 @@ struct Connessione {
     // taken again when a lost connection is opened again.
     QList<qint64> blocchi;
     bool bloccoDaRiprendere = false;
+    // server: a lost connection is tried again at once, then after a delay
+    // that grows up to a few seconds while the server stays out of reach;
+    // meanwhile each call fails at once with the last try's words.
+    QDeadlineTimer prossimoTentativo;
+    int attesaTentativoMs = 0;
+    QString ultimoTentativo;
 
     bool aperta() const { return db || pg; }
     sqlite3* handleAperto() const;

@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -87,16 +88,28 @@ void applicaAttesa(PGconn* pg, bool nonAttendere)
 
 // A connection the server dropped (restart, terminated backend, network) is
 // opened again before the next statement; if it cannot be, that statement
-// fails like any other.
+// fails like any other. After a failed try the next is made no sooner than
+// 1 s later, then 2, 4 and at most every 8 s.
+constexpr int kPrimaAttesaMs = 1000;
+constexpr int kMassimaAttesaMs = 8000;
+
 PGconn* pronto(Connessione& c)
 {
     PGconn* pg = c.serverAperto();
     if (PQstatus(pg) != CONNECTION_OK) {
+        // A desk asks every second and a try may take the connect timeout:
+        // a server that stays away is asked less and less often.
+        if (!c.prossimoTentativo.hasExpired())
+            throw ErroreDatabase(c.ultimoTentativo, SQLITE_IOERR);
         PQreset(pg);
-        if (PQstatus(pg) != CONNECTION_OK)
-            throw ErroreDatabase(QStringLiteral("Errore del database: il server non risponde: %1")
-                                     .arg(QString::fromUtf8(PQerrorMessage(pg)).trimmed()),
-                                 SQLITE_IOERR);
+        if (PQstatus(pg) != CONNECTION_OK) {
+            c.attesaTentativoMs = std::min(std::max(kPrimaAttesaMs, 2 * c.attesaTentativoMs), kMassimaAttesaMs);
+            c.prossimoTentativo.setRemainingTime(c.attesaTentativoMs);
+            c.ultimoTentativo = QStringLiteral("Errore del database: il server non risponde: %1")
+                                    .arg(QString::fromUtf8(PQerrorMessage(pg)).trimmed());
+            throw ErroreDatabase(c.ultimoTentativo, SQLITE_IOERR);
+        }
+        c.attesaTentativoMs = 0;
         if (c.nonAttendere)
             applicaAttesa(pg, true);
         // The server let the session's locks go with the lost connection.

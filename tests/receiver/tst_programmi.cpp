@@ -5,6 +5,7 @@
 
 #include "comune/Banco.h"
 #include "comune/Programma.h"
+#include "comune/ServerDatabase.h"
 #include "modem/Simulatore.h"
 #include "receiver/Sportello.h"
 #include "shell/Allarme.h"
@@ -35,13 +36,16 @@ struct Centro {
     QString config = dir.filePath("config");
     QString collegamento = dir.filePath("com1");
     prova::Simulatore sim{{"--link", collegamento}};
+    QString url;  // a server's database instead of the folder's file
     std::unique_ptr<store::Database> db;
 
-    explicit Centro(const QString& modo = QStringLiteral("esterno"))
+    explicit Centro(const QString& modo = QStringLiteral("esterno"), const QString& server = {})
+        : url(server)
     {
         QDir().mkpath(dati);
-        store::Database::crea(dati + "/Sorvela.db", false);
-        db = store::Database::apri(dati + "/Sorvela.db");
+        if (url.isEmpty())
+            store::Database::crea(dati + "/Sorvela.db", false);
+        db = store::Database::apri(url.isEmpty() ? dati + "/Sorvela.db" : url);
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", {kUnita});
         Preferenze p(config + "/Sorvela/Sorvela.ini");
         p.setDispositivoPorta(1, collegamento);
@@ -59,7 +63,7 @@ struct Centro {
     void avvia(QProcess& p, const QString& programma)
     {
         p.setProcessEnvironment(ambiente());
-        p.start(programma, {"--data-dir", dati});
+        p.start(programma, QStringList{"--data-dir", dati} + (url.isEmpty() ? QStringList() : QStringList{"--database", url}));
         QVERIFY(p.waitForStarted(5000));
     }
     void avviaRicevitore(QProcess& p)
@@ -68,11 +72,17 @@ struct Centro {
         QTRY_VERIFY_WITH_TIMEOUT(ricevitore::LeggiStato(*db).presente, 10000);
     }
     int eventi() { return db->valore("SELECT count(*) FROM ArchivioEventi").toInt(); }
+    // The events' texts, sorted; the error's words when the database failed
+    // (a server restarted drops the connection once).
     QStringList testi()
     {
         QStringList r;
-        for (auto rs = db->apriRecordSet("SELECT [Testo messaggio] FROM ArchivioEventi"); !rs.eof(); rs.moveNext())
-            r << rs.campo(0).toString();
+        try {
+            for (auto rs = db->apriRecordSet("SELECT [Testo messaggio] FROM ArchivioEventi"); !rs.eof(); rs.moveNext())
+                r << rs.campo(0).toString();
+        } catch (const store::ErroreDatabase& e) {
+            return {e.messaggio()};
+        }
         r.sort();
         return r;
     }
@@ -85,6 +95,17 @@ struct Centro {
             r << QStringLiteral("ALLARME %1").arg(i, 2, 10, QLatin1Char('0'));
         return r;
     }
+};
+
+// A server of the test's own, which it may stop and start again; under /tmp,
+// which the unprivileged user the server runs as (for root) can reach.
+struct ServerProprio {
+    QString cartella = QStringLiteral("/tmp/sorvela-pg-%1").arg(QCoreApplication::applicationPid());
+    bool comando(const char* azione) const
+    {
+        return QProcess::execute(SORVELA_SOURCE_DIR "/scripts/pg-prova.sh", {azione, cartella}) == 0;
+    }
+    ~ServerProprio() { comando("ferma"); }
 };
 
 void uccidi(QProcess& p)
@@ -209,6 +230,50 @@ private slots:
         QCOMPARE(b.msg.notificaMostrata("ricevitore"), QString());
         QCOMPARE(c.memoria(), QStringList());
         ferma(ancora);
+    }
+
+    // The database server stopped for 20 s (the long run; 5 s otherwise) in
+    // the middle of a 20-message drain by the receiver apart, then started
+    // again: what was not committed waits in the handset, every message ends
+    // as exactly one event, and the desk tells the operator once.
+    void serverStoppedMidDrainLosesNothing()
+    {
+        ServerProprio server;
+        QVERIFY(server.comando("avvia"));
+        qputenv("SORVELA_TEST_PG", "host=" + server.cartella.toUtf8() + " user=sorvela");
+        comune::DatabaseDiProva database(true, false);
+        QVERIFY2(database.errore.isEmpty(), qPrintable(database.errore));
+        Centro c(QStringLiteral("esterno"), database.url);
+        c.sim.comando("slow AT+CMGD 300");
+        for (int i = 1; i <= 20; ++i)
+            c.sms(i);
+        comune::Banco b;
+        Orologio vero;
+        b.ctx.orologio = &vero;
+        b.ctx.urlDatabase = database.url;
+        b.pref.scrivi("Ricevitore", "Modo", "esterno");
+        MDIForm1 w(b.ctx);
+        w.adottaDatabase(store::Database::apri(database.url));
+        w.avvia();
+        QProcess ricevitore;
+        c.avviaRicevitore(ricevitore);
+
+        QTRY_VERIFY_WITH_TIMEOUT(c.eventi() >= 4, 20000);
+        QVERIFY(server.comando("sospendi"));
+        QTest::qWait(qEnvironmentVariableIsSet("SORVELA_MINUTO_REALE") ? 20000 : 5000);
+        QVERIFY(!c.memoria().isEmpty());
+        QVERIFY(server.comando("riprendi"));
+        // The receiver's retry of what was left comes 30 s after the fault.
+        QTRY_COMPARE_WITH_TIMEOUT(c.testi(), Centro::attesi(20), 45000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.memoria(), QStringList(), 5000);
+        QStringList errori;
+        for (const auto& v : b.msg.voci()) {
+            if (v.icona == Icona::Errore)
+                errori << v.testo;
+        }
+        QVERIFY2(errori.size() == 1, qPrintable(errori.join('\n')));
+        ferma(ricevitore);
+        w.close();
     }
 
     // The desk held in a modal box (a minute with SORVELA_MINUTO_REALE, the
