@@ -1,4 +1,5 @@
 // bench_archivio DB [--ripetizioni N] [--senza-compattazione]
+// (DB may be a PostgreSQL connection text; there is no compaction to time then)
 //
 // On a database made by tools/genera-db.py (1,000,000 events by default):
 // - the archive search as the window runs it (the count and the first page
@@ -65,7 +66,8 @@ int main(int argc, char** argv)
     if (const int i = int(args.indexOf("--ripetizioni")); i >= 0 && i + 1 < args.size())
         ripetizioni = std::max(1, args.at(i + 1).toInt());
     const bool compattazione = !args.contains("--senza-compattazione");
-    const QString sorgente = QFileInfo(args.first()).absoluteFilePath();
+    const QString sorgente = store::Database::eServer(args.first()) ? args.first()
+                                                                     : QFileInfo(args.first()).absoluteFilePath();
 
     try {
         auto db = store::Database::apri(sorgente);

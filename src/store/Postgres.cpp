@@ -204,8 +204,15 @@ QString traduci(const QString& sql, int* segnaposti, const QSet<QString>* nomi)
                 ++i;
             }
         } else if (c == QLatin1Char('?')) {
-            out += QLatin1Char('$') + QString::number(++n);
-            ++i;
+            // "?N" is the Nth value wherever it stands, as often as it is
+            // written; a bare "?" the one after the highest so far (SQLite's rule).
+            int j = i + 1;
+            while (j < len && sql.at(j).isDigit())
+                ++j;
+            const int numero = j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : n + 1;
+            n = std::max(n, numero);
+            out += QLatin1Char('$') + QString::number(numero);
+            i = j;
         } else if (parteNome(c)) {
             // A whole word at once, so that a '$' or a digit inside a name
             // is never taken for the start of something else.
