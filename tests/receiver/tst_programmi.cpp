@@ -97,6 +97,27 @@ struct Centro {
     }
 };
 
+// A desk in this process, on the real clock, whose receiver runs apart, on
+// the centre's database.
+struct ScrivaniaEsterna {
+    comune::Banco b;
+    MDIForm1 w;
+    explicit ScrivaniaEsterna(const Centro& c)
+        : w(prepara(b, c))
+    {
+        w.adottaDatabase(store::Database::apri(c.url.isEmpty() ? c.dati + "/Sorvela.db" : c.url));
+    }
+    static Contesto& prepara(comune::Banco& b, const Centro& c)
+    {
+        static Orologio vero;
+        b.ctx.orologio = &vero;
+        b.ctx.cartellaDati = c.dati;
+        b.ctx.urlDatabase = c.url;
+        b.pref.scrivi("Ricevitore", "Modo", "esterno");
+        return b.ctx;
+    }
+};
+
 // A server of the test's own, which it may stop and start again; under /tmp,
 // which the unprivileged user the server runs as (for root) can reach.
 struct ServerProprio {
@@ -193,13 +214,9 @@ private slots:
     void receiverKilledIsToldOnceAndCatchesUp()
     {
         Centro c;
-        comune::Banco b;
-        Orologio vero;
-        b.ctx.orologio = &vero;
-        b.ctx.cartellaDati = c.dati;
-        b.pref.scrivi("Ricevitore", "Modo", "esterno");
-        MDIForm1 w(b.ctx);
-        w.adottaDatabase(store::Database::apri(c.dati + "/Sorvela.db"));
+        ScrivaniaEsterna s(c);
+        comune::Banco& b = s.b;
+        MDIForm1& w = s.w;
         QProcess ricevitore;
         c.avviaRicevitore(ricevitore);
         w.avvia();
@@ -232,12 +249,15 @@ private slots:
         ferma(ancora);
     }
 
-    // The database server stopped for 20 s (the long run; 5 s otherwise) in
-    // the middle of a 20-message drain by the receiver apart, then started
-    // again: what was not committed waits in the handset, every message ends
-    // as exactly one event, and the desk tells the operator once.
+    // The database server stopped for 20 s in the middle of a 20-message
+    // drain by the receiver apart, then started again: what was not
+    // committed waits in the handset, every message ends as exactly one
+    // event, and the desk tells the operator once. Over a minute with the
+    // receiver's 30 s retry: the long run only.
     void serverStoppedMidDrainLosesNothing()
     {
+        if (!qEnvironmentVariableIsSet("SORVELA_MINUTO_REALE"))
+            QSKIP("lungo: ctest -L lungo");
         ServerProprio server;
         QVERIFY(server.comando("avvia"));
         qputenv("SORVELA_TEST_PG", "host=" + server.cartella.toUtf8() + " user=sorvela");
@@ -247,20 +267,16 @@ private slots:
         c.sim.comando("slow AT+CMGD 300");
         for (int i = 1; i <= 20; ++i)
             c.sms(i);
-        comune::Banco b;
-        Orologio vero;
-        b.ctx.orologio = &vero;
-        b.ctx.urlDatabase = database.url;
-        b.pref.scrivi("Ricevitore", "Modo", "esterno");
-        MDIForm1 w(b.ctx);
-        w.adottaDatabase(store::Database::apri(database.url));
+        ScrivaniaEsterna s(c);
+        comune::Banco& b = s.b;
+        MDIForm1& w = s.w;
         w.avvia();
         QProcess ricevitore;
         c.avviaRicevitore(ricevitore);
 
         QTRY_VERIFY_WITH_TIMEOUT(c.eventi() >= 4, 20000);
         QVERIFY(server.comando("sospendi"));
-        QTest::qWait(qEnvironmentVariableIsSet("SORVELA_MINUTO_REALE") ? 20000 : 5000);
+        QTest::qWait(20000);
         QVERIFY(!c.memoria().isEmpty());
         QVERIFY(server.comando("riprendi"));
         // The receiver's retry of what was left comes 30 s after the fault.
