@@ -185,6 +185,20 @@ private slots:
         QVERIFY2(err.contains(cartella + "/Sorvela.db"), qPrintable(err));
         // The command is ready to paste, the folder quoted for its blank.
         QVERIFY2(err.contains("sorvela-db init --data-dir '" + cartella + "'"), qPrintable(err));
+
+        // A server that is not there, named in the settings file: its
+        // address is told, its password is not.
+        QDir(base.path()).mkpath("Sorvela");
+        QFile ini(base.filePath("Sorvela/Sorvela.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Database]\nUrl=host=" + base.filePath("nessuno").toUtf8() + " dbname=centro password=segreta\n");
+        ini.close();
+        avvia(p, base.path(), cartella);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 2);
+        const QString server = QString::fromLocal8Bit(p.readAllStandardError());
+        QVERIFY2(server.contains("Impossibile aprire il database") && server.contains("dbname=centro")
+                     && !server.contains("segreta"), qPrintable(server));
     }
 
     // Started with Qt's own option for the platform, runs on without the

@@ -10,6 +10,7 @@
 #include "store/Database.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QTimer>
@@ -34,12 +35,24 @@ int main(int argc, char* argv[])
     if (opzioni.esci)
         return opzioni.codiceUscita;
 
-    // The database is checked before any window exists, so a machine without
-    // a display still gets the message on standard error.
-    // A server named on the command line, else in the settings file; the
-    // SQLite file of the data folder without either.
+    // The database is opened before any window exists, so a machine without
+    // a display still gets the message on standard error. A server named on
+    // the command line, else in the settings file; the SQLite file of the
+    // data folder without either.
     const QString url = opzioni.urlDatabase.isEmpty() ? Preferenze().urlDatabase() : opzioni.urlDatabase;
-    const QString problema = url.isEmpty() ? problemaDatabase(opzioni.cartellaDati) : QString();
+    QString problema = url.isEmpty() ? problemaDatabase(opzioni.cartellaDati) : QString();
+    std::unique_ptr<store::Database> db;
+    if (problema.isEmpty()) {
+        const QString percorso = url.isEmpty() ? QDir(opzioni.cartellaDati).filePath(QStringLiteral("Sorvela.db")) : url;
+        try {
+            db = store::Database::apri(percorso);
+        } catch (const store::ErroreDatabase& e) {
+            // A server's own message already names it (without its password).
+            problema = store::Database::eServer(percorso)
+                           ? e.messaggio()
+                           : QStringLiteral("Impossibile aprire il database %1: %2").arg(percorso, e.messaggio());
+        }
+    }
     if (!problema.isEmpty()) {
         std::fprintf(stderr, "sorvela: %s\n", problema.toLocal8Bit().constData());
         if (displayDisponibile()) {
@@ -72,18 +85,6 @@ int main(int argc, char* argv[])
     ctx.cartellaDati = opzioni.cartellaDati;
     ctx.urlDatabase = url;
 
-    std::unique_ptr<store::Database> db;
-    try {
-        db = store::Database::apri(ctx.percorsoDatabase());
-    } catch (const store::ErroreDatabase& e) {
-        // A server's own message already names it (without its password).
-        const QString testo = ctx.suServer() ? e.messaggio()
-                                             : QStringLiteral("Impossibile aprire il database %1: %2")
-                                                   .arg(ctx.percorsoDatabase(), e.messaggio());
-        std::fprintf(stderr, "sorvela: %s\n", testo.toLocal8Bit().constData());
-        messaggi.avvisa(Icona::Errore, testo);
-        return 2;
-    }
     MDIForm1 finestra(ctx);
     finestra.adottaDatabase(std::move(db));
     messaggi.setGenitore(&finestra);
