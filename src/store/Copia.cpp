@@ -126,7 +126,9 @@ void copiaTabella(sqlite3* file, Database& server, const QString& tabella, const
     const QString inizio = QStringLiteral("INSERT INTO %1 (%2) VALUES ").arg(quota(tabella), nomi.join(QStringLiteral(", "))); // sql: identificatore verificato
     const int perLotto = std::max(1, kValoriPerLotto / int(colonne.size()));
 
-    Istruzione lettura(file, QStringLiteral("SELECT %1 FROM %2").arg(nomi.join(QStringLiteral(", ")), quota(tabella))); // sql: identificatore verificato
+    // In the file's own order: a server's stand-in for the row number then
+    // numbers the rows as the file did.
+    Istruzione lettura(file, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(nomi.join(QStringLiteral(", ")), quota(tabella))); // sql: identificatore verificato
     QVariantList valori;
     int righe = 0;
     auto scrivi = [&] {
