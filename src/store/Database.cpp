@@ -399,6 +399,11 @@ bool Database::suServer() const
     return pg::eUnServer(percorso());
 }
 
+QString Database::colonnaRiga() const
+{
+    return suServer() ? QStringLiteral("ctid") : QStringLiteral("rowid");
+}
+
 void Database::chiudi()
 {
     if (m_conn)

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <cstdlib>
 #include <cstring>
@@ -116,6 +117,54 @@ void comando(PGconn* pg, const char* sql)
         lanciaDa(pg, r.get(), QString::fromUtf8(sql));
 }
 
+// SQLite numbers a new row after the highest key, whoever wrote it; an
+// identity column takes its sequence's next value, which a key written by
+// hand does not move. After an INSERT that wrote the identity column itself
+// (named, or every column by position) the sequence goes past the highest key.
+void allineaIdentita(Connessione& c, const QString& sql)
+{
+    static const QRegularExpression insert(
+        QStringLiteral(R"(^\s*INSERT\s+INTO\s+(\[[^\]]+\]|"[^"]+"|\w+)\s*(\(([^)]*)\))?)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = insert.match(sql);
+    if (!m.hasMatch())
+        return;
+    QString tabella = m.captured(1);
+    if (tabella.startsWith(QLatin1Char('[')) || tabella.startsWith(QLatin1Char('"')))
+        tabella = tabella.mid(1, tabella.size() - 2);
+    else if (tipoOggetto(c, tabella, &tabella) != QLatin1String("table"))
+        return;
+    const QString chiave = QStringLiteral("identita ") + tabella;
+    auto it = c.catalogo.constFind(chiave);
+    if (it == c.catalogo.constEnd()) {
+        const Risultato r = esegui(c, QStringLiteral(
+            "SELECT a.attname FROM pg_catalog.pg_attribute a WHERE a.attidentity <> '' AND a.attrelid = "
+            "(SELECT t.oid FROM pg_catalog.pg_class t WHERE t.relname = ? AND t.relnamespace = "
+            "(SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))"), {tabella});
+        QStringList colonne;
+        for (int i = 0; i < PQntuples(r.get()); ++i)
+            colonne << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+        it = c.catalogo.insert(chiave, colonne);
+    }
+    const QString elenco = m.captured(3);
+    for (const QString& colonna : *it) {
+        bool scritta = m.captured(2).isEmpty();
+        for (QString nome : elenco.split(QLatin1Char(','))) {
+            nome = nome.trimmed();
+            if (nome.startsWith(QLatin1Char('[')) || nome.startsWith(QLatin1Char('"')))
+                nome = nome.mid(1, nome.size() - 2);
+            scritta = scritta || nome.compare(colonna, Qt::CaseInsensitive) == 0;
+        }
+        if (!scritta)
+            continue;
+        // Both names come from the server's catalogue.
+        esegui(c, QStringLiteral("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence(?, ?)::regclass AS s, "
+                                 "(SELECT max(") + quota(colonna) + QStringLiteral(") FROM ") + quota(tabella) // sql: identificatore verificato
+                      + QStringLiteral(") AS m) x WHERE m > coalesce(pg_sequence_last_value(s), 0)"),
+               {quota(tabella), colonna});
+    }
+}
+
 bool inizioNome(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
 bool parteNome(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'); }
 
@@ -178,8 +227,15 @@ QString traduci(const QString& sql, int* segnaposti, const QSet<QString>* nomi)
                 ++i;
             }
         } else if (c == QLatin1Char('?')) {
-            out += QLatin1Char('$') + QString::number(++n);
-            ++i;
+            // "?NNN" is that value again, as in SQLite; a bare "?" the one
+            // after the highest so far.
+            int j = i + 1;
+            while (j < len && sql.at(j).isDigit())
+                ++j;
+            const int numero = j > i + 1 ? sql.mid(i + 1, j - i - 1).toInt() : ++n;
+            n = qMax(n, numero);
+            out += QLatin1Char('$') + QString::number(numero);
+            i = j;
         } else if (parteNome(c)) {
             // A whole word at once, so that a '$' or a digit inside a name
             // is never taken for the start of something else.
@@ -277,6 +333,11 @@ Risultato esegui(Connessione& c, const QString& sql, const QVariantList& paramet
     for (const char* verbo : {"INSERT", "UPDATE", "DELETE", "MERGE"}) {
         if (std::strncmp(stato, verbo, std::strlen(verbo)) == 0)
             c.modificate = std::atoi(PQcmdTuples(r.get()));
+    }
+    if (std::strncmp(stato, "INSERT", 6) == 0) {
+        const int modificate = c.modificate;
+        allineaIdentita(c, sql);
+        c.modificate = modificate;
     }
     for (const char* verbo : {"CREATE", "ALTER", "DROP"}) {
         if (std::strncmp(stato, verbo, std::strlen(verbo)) == 0)

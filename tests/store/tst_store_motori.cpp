@@ -41,8 +41,10 @@ QStringList catalogo(Database& db)
     for (const QString& t : tabelle + viste) {
         righe << (viste.contains(t) ? "vista " : "tabella ") + t + ": "
                      + colonna(db.apriRecordSet(
-                                   server ? "SELECT column_name FROM information_schema.columns "
-                                            "WHERE table_schema = current_schema() AND table_name = ? ORDER BY ordinal_position"
+                                   // The server's "rowid" columns stand for SQLite's hidden one.
+                                   server ? "SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                            "current_schema() AND table_name = ? AND column_name <> 'rowid' "
+                                            "ORDER BY ordinal_position"
                                           : "SELECT name FROM pragma_table_xinfo(?) ORDER BY cid",
                                    {t}))
                            .join(", ");
