@@ -146,7 +146,7 @@ ElencoIngressi Catalogo::ingressi(const QString& tabella) const
     if (!nome)
         return e;
     const QString riga = m_db.colonnaRiga();
-    const QString sql = QStringLiteral("SELECT ") + riga + QStringLiteral(", Contatore, CodiceEvento, Zona, DesEvento, TipoEvento, Trattamento FROM ") + *nome + QStringLiteral(" ORDER BY Contatore, ") + riga; // sql: identificatore verificato
+    const QString sql = QStringLiteral("SELECT ") + riga + QStringLiteral(", Contatore, CodiceEvento, Zona, DesEvento, TipoEvento, Trattamento FROM ") + *nome + QStringLiteral(" ORDER BY Contatore NULLS FIRST, ") + riga; // sql: identificatore verificato
     RecordSet rs = m_db.apriRecordSet(sql);
     bool regolare = true;
     for (int k = 1; !rs.eof(); rs.moveNext(), ++k) {
