@@ -285,11 +285,14 @@ private slots:
     {
         m_db->esegui("DROP TABLE AvvisiRicevitore");
         m_db->esegui("ALTER TABLE ArchivioEventi DROP COLUMN [Archiviato da]");
+        if (suServer())
+            m_db->esegui("ALTER TABLE Matricole DROP COLUMN rowid");
         m_p->db = Database::apri(m_p->url);
         m_db = m_p->db.get();
         m_db->esegui("INSERT INTO AvvisiRicevitore ([Data e ora], Tipo) VALUES (?, ?)", {QDateTime::currentDateTime(), "stato"});
         QCOMPARE(m_db->valore("SELECT Allarme FROM AvvisiRicevitore"), QVariant(false));
         QVERIFY(m_db->valore("SELECT max([Archiviato da]) FROM ArchivioEventi").isNull());
+        QCOMPARE(m_db->valore("SELECT count(rowid) FROM Matricole"), m_db->valore("SELECT count(*) FROM Matricole"));
     }
 
     // Both engines hold the same tables, columns, views and indexes.
