@@ -95,13 +95,13 @@ Elenco Catalogo::elenco(const QString& sql, const QString& segnaposto, const QSt
 
 Elenco Catalogo::tipi(const QString& segnaposto) const
 {
-    return elenco(QStringLiteral("SELECT IDPeriferica, PerifericaTipo FROM TipoPeriferica ORDER BY rowid"), segnaposto,
+    return elenco(QStringLiteral("SELECT IDPeriferica, PerifericaTipo FROM TipoPeriferica ORDER BY IDPeriferica"), segnaposto,
                   QStringLiteral("Tipi di periferica"));
 }
 
 Elenco Catalogo::protocolli(const QString& segnaposto) const
 {
-    return elenco(QStringLiteral("SELECT IDProtocollo, Protocollo FROM TipoProtocolli ORDER BY rowid"), segnaposto,
+    return elenco(QStringLiteral("SELECT IDProtocollo, Protocollo FROM TipoProtocolli ORDER BY IDProtocollo"), segnaposto,
                   QStringLiteral("Protocolli"));
 }
 
@@ -110,7 +110,7 @@ std::optional<TipoPeriferica> Catalogo::predefinita() const
     // The last marked row in table order wins, as when the list is read.
     RecordSet rs = m_db.apriRecordSet(
         QStringLiteral("SELECT IDPeriferica, PerifericaTipo, DesPeriferica, Protocollo, Predefinita, Tabella "
-                       "FROM TipoPeriferica WHERE Predefinita <> FALSE ORDER BY rowid DESC LIMIT 1"));
+                       "FROM TipoPeriferica WHERE Predefinita <> FALSE ORDER BY IDPeriferica DESC LIMIT 1"));
     if (rs.eof())
         return std::nullopt;
     return comeTipo(rs);
@@ -145,12 +145,13 @@ ElencoIngressi Catalogo::ingressi(const QString& tabella) const
     const std::optional<QString> nome = store::tabellaVerificata(m_db, tabella);
     if (!nome)
         return e;
-    const QString sql = QStringLiteral("SELECT rowid, Contatore, CodiceEvento, Zona, DesEvento, TipoEvento, Trattamento FROM ") + *nome + QStringLiteral(" ORDER BY Contatore, rowid"); // sql: identificatore verificato
+    const QString riga = m_db.colonnaRiga();
+    const QString sql = QStringLiteral("SELECT ") + riga + QStringLiteral(", Contatore, CodiceEvento, Zona, DesEvento, TipoEvento, Trattamento FROM ") + *nome + QStringLiteral(" ORDER BY Contatore NULLS FIRST, ") + riga; // sql: identificatore verificato
     RecordSet rs = m_db.apriRecordSet(sql);
     bool regolare = true;
     for (int k = 1; !rs.eof(); rs.moveNext(), ++k) {
         Ingresso i;
-        i.riga = rs.campo(0).toLongLong();
+        i.riga = rs.campo(0);
         const QVariant c = rs.campo(1);
         i.contatore = c.toInt();
         if (c.isNull() || i.contatore != k)
@@ -199,7 +200,7 @@ bool Catalogo::salva(const TipoPeriferica& t, const QList<Ingresso>& righe)
         }
     }
     if (const auto nome = store::tabellaVerificata(m_db, testo(tabella))) {
-        const QString sql = QStringLiteral("UPDATE ") + *nome + QStringLiteral(" SET CodiceEvento = ?, Zona = ?, DesEvento = ?, TipoEvento = ?, Trattamento = ? WHERE rowid = ?"); // sql: identificatore verificato
+        const QString sql = QStringLiteral("UPDATE ") + *nome + QStringLiteral(" SET CodiceEvento = ?, Zona = ?, DesEvento = ?, TipoEvento = ?, Trattamento = ? WHERE ") + m_db.colonnaRiga() + QStringLiteral(" = ?"); // sql: identificatore verificato
         for (const Ingresso& i : righe)
             m_db.esegui(sql, {i.codiceEvento, i.zona, i.desEvento, i.tipoEvento, i.trattamento, i.riga});
     }

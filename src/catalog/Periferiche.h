@@ -17,6 +17,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <optional>
 
@@ -41,10 +42,10 @@ inline int riconosciTipoEvento(const QString& cella) { return riconosci(TipiEven
 inline int riconosciTrattamento(const QString& cella) { return riconosci(Trattamenti, cella, 2); }
 
 // One row of a type's input table, numbered by `contatore`. `riga` is the
-// row's own identity (its rowid), which saving writes back to: in a damaged
-// table two rows may share a counter, and each must keep its own values.
+// row's own identity (Database::colonnaRiga), which saving writes back to: in
+// a damaged table two rows may share a counter, and each must keep its own values.
 struct Ingresso {
-    qint64 riga = 0;
+    QVariant riga;
     int contatore = 0;
     QString codiceEvento;
     QString zona;

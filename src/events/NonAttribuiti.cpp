@@ -67,7 +67,7 @@ EsitoAssegnazione AssegnaMessaggio(Contesto& c, qint64 id, const QString& codice
 
     db.esegui(QStringLiteral("INSERT INTO \"ArchivioEventi\" (\"Codice periferica\", \"Data e ora\", "
                              "\"Testo messaggio\", \"Archiviato\", \"Tipo evento\", \"Descrizione evento\", "
-                             "\"Impronta\") VALUES (?, ?, ?, 0, ?, ?, ?)"),
+                             "\"Impronta\") VALUES (?, ?, ?, FALSE, ?, ?, ?)"),
               {codice, quando, testoMessaggio, tipo, descrizione, impronta});
     // Inside this transaction the newest event is the one just written.
     const qint64 evento = db.valore(QStringLiteral("SELECT max(\"ID\") FROM \"ArchivioEventi\"")).toLongLong();

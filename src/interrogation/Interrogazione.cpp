@@ -201,7 +201,7 @@ void RegistraMancataRisposta(Contesto& c, const QString& codice, const QDateTime
     // in one statement, so there is no window between asking and writing.
     db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
                              "[Archiviato], [Tipo evento], [Descrizione evento]) "
-                             "SELECT ?, ?, ?, 0, 'Allarme', ? WHERE EXISTS "
+                             "SELECT ?, ?, ?, FALSE, 'Allarme', ? WHERE EXISTS "
                              "(SELECT 1 FROM DatiUtente WHERE [Codice periferica] = ?)"),
               {codice, c.orologio->adesso(), testo, QStringLiteral("Mancata risposta della periferica ") + codice,
                codice});

@@ -75,11 +75,13 @@ void ControllaScadenzeSim(Contesto& c)
         store::Database& db = errori::database(c);
         store::Transazione t(db);
         // The conditions are those of the expiry index, so only the cards
-        // not yet signalled are read.
+        // not yet signalled are read. "Not signalled" is a bound false: the
+        // server compares a boolean with no number, and SQLite matches a
+        // bound value to its index's "= 0".
         store::RecordSet rs = db.apriRecordSet(
             QStringLiteral("SELECT [Codice periferica] FROM DatiUtente WHERE [Scadenza carta] IS NOT NULL "
-                           "AND [Scadenza segnalata] = 0 AND [Scadenza carta] < ? ORDER BY rowid"),
-            {c.orologio->oggi()});
+                           "AND [Scadenza segnalata] = ? AND [Scadenza carta] < ? ORDER BY rowid"),
+            {false, c.orologio->oggi()});
         QStringList codici;
         for (; !rs.eof(); rs.moveNext())
             codici << rs.campo(0).toString();

@@ -28,8 +28,10 @@ store::RecordSet ApriStorico(store::Database& db, const QString& codice, const Q
         sql += QStringLiteral(" AND [Data e ora] < ?");
         parametri << a->addDays(1);
     }
-    // Ordered by the stored column, which the history index holds in order.
-    sql += QStringLiteral(" ORDER BY [DatiUtente Query].[Data e ora] DESC, [ID] DESC");
+    // Ordered by the stored column, which the history index holds in order;
+    // an event without a time last, as SQLite puts it (the server would
+    // put it first).
+    sql += QStringLiteral(" ORDER BY [DatiUtente Query].[Data e ora] DESC NULLS LAST, [ID] DESC");
     return db.apriRecordSet(sql, parametri);
 }
 

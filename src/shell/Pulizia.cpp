@@ -13,12 +13,12 @@ namespace {
 
 // Dates are stored as ISO text, so a day range is a text range on the
 // indexed column: from the first instant of `dal` up to (not including) the
-// day after `al`. An open end is a bound every stored time passes: the empty
-// text sorts before any of them, "9999-12-31 99" after.
+// day after `al`. An open end is the first or last time there is, which a
+// server's timestamp column takes as well as the text compares.
 QVariantList limiti(const Intervallo& i)
 {
-    return {i.dal ? date::perDatabase(*i.dal) : QString(QLatin1String("")),
-            i.al ? date::perDatabase(i.al->addDays(1)) : QStringLiteral("9999-12-31 99")};
+    return {i.dal ? date::perDatabase(*i.dal) : QStringLiteral("0001-01-01 00:00:00"),
+            i.al ? date::perDatabase(i.al->addDays(1)) : QStringLiteral("9999-12-31 23:59:59")};
 }
 
 } // namespace

@@ -102,6 +102,10 @@ public:
     bool suServer() const;
     // Whether apri() would take `percorso` for a server rather than a file.
     static bool eServer(const QString& percorso);
+    // The hidden column that tells any row of any table from the others:
+    // "rowid" in a file, "ctid" on a server (where a row's ctid changes when
+    // it is written, so it holds for one read-then-write, not for ever).
+    QString colonnaRiga() const;
     // Closes the handle and every record set still open on it. Idempotent.
     void chiudi();
     // Opens the same file again on this object (after a compaction swapped

@@ -70,8 +70,8 @@ using Risultato = std::unique_ptr<PGresult, LiberaRisultato>;
 // True when the text names a server (a libpq URI or a keyword string)
 // rather than a SQLite file.
 bool eUnServer(const QString& percorso);
-// "?" outside quotes and comments becomes $1..$n, [Name] becomes "Name";
-// `segnaposti` receives n. A bare word spelled exactly as one of `nomi` (the
+// "?" outside quotes and comments becomes $1..$n ("?3" becomes $3), [Name]
+// becomes "Name"; `segnaposti` receives n, the highest. A bare word spelled exactly as one of `nomi` (the
 // database's tables, views and columns) and holding a capital letter is
 // quoted: SQLite keeps `DatiUtente` as written, the server would fold it to
 // datiutente, a table that does not exist.

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstdlib>
@@ -140,6 +141,54 @@ void comando(PGconn* pg, const char* sql)
     Risultato r(PQexec(pg, sql));
     if (!riuscito(r.get()))
         lanciaDa(pg, r.get(), QString::fromUtf8(sql));
+}
+
+// SQLite numbers a new row after the highest key, whoever wrote it; an
+// identity column takes its sequence's next value, which a key written by
+// hand does not move. After an INSERT that wrote the identity column itself
+// (named, or every column by position) the sequence goes past the highest key.
+void allineaIdentita(Connessione& c, const QString& sql)
+{
+    static const QRegularExpression insert(
+        QStringLiteral(R"(^\s*INSERT\s+INTO\s+(\[[^\]]+\]|"[^"]+"|\w+)\s*(\(([^)]*)\))?)"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = insert.match(sql);
+    if (!m.hasMatch())
+        return;
+    QString tabella = m.captured(1);
+    if (tabella.startsWith(QLatin1Char('[')) || tabella.startsWith(QLatin1Char('"')))
+        tabella = tabella.mid(1, tabella.size() - 2);
+    else if (tipoOggetto(c, tabella, &tabella) != QLatin1String("table"))
+        return;
+    const QString chiave = QStringLiteral("identita ") + tabella;
+    auto it = c.catalogo.constFind(chiave);
+    if (it == c.catalogo.constEnd()) {
+        const Risultato r = esegui(c, QStringLiteral(
+            "SELECT a.attname FROM pg_catalog.pg_attribute a WHERE a.attidentity <> '' AND a.attrelid = "
+            "(SELECT t.oid FROM pg_catalog.pg_class t WHERE t.relname = ? AND t.relnamespace = "
+            "(SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))"), {tabella});
+        QStringList colonne;
+        for (int i = 0; i < PQntuples(r.get()); ++i)
+            colonne << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+        it = c.catalogo.insert(chiave, colonne);
+    }
+    const QString elenco = m.captured(3);
+    for (const QString& colonna : *it) {
+        bool scritta = m.captured(2).isEmpty();
+        for (QString nome : elenco.split(QLatin1Char(','))) {
+            nome = nome.trimmed();
+            if (nome.startsWith(QLatin1Char('[')) || nome.startsWith(QLatin1Char('"')))
+                nome = nome.mid(1, nome.size() - 2);
+            scritta = scritta || nome.compare(colonna, Qt::CaseInsensitive) == 0;
+        }
+        if (!scritta)
+            continue;
+        // Both names come from the server's catalogue.
+        esegui(c, QStringLiteral("SELECT setval(s, m) FROM (SELECT pg_get_serial_sequence(?, ?)::regclass AS s, "
+                                 "(SELECT max(") + quota(colonna) + QStringLiteral(") FROM ") + quota(tabella) // sql: identificatore verificato
+                      + QStringLiteral(") AS m) x WHERE m > coalesce(pg_sequence_last_value(s), 0)"),
+               {quota(tabella), colonna});
+    }
 }
 
 bool inizioNome(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
@@ -328,6 +377,11 @@ Risultato esegui(Connessione& c, const QString& sql, const QVariantList& paramet
     for (const char* verbo : {"INSERT", "UPDATE", "DELETE", "MERGE"}) {
         if (std::strncmp(stato, verbo, std::strlen(verbo)) == 0)
             c.modificate = std::atoi(PQcmdTuples(r.get()));
+    }
+    if (std::strncmp(stato, "INSERT", 6) == 0) {
+        const int modificate = c.modificate;
+        allineaIdentita(c, sql);
+        c.modificate = modificate;
     }
     for (const char* verbo : {"CREATE", "ALTER", "DROP"}) {
         if (std::strncmp(stato, verbo, std::strlen(verbo)) == 0)

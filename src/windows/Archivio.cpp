@@ -19,7 +19,7 @@ namespace {
 // with "Test": like it, they are shown blue in the queue.
 #define SORVELA_CONDIZIONI                                                                                  \
     " WHERE e.[Data e ora] >= ?1 AND e.[Data e ora] < ?2"                                                  \
-    " AND ((?3 AND e.[Tipo evento] = 'Allarme') OR (?4 AND COALESCE(e.[Tipo evento], '') <> 'Allarme'))"     \
+    " AND ((?3 AND e.[Tipo evento] = 'Allarme') OR (?4 AND coalesce(e.[Tipo evento], '') <> 'Allarme'))"  \
     " AND (?5 = '' OR e.[Descrizione evento] = ?5)"
 
 #define SORVELA_COLONNE                                                                                     \
@@ -45,7 +45,7 @@ const char* const kPaginaCodice =
 #undef SORVELA_DOPO
 #undef SORVELA_ORDINE
 
-// After every stored time, and a time the server takes as one.
+// After every stored time ("YYYY-MM-DD HH:MM:SS"), and a time the server takes.
 const QString kDopoTutto = QStringLiteral("9999-12-31 23:59:59");
 
 QVariantList parametri(const Criteri& c)

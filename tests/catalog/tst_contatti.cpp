@@ -54,9 +54,9 @@ struct Banco : comune::Banco {
     // The stored list, "name|number|note" per contact, Null shown as <null>.
     QStringList salvati(const QString& codice)
     {
-        return db->valore("SELECT group_concat(ifnull(Contatto, '<null>') || '|' || ifnull(Num_Tel, '<null>') || '|' "
-                          "|| ifnull(Des_Telefoni, '<null>'), char(10)) FROM (SELECT * FROM Telefoni_Utenti "
-                          "WHERE CodPer = ? ORDER BY rowid)", {codice}).toString().split('\n', Qt::SkipEmptyParts);
+        return comune::unite(*db, "SELECT coalesce(Contatto, '<null>') || '|' || coalesce(Num_Tel, '<null>') || '|' "
+                              "|| coalesce(Des_Telefoni, '<null>') FROM Telefoni_Utenti WHERE CodPer = ? ORDER BY rowid",
+                             {codice}, "\n").split('\n', Qt::SkipEmptyParts);
     }
 };
 
@@ -207,8 +207,7 @@ private slots:
     void erroreDatabaseNonPerdeNulla()
     {
         Banco b;
-        b.db->esegui("CREATE TRIGGER guasto BEFORE INSERT ON Telefoni_Utenti WHEN NEW.Contatto = 'Guasto' "
-                     "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END");
+        comune::guasto(*b.db, "guasto", "Telefoni_Utenti", "INSERT", "disco pieno", "NEW.Contatto = 'Guasto'");
         b.apri("000001");
         b.clicCella(2, 0);
         tasti(b.editor, "Guasto");

@@ -1,11 +1,13 @@
 #pragma once
-// What most window tests stand on: a real database file and a settings file
+// What most window tests stand on: a real database (a file, or on the test
+// server in the "_pg" runs) and a settings file
 // in a temporary folder, a clock that only moves when told, and message boxes
 // that answer from a script and remember what they said. One object, so each
 // test says only what differs.
 
 #include "core/Orologio.h"
 #include "comune/ModoLettura.h"
+#include "comune/ServerDatabase.h"
 #include "modem/LineaTelefono.h"
 #include "platform/Contesto.h"
 #include "platform/Messaggi.h"
@@ -29,6 +31,7 @@ struct Banco {
     OrologioVirtuale orologio;
     MessaggiRegistrati msg;
     Preferenze pref{dir.filePath(QStringLiteral("Sorvela.ini"))};
+    std::unique_ptr<DatabaseDiProva> base;
     std::unique_ptr<store::Database> db;  // handed to the main window by the tests that build one
     // The line to the handset; a main window built on this context brings its own.
     modem::LineaTelefono linea{[this](int n) { return pref.dispositivoPorta(n); }};
@@ -36,10 +39,8 @@ struct Banco {
 
     explicit Banco(bool demo = false)
     {
-        ctx.cartellaDati = dir.path();
-        store::Database::crea(ctx.percorsoDatabase(), demo);
-        db = store::Database::apri(ctx.percorsoDatabase());
-        ctx.db = db.get();
+        base = databaseDelBanco(dir.path(), ctx, demo);
+        db = std::move(base->db);
         ctx.orologio = &orologio;
         ctx.messaggi = &msg;
         ctx.preferenze = &pref;

@@ -7,6 +7,7 @@
 #include "modem/Simulatore.h"
 #include "receiver/Ricevitore.h"
 #include "receiver/Sportello.h"
+#include "comune/ServerDatabase.h"
 #include "store/Database.h"
 
 #include <memory>
@@ -18,22 +19,23 @@ inline const QString kUnitaSimulata = QStringLiteral("+393351111111");
 namespace sorvela::comune {
 
 struct ScrivaniaERicevitore : prova::Banco {
+    std::unique_ptr<DatabaseDiProva> base;
     std::unique_ptr<store::Database> db;
     std::unique_ptr<ricevitore::Ricevitore> r;
 
     ScrivaniaERicevitore()
     {
-        store::Database::crea(cartella.filePath("Sorvela.db"), false);
-        db = store::Database::apri(cartella.filePath("Sorvela.db"));
-        c.db = db.get();
-        c.cartellaDati = cartella.path();
+        base = databaseDelBanco(cartella.path(), c);
+        db = std::move(base->db);
         c.linea = nullptr; // the desk has none: the handset is the receiver's
     }
     // Starts the receiver on the settings as they are now; its refusal, if any.
     QString avviaRicevitore()
     {
         r = std::make_unique<ricevitore::Ricevitore>(
-            ricevitore::Configurazione{cartella.path(), preferenze.percorso(), &orologio, QStringLiteral("prova")});
+            ricevitore::Configurazione{.cartellaDati = cartella.path(), .urlDatabase = c.urlDatabase,
+                                      .fileImpostazioni = preferenze.percorso(), .orologio = &orologio,
+                                      .programma = QStringLiteral("prova")});
         return r->avvia();
     }
     // The receiver's line really talks to the handset behind it.

@@ -2,6 +2,7 @@
 // A console without serial line: a real database file in a temporary folder,
 // a virtual clock and a scripted operator.
 
+#include "comune/ServerDatabase.h"
 #include "core/Orologio.h"
 #include "events/Registrazione.h"
 #include "modem/pdu/AlfabetoGsm.h"
@@ -23,16 +24,15 @@ public:
     Contesto ctx;
     OrologioVirtuale orologio;
     MessaggiRegistrati messaggi;
+    std::unique_ptr<comune::DatabaseDiProva> base;
     std::unique_ptr<store::Database> db;
 
     Console()
     {
-        store::Database::crea(m_cartella.filePath(QStringLiteral("Sorvela.db")), false);
-        db = store::Database::apri(m_cartella.filePath(QStringLiteral("Sorvela.db")));
-        ctx.db = db.get();
+        base = comune::databaseDelBanco(m_cartella.path(), ctx);
+        db = std::move(base->db);
         ctx.orologio = &orologio;
         ctx.messaggi = &messaggi;
-        ctx.cartellaDati = m_cartella.path();
     }
     void aggiungiUtente(const QString& codice, const QVariant& gsm, const QVariant& ragioneSociale = QString(),
                         const QString& nome = {}, bool azienda = false)

@@ -79,7 +79,7 @@ private slots:
         QCOMPARE(r.codice, codice);
         QCOMPARE(r.esito, codice == CodiceNessunUtente ? EsitoRegistrazione::MittenteSconosciuto : EsitoRegistrazione::Registrato);
         // One event under that code, or a stranger's message kept apart.
-        QCOMPARE(con.db->valore("SELECT coalesce(group_concat([Codice periferica]), '000000') FROM ArchivioEventi").toString(), codice);
+        QCOMPARE(comune::unite(*con.db, "SELECT [Codice periferica] FROM ArchivioEventi"), codice == CodiceNessunUtente ? "" : codice);
         QCOMPARE(con.conta("SELECT count(*) FROM MessaggiNonAttribuiti"), codice == CodiceNessunUtente ? 1 : 0);
     }
 
@@ -100,8 +100,8 @@ private slots:
             QCOMPARE(RegistraMessaggio(con.ctx, risposta).esito, EsitoRegistrazione::Ripetuto);
         }
         QCOMPARE(con.db->valore("SELECT [Testo messaggio] FROM ArchivioEventi").toString(), testo);
-        QCOMPARE(con.db->valore("SELECT group_concat(Mittente || '|' || [Data e ora] || '|' || [Testo messaggio] || '|' "
-                                "|| [Tipo evento] || '|' || [Descrizione evento]) FROM MessaggiNonAttribuiti").toString(),
+        QCOMPARE(comune::unite(*con.db, "SELECT Mittente || '|' || [Data e ora] || '|' || [Testo messaggio] || '|' "
+                                "|| [Tipo evento] || '|' || [Descrizione evento] FROM MessaggiNonAttribuiti"),
                  "+393399999999|2026-07-14 08:15:00|" + testo + "|Allarme|Scarso credito residuo;");
     }
 
@@ -124,17 +124,17 @@ private slots:
         QCOMPARE(campi, (QStringList{"000101", "2026-07-14T23:59:58.000", kRapporto, "false", "Test", "Stato regolare",
                                      "000101", "2026-07-14T23:59:58.000", "credito: 10 euro;", "false", "", ""}));
         // Each message answered one interrogation of its unit, no other.
-        QCOMPARE(con.conta("SELECT group_concat([Codice periferica]) FROM InterrogazioniPendenti"), 999);
+        QCOMPARE(comune::unite(*con.db, "SELECT [Codice periferica] FROM InterrogazioniPendenti"), "000999");
     }
 
     void erroreDelDatabaseNonLasciaNulla_data()
     {
         QTest::addColumn<QString>("guasto");
-        QTest::newRow("read-only") << "PRAGMA query_only = 1";
-        QTest::newRow("second write fails") << "CREATE TRIGGER g BEFORE DELETE ON InterrogazioniPendenti BEGIN SELECT RAISE(ABORT, 'guasto'); END";
+        QTest::newRow("read-only") << "sola lettura";
+        QTest::newRow("second write fails") << "guasto";
         // Joining it would report the event as committed while its fate is
         // another routine's, and the handset would forget the message.
-        QTest::newRow("another routine's transaction open") << "BEGIN IMMEDIATE";
+        QTest::newRow("another routine's transaction open") << "transazione";
     }
 
     void erroreDelDatabaseNonLasciaNulla()
@@ -143,10 +143,15 @@ private slots:
         prova::Console con;
         con.aggiungiUtente(QStringLiteral("000101"), QStringLiteral("3351234567"));
         con.aggiungiPendente(QStringLiteral("000101"));
-        con.db->esegui(guasto);
+        if (guasto == "sola lettura")
+            comune::solaLettura(*con.db, true);
+        else if (guasto == "guasto")
+            comune::guasto(*con.db, "g", "InterrogazioniPendenti", "DELETE", "guasto");
+        else
+            con.db->inizia();
         const Registrazione r = RegistraMessaggio(con.ctx, RispostaSms(kMittente, kRapporto));
         QVERIFY(r.esito == EsitoRegistrazione::Fallito && !r.definitiva() && !r.errore.isEmpty());
-        QCOMPARE(con.db->inTransazione(), guasto.startsWith("BEGIN"));
+        QCOMPARE(con.db->inTransazione(), guasto == "transazione");
         con.db->annulla();
         QCOMPARE(con.conta("SELECT count(*) FROM ArchivioEventi"), 0);
         QCOMPARE(con.conta("SELECT count(*) FROM InterrogazioniPendenti"), 1);
@@ -160,8 +165,8 @@ private slots:
             store::Transazione t(*con.db); // not confirmed: the caller's failure undoes it
             RegistraScadenzaSim(con.ctx, QStringLiteral("000778"));
         }
-        QCOMPARE(con.db->valore("SELECT group_concat([Codice periferica] || '|' || [Testo messaggio] || '|' || [Tipo evento] "
-                                "|| '|' || [Descrizione evento] || '|' || Archiviato) FROM ArchivioEventi").toString(),
+        QCOMPARE(comune::unite(*con.db, "SELECT [Codice periferica] || '|' || [Testo messaggio] || '|' || [Tipo evento] "
+                                "|| '|' || [Descrizione evento] || '|' || CAST(Archiviato AS INTEGER) FROM ArchivioEventi"),
                  "000777|Scadenza carta SIM|Allarme|Scadenza SIM|0");
     }
 

@@ -159,9 +159,9 @@ private slots:
         b.utente(Unita, Numero, false, 0, QVariant(), QDate(2026, 3, 1));
         b.utente("000124", QVariant(), false, 0, QVariant(), QDate(2026, 3, 1));
         b.ctx.db->esegui("INSERT INTO InterrogazioniPendenti VALUES (?, ?, 3)", {Unita, alle(9, 0)});
-        b.ctx.db->esegui("CREATE TEMP TRIGGER rifiuta BEFORE INSERT ON ArchivioEventi "
-                         "WHEN NEW.[Codice periferica] = '000124' OR NEW.[Tipo evento] <> 'Allarme' "
-                         "OR NEW.[Descrizione evento] LIKE 'Mancata%' BEGIN SELECT RAISE(ABORT, 'disco pieno'); END");
+        comune::guasto(*b.ctx.db, "rifiuta", "ArchivioEventi", "INSERT", "disco pieno",
+                       "NEW.[Codice periferica] = '000124' OR NEW.[Tipo evento] <> 'Allarme' "
+                       "OR NEW.[Descrizione evento] LIKE 'Mancata%'");
         b.orologio.imposta(alle(10, 3));
         QVERIFY(!InterrogaAdesso(b.ctx, Unita)); // called, but its registration refused whole
         ControllaInterrogazioni(b.ctx);          // the alarm refused: the row stays

@@ -62,7 +62,7 @@ private slots:
     {
         Centro c;
         QCOMPARE(c.avviaRicevitore(), QString());
-        ricevitore::Ricevitore secondo({c.cartella.path(), c.preferenze.percorso(), &c.orologio, "secondo"});
+        ricevitore::Ricevitore secondo({c.cartella.path(), c.c.urlDatabase, c.preferenze.percorso(), &c.orologio, "secondo"});
         const QString rifiuto = secondo.avvia();
         QVERIFY2(rifiuto.startsWith("Un altro ricevitore riceve già da questo database (prova, processo "),
                  qPrintable(rifiuto));
@@ -157,6 +157,8 @@ private slots:
     // event afterwards, none lost and none twice.
     void compactionWhileMessagesArriveLosesNothing()
     {
+        if (comune::motoreServer())
+            QSKIP("sul server la compattazione è VACUUM (ANALYZE)");
         Centro c;
         QCOMPARE(c.avviaRicevitore(), QString());
         QTRY_VERIFY(c.r->assestato() && c.r->linea().occupataDa().isEmpty());
@@ -200,7 +202,8 @@ private slots:
         comune::Banco b;
         b.pref.scrivi("Ricevitore", "Modo", "esterno");
         auto battito = [&](int secondiFa, const QString& attivita = {}) {
-            b.ctx.db->esegui("INSERT OR REPLACE INTO StatoRicevitore (Nome, Processo, Battito, Porta, Telefono, "
+            b.ctx.db->esegui("DELETE FROM StatoRicevitore WHERE Nome = 'principale'");
+            b.ctx.db->esegui("INSERT INTO StatoRicevitore (Nome, Processo, Battito, Porta, Telefono, "
                              "\"Attività\") VALUES ('principale', 'altrove', ?, 3, 'connesso', ?)",
                              {QDateTime::currentDateTimeUtc().addSecs(-secondiFa), attivita});
         };
@@ -228,7 +231,7 @@ private slots:
         QCOMPARE(b.ctx.db->valore("SELECT Richiesta FROM RichiesteRicevitore").toString(), ricevitore::RichiestaAnnulla);
         battito(0);
         b.ctx.db->esegui("INSERT INTO AvvisiRicevitore (\"Data e ora\", Tipo, Icona, Testo, Allarme) "
-                         "VALUES (?, 'telefono', 1, 'La porta COM3 non è disponibile.', 1)",
+                         "VALUES (?, 'telefono', 1, 'La porta COM3 non è disponibile.', TRUE)",
                          {QDateTime::currentDateTimeUtc()});
         w.aggiornaRicevitore();
         QVERIFY(!w.inCorso()->isVisible());

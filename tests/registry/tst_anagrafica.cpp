@@ -37,10 +37,10 @@ struct Banco : comune::Banco {
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], Monitoraggio, [Tipo utente], [Ragione sociale], Nome, "
                    "Modello, Periodo, Installatore, [Telefono installatore], [Scadenza carta], [Scadenza segnalata], "
                    "[Telefono GSM fonia]) VALUES "
-                   "('000001', 1, 1, 'Ferramenta Rossi', 'Mario Rossi', 'Alfa GSM', 24, 'Impianti Sud', '0862 111', "
-                   "'2026-06-30', 1, '3331112223'),"
-                   "('000002', 0, 0, 'Resto di una ditta', 'Anna Bianchi', 'Beta Dialer', 12, 'Bianchi Srl', '06 222', "
-                   "NULL, 0, '3334445556')");
+                   "('000001', TRUE, TRUE, 'Ferramenta Rossi', 'Mario Rossi', 'Alfa GSM', 24, 'Impianti Sud', '0862 111', "
+                   "'2026-06-30', TRUE, '3331112223'),"
+                   "('000002', FALSE, FALSE, 'Resto di una ditta', 'Anna Bianchi', 'Beta Dialer', 12, 'Bianchi Srl', "
+                   "'06 222', NULL, FALSE, '3334445556')");
         db->esegui("INSERT INTO Telefoni_Utenti VALUES ('000001', 'Figlio', '333', ''), "
                    "('000001', 'Vicino', '334', 'sera'), ('000002', 'Portiere', '335', '')");
         apri();
@@ -336,7 +336,7 @@ private slots:
         b.msg.rispondi(Risposta::Si);
         b.premi("Cancella");
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000001'"), 0);
-        QCOMPARE(b.db->valore("SELECT group_concat(CodPer) FROM Telefoni_Utenti").toString(), "000002");
+        QCOMPARE(comune::unite(*b.db, "SELECT CodPer FROM Telefoni_Utenti"), "000002");
         QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "Matricola"}), QStringList(4, ""));
         QCOMPARE(b.c<QComboBox>("Periferiche")->currentText(), "");
         QVERIFY(!b.w->modificato());
@@ -436,10 +436,8 @@ private slots:
     void erroreDatabaseLasciaTuttoComEra()
     {
         Banco b;
-        b.db->esegui("CREATE TRIGGER guasto_tipo BEFORE INSERT ON TipoPeriferica "
-                     "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END");
-        b.db->esegui("CREATE TRIGGER guasto_contatti BEFORE DELETE ON Telefoni_Utenti "
-                     "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END");
+        comune::guasto(*b.db, "guasto_tipo", "TipoPeriferica", "INSERT", "disco pieno");
+        comune::guasto(*b.db, "guasto_contatti", "Telefoni_Utenti", "DELETE", "disco pieno");
         b.mostraCodice("1");
         b.digita("Nominativo", "Maria Neri", true);
         b.c<QComboBox>("Periferiche")->setEditText("Nuova");

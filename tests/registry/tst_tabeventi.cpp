@@ -68,7 +68,7 @@ struct Banco : comune::Banco {
         // No handset anywhere: COM1 names a device that does not exist.
         pref.setDispositivoPorta(1, dir.filePath("nessun-dispositivo"));
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Tipo utente], [Ragione sociale], Nome, "
-                   "[Telefono GSM fonia]) VALUES ('000001', 1, 'Ferramenta Rossi', 'Mario Rossi', '3331112223')");
+                   "[Telefono GSM fonia]) VALUES ('000001', TRUE, 'Ferramenta Rossi', 'Mario Rossi', '3331112223')");
         vecchio = evento("000001", "Test", il(1, 9));
         primo = evento("000001", "Test", il(2, 10));
         secondo = evento("000001", "Allarme", il(2, 10)); // the same second as the one before

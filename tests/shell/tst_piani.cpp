@@ -26,7 +26,9 @@ using namespace sorvela;
 
 namespace {
 
-// Every statement the connection runs, as written (placeholders unbound).
+// Every statement the connection runs, with the values it was given: SQLite
+// plans a statement again once its values are bound, and a partial index
+// serves a bound value its condition names.
 class Registro {
 public:
     explicit Registro(sqlite3* db) : m_db(db)
@@ -46,8 +48,10 @@ public:
 private:
     static int traccia(unsigned, void* io, void* istruzione, void*)
     {
-        if (const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(istruzione)))
+        if (char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(istruzione))) {
             static_cast<Registro*>(io)->m_sql << QString::fromUtf8(sql).simplified();
+            sqlite3_free(sql);
+        }
         return 0;
     }
     sqlite3* m_db;

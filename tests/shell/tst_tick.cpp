@@ -138,6 +138,7 @@ private slots:
         c.finestra.Timer1()->start(1h);
         // The count reads the events, the fill the view: both go.
         c.ctx.db->esegui("DROP VIEW [Coda Query]");
+        c.ctx.db->esegui("DROP VIEW [DatiUtente Query]");
         c.ctx.db->esegui("DROP TABLE ArchivioEventi");
         c.secondi(3);
         QCOMPARE(c.msg.voci().size(), 1);

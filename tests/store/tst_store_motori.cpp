@@ -41,8 +41,10 @@ QStringList catalogo(Database& db)
     for (const QString& t : tabelle + viste) {
         righe << (viste.contains(t) ? "vista " : "tabella ") + t + ": "
                      + colonna(db.apriRecordSet(
-                                   server ? "SELECT column_name FROM information_schema.columns "
-                                            "WHERE table_schema = current_schema() AND table_name = ? ORDER BY ordinal_position"
+                                   // The server's "rowid" columns stand for SQLite's hidden one.
+                                   server ? "SELECT column_name FROM information_schema.columns WHERE table_schema = "
+                                            "current_schema() AND table_name = ? AND column_name <> 'rowid' "
+                                            "ORDER BY ordinal_position"
                                           : "SELECT name FROM pragma_table_xinfo(?) ORDER BY cid",
                                    {t}))
                            .join(", ");
@@ -301,11 +303,14 @@ private slots:
     {
         m_db->esegui("DROP TABLE AvvisiRicevitore");
         m_db->esegui("ALTER TABLE ArchivioEventi DROP COLUMN [Archiviato da]");
+        if (suServer())
+            m_db->esegui("ALTER TABLE Matricole DROP COLUMN rowid");
         m_p->db = Database::apri(m_p->url);
         m_db = m_p->db.get();
         m_db->esegui("INSERT INTO AvvisiRicevitore ([Data e ora], Tipo) VALUES (?, ?)", {QDateTime::currentDateTime(), "stato"});
         QCOMPARE(m_db->valore("SELECT Allarme FROM AvvisiRicevitore"), QVariant(false));
         QVERIFY(m_db->valore("SELECT max([Archiviato da]) FROM ArchivioEventi").isNull());
+        QCOMPARE(m_db->valore("SELECT count(rowid) FROM Matricole"), m_db->valore("SELECT count(*) FROM Matricole"));
     }
 
     // Both engines hold the same tables, columns, views and indexes.

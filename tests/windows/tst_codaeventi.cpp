@@ -114,8 +114,7 @@ private slots:
         Banco b;
         b.evento("000001", "Allarme");
         QPointer<CodaEventi> c = b.apri();
-        b.db->esegui("CREATE TEMP TRIGGER guasto BEFORE UPDATE ON ArchivioEventi "
-                     "BEGIN SELECT RAISE(ABORT, 'disco pieno'); END");
+        comune::guasto(*b.db, "guasto", "ArchivioEventi", "UPDATE", "disco pieno");
         c->archivia();
         QVERIFY(c);
         QCOMPARE(b.inCoda(), 1);

@@ -3,6 +3,7 @@
 // database file with one unit, the simulated handset on a pseudo-terminal,
 // and the reports the cycle shows recorded.
 
+#include "comune/ServerDatabase.h"
 #include "events/Registrazione.h"
 #include "comune/ModoLettura.h"
 #include "modem/Lettura.h"
@@ -20,6 +21,7 @@ namespace sorvela::prova {
 const QString kUnita = QStringLiteral("+393351111111");
 
 struct BancoCiclo : BancoConTelefono {
+    std::unique_ptr<comune::DatabaseDiProva> base;
     std::unique_ptr<store::Database> db;
     QStringList mostrati;
     std::function<void(int)> dopoMostrato;
@@ -32,9 +34,8 @@ struct BancoCiclo : BancoConTelefono {
 
     explicit BancoCiclo(const QStringList& argomenti = {}) : BancoConTelefono(argomenti)
     {
-        store::Database::crea(cartella.filePath("Sorvela.db"), false);
-        db = store::Database::apri(cartella.filePath("Sorvela.db"));
-        c.db = db.get();
+        base = comune::databaseDelBanco(cartella.path(), c);
+        db = std::move(base->db);
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES ('000001', ?)", {kUnita});
     }
     // The cycle, its summary told as the console tells it.

@@ -5,6 +5,7 @@
 
 #include "events/Registrazione.h"
 #include "comune/ModoLettura.h"
+#include "comune/ServerDatabase.h"
 #include "modem/Lettura.h"
 #include "modem/Simulatore.h"
 #include "modem/pdu/DecodificaPdu.h"
@@ -21,6 +22,7 @@ namespace {
 const QString kResta = QStringLiteral("I messaggi non registrati restano nel telefono e saranno letti al prossimo ciclo.");
 
 struct Banco : prova::BancoConTelefono, Avanzamento {
+    std::unique_ptr<comune::DatabaseDiProva> base;
     std::unique_ptr<store::Database> db;
     QStringList etichette, mostrati; // progress labels; reports as "code sender text"
     bool inCorso = false;
@@ -34,9 +36,8 @@ struct Banco : prova::BancoConTelefono, Avanzamento {
 
     Banco()
     {
-        store::Database::crea(cartella.filePath("Sorvela.db"), false);
-        db = store::Database::apri(cartella.filePath("Sorvela.db"));
-        c.db = db.get();
+        base = comune::databaseDelBanco(cartella.path(), c);
+        db = std::move(base->db);
         c.InCorso = this;
         db->esegui("INSERT INTO DatiUtente ([Codice periferica], [Telefono GSM fonia]) VALUES "
                    "('000001', '+393351111111'), ('000002', '3352222222'), ('000009', '')");
@@ -214,7 +215,7 @@ private slots:
         } else if (guasto == "silent") {
             b.dopoMostrato = [&](int n) { n == 1 && b.sim.comando("fault silent").size(); };
         } else {
-            b.db->esegui("PRAGMA query_only = 1");
+            comune::solaLettura(*b.db, true);
         }
         auto eventi = [&] { return b.eventi().replaceInStrings("000001 ", ""); };
 
@@ -225,7 +226,7 @@ private slots:
                  qPrintable(b.messaggi.testi()[0]));
 
         b.sim.comando("fault none");
-        b.db->esegui("PRAGMA query_only = 0");
+        comune::solaLettura(*b.db, false);
         b.messaggi.svuota();
         b.dopoMostrato = nullptr;
         b.leggi();
@@ -247,7 +248,7 @@ private slots:
         const RiepilogoLettura r = b.leggi();
         QCOMPARE(r.ripetuti, 1);
         QCOMPARE(b.memoria(), QStringList());
-        QCOMPARE(b.db->valore("SELECT group_concat(Mittente || ' ' || [Testo messaggio]) FROM MessaggiNonAttribuiti").toString(),
+        QCOMPARE(comune::unite(*b.db, "SELECT Mittente || ' ' || [Testo messaggio] FROM MessaggiNonAttribuiti"),
                  "+393399999999 ALLARME");
         QCOMPARE(b.eventi(), QStringList());
     }
