@@ -46,10 +46,10 @@ class AvanzamentoRicevitore;
 
 struct Configurazione {
     QString cartellaDati;         // Sorvela.db, and the lock beside it
+    QString urlDatabase;          // a PostgreSQL server instead of Sorvela.db; empty: the file
     QString fileImpostazioni;     // Sorvela.ini; empty: the user's own
     Orologio* orologio = nullptr; // null: the real clock
     QString programma = QStringLiteral("sorvela"); // who runs it, as the desks are told
-    QString urlDatabase;          // a PostgreSQL server instead of Sorvela.db; empty: the file
 };
 
 class Ricevitore : public QObject {
