@@ -367,7 +367,7 @@ void Ricevitore::serviAnnullamenti()
             segna(id, Servita, QString());
         }
     } catch (const store::ErroreDatabase& e) {
-        qCWarning(lcRicevitore).noquote() << "annullamenti non letti:" << e.messaggio();
+        guastoDatabase("annullamenti non letti", e);
     }
 }
 
@@ -400,7 +400,7 @@ void Ricevitore::serviRichieste()
             r = {rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2).toString(), rs.campo(3).toString(),
                  rs.campo(4).toDateTime()};
         } catch (const store::ErroreDatabase& e) {
-            qCWarning(lcRicevitore).noquote() << "richieste non lette:" << e.messaggio();
+            guastoDatabase("richieste non lette", e);
             return;
         }
         // A request that cannot be marked is not carried out: it would be
@@ -518,7 +518,7 @@ void Ricevitore::avvisa(const QString& tipo, int icona, const QString& testo, bo
                      {QDateTime::currentDateTimeUtc(), tipo, icona, testo, codice, mittente, allarme});
     } catch (const store::ErroreDatabase& e) {
         // The log has it; the desks will see the handset's state on their strip.
-        qCWarning(lcRicevitore).noquote() << "avviso non scritto:" << e.messaggio();
+        guastoDatabase("avviso non scritto", e);
         return;
     }
     emit cambiato();
@@ -535,6 +535,16 @@ void Ricevitore::setAttivita(const QString& etichetta)
     emit cambiato();
 }
 
+// A database out of reach fails every look at the requests, four a second:
+// it is logged once, and again when the heartbeat is written once more.
+void Ricevitore::guastoDatabase(const char* cosa, const store::ErroreDatabase& e)
+{
+    if (e.irraggiungibile() && m_databasePerso)
+        return;
+    m_databasePerso = e.irraggiungibile();
+    qCWarning(lcRicevitore).noquote() << cosa << e.messaggio();
+}
+
 void Ricevitore::scriviStato()
 {
     if (!m_db || !m_inFunzione || m_sospeso)
@@ -548,8 +558,12 @@ void Ricevitore::scriviStato()
                                     "\"Attività\" = excluded.\"Attività\""),
                      {m_nome, m_processo, m_avviato, QDateTime::currentDateTimeUtc(), int(m_linea->porta()),
                       modem::LineaTelefono::testoStato(m_linea->stato()), m_attivita});
+        if (m_databasePerso) {
+            m_databasePerso = false;
+            qCInfo(lcRicevitore).noquote() << "database di nuovo raggiungibile";
+        }
     } catch (const store::ErroreDatabase& e) {
-        qCWarning(lcRicevitore).noquote() << "stato non scritto:" << e.messaggio();
+        guastoDatabase("stato non scritto", e);
     }
 }
 

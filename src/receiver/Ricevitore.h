@@ -32,7 +32,7 @@ class QTimer;
 namespace sorvela {
 class Orologio;
 class Preferenze;
-namespace store { class Database; }
+namespace store { class Database; class ErroreDatabase; }
 namespace modem { class CicloLettura; class LineaTelefono; struct RiepilogoLettura; }
 }
 
@@ -100,6 +100,7 @@ private:
 
     bool prendiBlocco(QString& chi);
     bool prendiBloccoServer(QString& chi);
+    void guastoDatabase(const char* cosa, const store::ErroreDatabase& e);
     void lasciaBlocco();
     void lettura();
     void registraRiepilogo(const modem::RiepilogoLettura& r);
@@ -117,6 +118,7 @@ private:
     QString m_processo;
     QDateTime m_avviato;
     int m_blocco = -1; // descriptor of the locked file
+    bool m_databasePerso = false; // the database out of reach, already logged
 
     Contesto m_ctx;
     std::unique_ptr<Orologio> m_orologioProprio;

@@ -14,6 +14,7 @@
 #include "windows/CodaEventi.h"
 
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QTableWidget>
@@ -35,7 +36,7 @@ struct Centro {
     QString dati = dir.filePath("dati");
     QString config = dir.filePath("config");
     QString collegamento = dir.filePath("com1");
-    prova::Simulatore sim{{"--link", collegamento}};
+    prova::Simulatore sim{{"--link", collegamento, "--capacity", "30"}};
     QString url;  // a server's database instead of the folder's file
     std::unique_ptr<store::Database> db;
 
@@ -273,6 +274,11 @@ private slots:
         w.avvia();
         QProcess ricevitore;
         c.avviaRicevitore(ricevitore);
+        // What the receiver said, when the test fails.
+        const auto registro = qScopeGuard([&ricevitore] {
+            if (QTest::currentTestFailed())
+                qWarning().noquote() << ricevitore.readAllStandardError();
+        });
 
         QTRY_VERIFY_WITH_TIMEOUT(c.eventi() >= 4, 20000);
         QVERIFY(server.comando("sospendi"));
