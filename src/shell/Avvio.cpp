@@ -1,5 +1,7 @@
 #include "shell/Avvio.h"
 
+#include "store/Database.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QLibraryInfo>
@@ -129,6 +131,15 @@ QString problemaDatabase(const QString& cartellaDati)
         cartella = QLatin1Char('\'') + cartella.replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
     return QStringLiteral("Il database %1 non esiste. Crearlo con: sorvela-db init --data-dir %2")
         .arg(QDir::toNativeSeparators(file), cartella);
+}
+
+QString problemaServer(const QString& url)
+{
+    if (store::Database::eServer(url))
+        return {};
+    return QStringLiteral("\"%1\" non è l'indirizzo di un server PostgreSQL (postgresql://… oppure parole chiave "
+                          "come host=… dbname=…): il database in un file è Sorvela.db nella cartella dei dati "
+                          "(--data-dir).").arg(url);
 }
 
 bool displayDisponibile()

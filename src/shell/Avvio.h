@@ -27,6 +27,11 @@ QString cartellaInstallata();
 // naming the file and the command that creates it.
 QString problemaDatabase(const QString& cartellaDati);
 
+// Empty when `url` names a PostgreSQL server; otherwise why it is refused:
+// the file of a centre is always Sorvela.db in its data folder, where its
+// compaction, its receiver's lock and its sound are looked for.
+QString problemaServer(const QString& url);
+
 bool displayDisponibile();
 
 // Loads Qt's Italian translation for the standard buttons and dialogs; false

@@ -23,6 +23,9 @@ int errore(const QString& messaggio)
 
 int init(const QCommandLineParser& parser, const QString& url, bool demo)
 {
+    if (!url.isEmpty() && !sorvela::store::Database::eServer(url))
+        return errore(QStringLiteral("\"%1\" non è l'indirizzo di un server PostgreSQL: per un file usare --data-dir")
+                          .arg(url));
     if (!url.isEmpty()) {
         // The server's database is made by its administrator (createdb);
         // here it gains the tables.

@@ -4,6 +4,7 @@
 #include "platform/ArrestoDaSegnale.h"
 #include "platform/Preferenze.h"
 #include "receiver/Ricevitore.h"
+#include "store/Database.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,6 +82,12 @@ int main(int argc, char* argv[])
     ricevitore::Configurazione conf;
     conf.cartellaDati = cartella;
     conf.urlDatabase = url.isEmpty() ? Preferenze().urlDatabase() : url;
+    if (!conf.urlDatabase.isEmpty() && !store::Database::eServer(conf.urlDatabase)) {
+        std::fprintf(stderr, "sorvela-ricevitore: \"%s\" non è l'indirizzo di un server PostgreSQL: il database in un "
+                             "file è Sorvela.db nella cartella dei dati (--data-dir)\n",
+                     conf.urlDatabase.toLocal8Bit().constData());
+        return 2;
+    }
     conf.programma = QStringLiteral("sorvela-ricevitore");
     ricevitore::Ricevitore r(conf);
     const QString errore = r.avvia();

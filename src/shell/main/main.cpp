@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     // the command line, else in the settings file; the SQLite file of the
     // data folder without either.
     const QString url = opzioni.urlDatabase.isEmpty() ? Preferenze().urlDatabase() : opzioni.urlDatabase;
-    QString problema = url.isEmpty() ? problemaDatabase(opzioni.cartellaDati) : QString();
+    QString problema = url.isEmpty() ? problemaDatabase(opzioni.cartellaDati) : problemaServer(url);
     std::unique_ptr<store::Database> db;
     if (problema.isEmpty()) {
         const QString percorso = url.isEmpty() ? QDir(opzioni.cartellaDati).filePath(QStringLiteral("Sorvela.db")) : url;
