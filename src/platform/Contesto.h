@@ -72,7 +72,7 @@ struct Contesto {
     Messaggi* messaggi = nullptr;
     Preferenze* preferenze = nullptr;
     QString cartellaDati;              // folder of Sorvela.db and blip.wav
-    QString urlDatabase;               // a PostgreSQL server's connection text (or another file); empty: Sorvela.db in cartellaDati
+    QString urlDatabase;               // a PostgreSQL server's connection text; empty: Sorvela.db in cartellaDati
 
     qint16 NumeroPorta = 1;            // the configured port of the handset
     bool AnnullaAttesa = false;
