@@ -59,7 +59,7 @@ CREATE TABLE "ArchivioEventi" (
 CREATE INDEX "ArchivioEventi Archiviato" ON "ArchivioEventi" ("Archiviato");
 CREATE INDEX "ArchivioEventi Codice" ON "ArchivioEventi" ("Codice periferica", "Data e ora", "ID", "Tipo evento",
                                                           "Descrizione evento");
-CREATE INDEX "ArchivioEventi Impronta" ON "ArchivioEventi" ("Impronta");
+CREATE UNIQUE INDEX "ArchivioEventi Impronta unica" ON "ArchivioEventi" ("Impronta");
 CREATE INDEX "ArchivioEventi Data e ora" ON "ArchivioEventi" ("Data e ora");
 
 CREATE TABLE "InterrogazioniPendenti" (
@@ -161,7 +161,14 @@ CREATE TABLE "StatoRicevitore" (
     "Battito"   timestamp(0),
     "Porta"     bigint,
     "Telefono"  text,
-    "Attività"  text
+    "Attività"  text,
+    "Capo"      boolean NOT NULL DEFAULT false
+);
+
+CREATE TABLE "LavoriCentro" (
+    "Lavoro"     text NOT NULL PRIMARY KEY,
+    "Turno"      timestamp(0),
+    "Ricevitore" text
 );
 
 CREATE TABLE "RichiesteRicevitore" (
@@ -172,7 +179,9 @@ CREATE TABLE "RichiesteRicevitore" (
     "Operatore"   text,
     "Stato"       text NOT NULL DEFAULT 'in attesa',
     "Esito"       text,
-    "Servita il"  timestamp(0)
+    "Servita il"  timestamp(0),
+    "Ricevitore"  text,
+    "Servita da"  text
 );
 CREATE INDEX "RichiesteRicevitore Stato" ON "RichiesteRicevitore" ("Stato", "ID");
 
@@ -186,6 +195,22 @@ CREATE TABLE "AvvisiRicevitore" (
     "Mittente"           text,
     "Allarme"            boolean NOT NULL DEFAULT false
 );
+
+-- Every desk LISTENs on "sorvela": a change to the events, the messages of
+-- no subscriber or the receivers' notices is announced when its transaction
+-- commits, the table's name as the payload, so the desks refresh at once
+-- instead of at their next look.
+CREATE FUNCTION "Sorvela annuncia"() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+    PERFORM pg_notify('sorvela', TG_TABLE_NAME);
+    RETURN NULL;
+END $$;
+CREATE TRIGGER "ArchivioEventi annuncia" AFTER INSERT OR UPDATE OR DELETE ON "ArchivioEventi"
+    FOR EACH STATEMENT EXECUTE FUNCTION "Sorvela annuncia"();
+CREATE TRIGGER "MessaggiNonAttribuiti annuncia" AFTER INSERT OR UPDATE OR DELETE ON "MessaggiNonAttribuiti"
+    FOR EACH STATEMENT EXECUTE FUNCTION "Sorvela annuncia"();
+CREATE TRIGGER "AvvisiRicevitore annuncia" AFTER INSERT ON "AvvisiRicevitore"
+    FOR EACH STATEMENT EXECUTE FUNCTION "Sorvela annuncia"();
 
 -- Saved queries.
 

@@ -80,7 +80,9 @@ CREATE INDEX [ArchivioEventi Archiviato] ON ArchivioEventi ([Archiviato]);
 CREATE INDEX [ArchivioEventi Codice] ON ArchivioEventi ([Codice periferica], [Data e ora], [ID], [Tipo evento],
                                                         [Descrizione evento]);
 -- Every message read is looked up by its identity before it is registered.
-CREATE INDEX [ArchivioEventi Impronta] ON ArchivioEventi ([Impronta]);
+-- One event per message: no path, however many receivers there are, can
+-- store the same message twice (events of no message have no identity).
+CREATE UNIQUE INDEX "ArchivioEventi Impronta unica" ON "ArchivioEventi" ("Impronta");
 -- Clean-up by date range and the archive's first date.
 CREATE INDEX [ArchivioEventi Data e ora] ON ArchivioEventi ([Data e ora]);
 
@@ -201,6 +203,8 @@ CREATE TABLE "MessaggiNonAttribuiti" (
 -- (UTC: a desk judges from it whether anyone hears the handset), the
 -- handset's port and state ("connesso", "non connesso", "non risponde") and
 -- the label of the cycle or call in progress, empty when the line is free.
+-- "Capo": this receiver runs the centre's ten-minute jobs (on a server, where
+-- several receivers may share one database; the only one on a file).
 CREATE TABLE "StatoRicevitore" (
     "Nome"      TEXT NOT NULL PRIMARY KEY,
     "Processo"  TEXT,
@@ -208,7 +212,17 @@ CREATE TABLE "StatoRicevitore" (
     "Battito"   DATETIME,
     "Porta"     INTEGER,
     "Telefono"  TEXT,
-    "Attività"  TEXT
+    "Attività"  TEXT,
+    "Capo"      BOOLEAN NOT NULL DEFAULT 0
+);
+
+-- The ten-minute slot whose job "Lavoro" was last started, and by which
+-- receiver: a receiver that takes the jobs over in the middle of a slot does
+-- not run again what its predecessor already ran in it.
+CREATE TABLE "LavoriCentro" (
+    "Lavoro"     TEXT NOT NULL PRIMARY KEY,
+    "Turno"      DATETIME,
+    "Ricevitore" TEXT
 );
 
 -- What a desk asks of the receiver, served in order: "leggi" (read the
@@ -216,7 +230,9 @@ CREATE TABLE "StatoRicevitore" (
 -- the wait in progress), "porta" (move the handset to port "Argomento"),
 -- "verifica" (probe the ports). "Stato" goes from "in attesa" to "servita";
 -- "Esito" is what the receiver answers (empty when all went well, the reason
--- otherwise, the report of a probe).
+-- otherwise, the report of a probe). "Ricevitore" names the receiver that is
+-- to serve it (its handset's), Null when any may; "Servita da" the one that
+-- took it.
 CREATE TABLE "RichiesteRicevitore" (
     "ID"          INTEGER PRIMARY KEY,
     "Data e ora"  DATETIME NOT NULL,
@@ -225,7 +241,9 @@ CREATE TABLE "RichiesteRicevitore" (
     "Operatore"   TEXT,
     "Stato"       TEXT NOT NULL DEFAULT 'in attesa',
     "Esito"       TEXT,
-    "Servita il"  DATETIME
+    "Servita il"  DATETIME,
+    "Ricevitore"  TEXT,
+    "Servita da"  TEXT
 );
 CREATE INDEX "RichiesteRicevitore Stato" ON "RichiesteRicevitore" ("Stato", "ID");
 

@@ -41,14 +41,18 @@ void inTransazione(store::Database& db, F&& scrivi)
     t.conferma();
 }
 
-void aggiungiEvento(store::Database& db, const QString& codice, const QDateTime& quando, const QString& testo,
+// False when an event of this message identity is already stored: the
+// schema keeps one per identity, whoever else (another receiver) stored it
+// between our look and this write.
+bool aggiungiEvento(store::Database& db, const QString& codice, const QDateTime& quando, const QString& testo,
                     const QString& tipo, const QString& descrizione, const QString& impronta = {})
 {
     db.esegui(QStringLiteral("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio], "
                              "[Archiviato], [Tipo evento], [Descrizione evento], [Impronta]) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (\"Impronta\") DO NOTHING"),
               {codice, quando, testo, false, tipo, descrizione,
                impronta.isEmpty() ? QVariant() : QVariant(impronta)});
+    return db.righeModificate() == 1;
 }
 
 // The subscriber whose GSM number is `mittente`, written with or without the
@@ -120,8 +124,11 @@ Registrazione registra(Contesto& c, const QString& mittente, const QString& test
             r.esito = EsitoRegistrazione::Ripetuto;
             return r;
         }
-        aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
-                       grammar::DescriviEvento(testo), impronta);
+        if (!aggiungiEvento(db, codice, adesso(c), pdu::TogliNul(testo), grammar::ClassificaEvento(testo),
+                            grammar::DescriviEvento(testo), impronta)) {
+            r.esito = EsitoRegistrazione::Ripetuto;
+            return r;
+        }
         RisolviInterrogazione(c, codice); // within `t`
         t.conferma();
         r.esito = EsitoRegistrazione::Registrato;

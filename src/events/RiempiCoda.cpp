@@ -155,10 +155,20 @@ int ArchiviaCoda(Contesto& c, qint64 ultimoIdMostrato)
 {
     store::Database& db = *c.db;
     store::Transazione t(db);
+    // The events themselves rather than `Coda Query` (the same rows, see
+    // LeggiStatoCoda). On a server the rows are locked as they are read:
+    // another desk archiving at the same moment is waited for, and what it
+    // archived is then no longer among them, so each event is archived, and
+    // recorded as archived, by one desk only. On a file the transaction
+    // already holds the writers' lock.
     QList<qint64> id;
-    for (store::RecordSet rs = db.apriRecordSet(QStringLiteral("SELECT [ID] FROM [Coda Query]")); !rs.eof();
-         rs.moveNext())
-        id << rs.campo(QStringLiteral("ID")).toLongLong();
+    for (store::RecordSet rs = db.apriRecordSet(
+             db.suServer()
+                 ? QStringLiteral("SELECT \"ID\" FROM \"ArchivioEventi\" WHERE \"Archiviato\" = FALSE ORDER BY \"ID\" "
+                                  "FOR UPDATE")
+                 : QStringLiteral("SELECT \"ID\" FROM \"ArchivioEventi\" WHERE \"Archiviato\" = FALSE ORDER BY \"ID\""));
+         !rs.eof(); rs.moveNext())
+        id << rs.campo(0).toLongLong();
     if (id.isEmpty())
         return -1;
     id.erase(std::remove_if(id.begin(), id.end(), [&](qint64 x) { return x > ultimoIdMostrato; }), id.end());

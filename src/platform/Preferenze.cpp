@@ -60,6 +60,12 @@ QString Preferenze::urlDatabase() const
     return leggi(QStringLiteral("Database"), QStringLiteral("Url")).trimmed();
 }
 
+QString Preferenze::nomeRicevitore() const
+{
+    const QString nome = leggi(QStringLiteral("Ricevitore"), QStringLiteral("Nome")).trimmed();
+    return nome.isEmpty() ? QStringLiteral("principale") : nome;
+}
+
 QString Preferenze::numPort() const
 {
     return leggi(QStringLiteral("Impostazioni"), QStringLiteral("NumPort"));

@@ -38,6 +38,9 @@ public:
     // keywords), trimmed; empty: the SQLite file in the data folder.
     // Passwords belong in libpq's own password or service file, not here.
     QString urlDatabase() const;
+    // "Ricevitore"/"Nome": the name of this machine's receiver among those
+    // of a centre (each with its own handset); "principale" when missing.
+    QString nomeRicevitore() const;
 
     GeometriaSalvata geometria(const QString& sezione) const;
     void salvaGeometria(const QString& sezione, int x, int y, int larghezza, int altezza);

@@ -153,10 +153,10 @@ bool Ricevitore::prendiBlocco(QString& chi)
 bool Ricevitore::prendiBloccoServer(QString& chi)
 {
     try {
-        if (m_db->prendiBloccoServer(QStringLiteral("sorvela.ricevitore")))
+        if (m_db->prendiBloccoServer(QStringLiteral("sorvela.ricevitore.") + m_nome))
             return true;
-        chi = m_db->valore(QStringLiteral("SELECT \"Processo\" FROM \"StatoRicevitore\" "
-                                          "ORDER BY \"Battito\" DESC LIMIT 1")).toString();
+        chi = m_db->valore(QStringLiteral("SELECT \"Processo\" FROM \"StatoRicevitore\" WHERE \"Nome\" = ?"),
+                           {m_nome}).toString();
     } catch (const store::ErroreDatabase& e) {
         chi = e.messaggio();
     }
@@ -193,15 +193,24 @@ QString Ricevitore::avvia()
         return m_ctx.suServer() ? e.messaggio()
                                 : QStringLiteral("Impossibile aprire il database %1: %2").arg(m_ctx.percorsoDatabase(), e.messaggio());
     }
+    m_pref = m_conf.fileImpostazioni.isEmpty() ? std::make_unique<Preferenze>()
+                                                : std::make_unique<Preferenze>(m_conf.fileImpostazioni);
+    m_nome = m_conf.nome.isEmpty() ? m_pref->nomeRicevitore() : m_conf.nome;
     QString chi;
     if (!(m_ctx.suServer() ? prendiBloccoServer(chi) : prendiBlocco(chi))) {
         m_db.reset();
-        return QStringLiteral("Un altro ricevitore riceve già da questo database (%1): questo non riceve.")
-            .arg(chi.isEmpty() ? QStringLiteral("processo sconosciuto") : chi);
+        m_pref.reset();
+        const QString holder = chi.isEmpty() ? QStringLiteral("processo sconosciuto") : chi;
+        return m_ctx.suServer()
+                   ? QStringLiteral("Un altro ricevitore di nome \"%1\" riceve già da questo database (%2): questo non "
+                                    "riceve. Ogni ricevitore del centro ha un nome suo (--nome, [Ricevitore] Nome).")
+                         .arg(m_nome, holder)
+                   : QStringLiteral("Un altro ricevitore riceve già da questo database (%1): questo non riceve.").arg(holder);
     }
+    // On a file the one receiver is the centre's; on a server the first
+    // step looks for the lead.
+    m_capo = !m_ctx.suServer();
     m_ctx.db = m_db.get();
-    m_pref = m_conf.fileImpostazioni.isEmpty() ? std::make_unique<Preferenze>()
-                                                : std::make_unique<Preferenze>(m_conf.fileImpostazioni);
     m_ctx.preferenze = m_pref.get();
     const QString porta = m_pref->numPort();
     m_ctx.NumeroPorta = porta.isEmpty() ? qint16(1) : InteroArrotondato(ValoreNumerico(porta));
@@ -225,6 +234,9 @@ QString Ricevitore::avvia()
     m_turni->lavori().ControllaInterrogazioni = [this] { ControllaInterrogazioni(m_ctx); };
     m_turni->lavori().InterrogaPeriferiche = [this] { InterrogaPeriferiche(m_ctx); };
     m_turni->lavori().ControllaScadenzeSim = [this] { ControllaScadenzeSim(m_ctx); };
+    m_turni->lavori().PrendiLavoro = [this](const QString& lavoro, const QDateTime& turno) {
+        return prendiLavoro(lavoro, turno);
+    };
 
     connect(m_linea, &modem::LineaTelefono::statoCambiato, this, [this](modem::StatoTelefono) {
         scriviStato();
@@ -275,18 +287,20 @@ QString Ricevitore::avvia()
                      {Servita, QStringLiteral("Richiesta scaduta: il ricevitore non era attivo."),
                       QDateTime::currentDateTimeUtc(), Servita,
                       QDateTime::currentDateTimeUtc().addSecs(-kRichiestaScadutaSecondi)});
-        // One a killed receiver was serving is not taken up again halfway.
+        // One this receiver was serving when it was killed is not taken up
+        // again halfway (those of the centre's other receivers are theirs).
         m_db->esegui(QStringLiteral("UPDATE \"RichiesteRicevitore\" SET \"Stato\" = ?, \"Esito\" = ?, "
-                                    "\"Servita il\" = ? WHERE \"Stato\" = 'in corso'"),
+                                    "\"Servita il\" = ? WHERE \"Stato\" = 'in corso' "
+                                    "AND (\"Servita da\" = ? OR \"Servita da\" IS NULL)"),
                      {Servita, QStringLiteral("Richiesta interrotta: il ricevitore si è fermato."),
-                      QDateTime::currentDateTimeUtc()});
+                      QDateTime::currentDateTimeUtc(), m_nome});
         // Notices a week old have been seen by every desk there was.
         m_db->esegui(QStringLiteral("DELETE FROM \"AvvisiRicevitore\" WHERE \"Data e ora\" < ?"),
                      {QDateTime::currentDateTimeUtc().addDays(-7)});
     } catch (const store::ErroreDatabase& e) {
         qCWarning(lcRicevitore).noquote() << "pulizia delle richieste non riuscita:" << e.messaggio();
     }
-    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_processo << QStringLiteral("porta COM%1").arg(m_ctx.NumeroPorta)
+    qCInfo(lcRicevitore).noquote() << "ricevitore avviato:" << m_nome + u',' << m_processo << QStringLiteral("porta COM%1").arg(m_ctx.NumeroPorta)
                                    << "database" << m_db->descrizione();
     m_linea->sorveglia(m_ctx.NumeroPorta);
     scriviStato();
@@ -318,7 +332,57 @@ void Ricevitore::passo()
 {
     if (!m_inFunzione || m_fermando || m_sospeso || !m_assestato)
         return;
+    if (!m_turni->inCorso())
+        controllaCapo();
     m_turni->passo();
+}
+
+void Ricevitore::controllaCapo()
+{
+    if (!m_db || !m_ctx.suServer())
+        return;
+    bool capo = false;
+    try {
+        capo = m_db->tieniBloccoServer(QStringLiteral("sorvela.capo"));
+    } catch (const store::ErroreDatabase& e) {
+        // A lost connection has let the lead go with it.
+        guastoDatabase("guida non verificata", e);
+    }
+    if (capo == m_capo) {
+        m_seguace = m_seguace || !capo;
+        return;
+    }
+    m_capo = capo;
+    if (capo) {
+        qCInfo(lcRicevitore).noquote() << "il ricevitore" << m_nome << "guida ora i lavori periodici del centro";
+        // Taken over from a leader that is gone: what it left undone in this
+        // slot is done now, what it did is not done again.
+        if (m_seguace)
+            m_turni->riprendiTurno();
+    } else {
+        qCWarning(lcRicevitore).noquote() << "il ricevitore" << m_nome << "non guida più i lavori periodici del centro";
+        m_seguace = true;
+    }
+    scriviStato();
+    emit cambiato();
+}
+
+// The slot's job is this receiver's to run if no receiver has run it in
+// this slot: one statement records it, so of two receivers that both
+// believed they led (for a moment, around a lost connection) one only runs it.
+bool Ricevitore::prendiLavoro(const QString& lavoro, const QDateTime& turno)
+{
+    if (!m_capo)
+        return false;
+    m_db->esegui(QStringLiteral("INSERT INTO \"LavoriCentro\" (\"Lavoro\", \"Turno\", \"Ricevitore\") VALUES (?, ?, ?) "
+                                "ON CONFLICT (\"Lavoro\") DO UPDATE SET \"Turno\" = excluded.\"Turno\", "
+                                "\"Ricevitore\" = excluded.\"Ricevitore\" "
+                                "WHERE \"LavoriCentro\".\"Turno\" IS NULL OR \"LavoriCentro\".\"Turno\" <> excluded.\"Turno\""),
+                 {lavoro, turno, m_nome});
+    const bool mio = m_db->righeModificate() == 1;
+    if (!mio)
+        qCInfo(lcRicevitore).noquote() << lavoro << "già svolto in questo turno da un altro ricevitore";
+    return mio;
 }
 
 void Ricevitore::lettura()
@@ -357,8 +421,9 @@ void Ricevitore::serviAnnullamenti()
         QList<std::pair<qint64, QString>> annulla;
         for (store::RecordSet rs = m_db->apriRecordSet(
                  QStringLiteral("SELECT \"ID\", \"Operatore\" FROM \"RichiesteRicevitore\" "
-                                "WHERE \"Stato\" = ? AND \"Richiesta\" = ? ORDER BY \"ID\""),
-                 {InAttesa, RichiestaAnnulla});
+                                "WHERE \"Stato\" = ? AND \"Richiesta\" = ? "
+                                "AND (\"Ricevitore\" IS NULL OR \"Ricevitore\" = ?) ORDER BY \"ID\""),
+                 {InAttesa, RichiestaAnnulla, m_nome});
              !rs.eof(); rs.moveNext())
             annulla.append({rs.campo(0).toLongLong(), rs.campo(1).toString()});
         for (const auto& [id, operatore] : std::as_const(annulla)) {
@@ -389,23 +454,7 @@ void Ricevitore::serviRichieste()
     // The other requests, in order, once the line is free.
     while (!occupato() && !m_fermando && !m_sospeso) {
         Richiesta r;
-        try {
-            store::RecordSet rs = m_db->apriRecordSet(
-                QStringLiteral("SELECT \"ID\", \"Richiesta\", \"Argomento\", \"Operatore\", \"Data e ora\" "
-                               "FROM \"RichiesteRicevitore\" WHERE \"Stato\" = ? AND \"Richiesta\" <> ? "
-                               "ORDER BY \"ID\" LIMIT 1"),
-                {InAttesa, RichiestaAnnulla});
-            if (rs.eof())
-                return;
-            r = {rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2).toString(), rs.campo(3).toString(),
-                 rs.campo(4).toDateTime()};
-        } catch (const store::ErroreDatabase& e) {
-            guastoDatabase("richieste non lette", e);
-            return;
-        }
-        // A request that cannot be marked is not carried out: it would be
-        // carried out again at every look.
-        if (!segna(r.id, QStringLiteral("in corso"), QString()))
+        if (!prendiRichiesta(r))
             return;
         m_inRichiesta = true;
         const QString esito = servi(r);
@@ -414,6 +463,42 @@ void Ricevitore::serviRichieste()
         emit cambiato();
         if (!segnata)
             return;
+    }
+}
+
+// Takes the oldest request waiting for this receiver or for anyone, marking
+// it "in corso" in the same statement, so that of the centre's receivers one
+// only takes it: on a server the row another receiver is taking is skipped,
+// not waited for. A request that cannot be marked is not carried out: it
+// would be carried out again at every look.
+bool Ricevitore::prendiRichiesta(Richiesta& r)
+{
+    try {
+        const QVariant id = m_db->valore(
+            m_ctx.suServer()
+                ? QStringLiteral("UPDATE \"RichiesteRicevitore\" SET \"Stato\" = 'in corso', \"Servita da\" = ? "
+                                 "WHERE \"ID\" = (SELECT \"ID\" FROM \"RichiesteRicevitore\" WHERE \"Stato\" = ? "
+                                 "AND \"Richiesta\" <> ? AND (\"Ricevitore\" IS NULL OR \"Ricevitore\" = ?) "
+                                 "ORDER BY \"ID\" LIMIT 1 FOR UPDATE SKIP LOCKED) AND \"Stato\" = ? RETURNING \"ID\"")
+                : QStringLiteral("UPDATE \"RichiesteRicevitore\" SET \"Stato\" = 'in corso', \"Servita da\" = ? "
+                                 "WHERE \"ID\" = (SELECT \"ID\" FROM \"RichiesteRicevitore\" WHERE \"Stato\" = ? "
+                                 "AND \"Richiesta\" <> ? AND (\"Ricevitore\" IS NULL OR \"Ricevitore\" = ?) "
+                                 "ORDER BY \"ID\" LIMIT 1) AND \"Stato\" = ? RETURNING \"ID\""),
+            {m_nome, InAttesa, RichiestaAnnulla, m_nome, InAttesa});
+        if (id.isNull())
+            return false;
+        store::RecordSet rs = m_db->apriRecordSet(
+            QStringLiteral("SELECT \"ID\", \"Richiesta\", \"Argomento\", \"Operatore\", \"Data e ora\" "
+                           "FROM \"RichiesteRicevitore\" WHERE \"ID\" = ?"),
+            {id});
+        if (rs.eof())
+            return false;
+        r = {rs.campo(0).toLongLong(), rs.campo(1).toString(), rs.campo(2).toString(), rs.campo(3).toString(),
+             rs.campo(4).toDateTime()};
+        return true;
+    } catch (const store::ErroreDatabase& e) {
+        guastoDatabase("richieste non lette", e);
+        return false;
     }
 }
 
@@ -551,13 +636,14 @@ void Ricevitore::scriviStato()
         return;
     try {
         m_db->esegui(QStringLiteral("INSERT INTO \"StatoRicevitore\" (\"Nome\", \"Processo\", \"Avviato\", "
-                                    "\"Battito\", \"Porta\", \"Telefono\", \"Attività\") VALUES (?, ?, ?, ?, ?, ?, ?) "
+                                    "\"Battito\", \"Porta\", \"Telefono\", \"Attività\", \"Capo\") "
+                                    "VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
                                     "ON CONFLICT (\"Nome\") DO UPDATE SET \"Processo\" = excluded.\"Processo\", "
                                     "\"Avviato\" = excluded.\"Avviato\", \"Battito\" = excluded.\"Battito\", "
                                     "\"Porta\" = excluded.\"Porta\", \"Telefono\" = excluded.\"Telefono\", "
-                                    "\"Attività\" = excluded.\"Attività\""),
+                                    "\"Attività\" = excluded.\"Attività\", \"Capo\" = excluded.\"Capo\""),
                      {m_nome, m_processo, m_avviato, QDateTime::currentDateTimeUtc(), int(m_linea->porta()),
-                      modem::LineaTelefono::testoStato(m_linea->stato()), m_attivita});
+                      modem::LineaTelefono::testoStato(m_linea->stato()), m_attivita, m_capo});
         if (m_databasePerso) {
             m_databasePerso = false;
             qCInfo(lcRicevitore).noquote() << "database di nuovo raggiungibile";

@@ -8,9 +8,19 @@
 // every 2 seconds, the desks' requests served in order, and what it has to
 // tell the operators written as notices (see Sportello.h).
 //
-// One receiver per database: the first takes a lock beside the database file
-// (the system lets it go when the process dies, however it dies); a second
-// one refuses to start and says which process holds it.
+// On a file, one receiver per database: the first takes a lock beside the
+// database file (the system lets it go when the process dies, however it
+// dies); a second one refuses to start and says which process holds it.
+//
+// On a server a centre may run several, each with its own handset and its own
+// name (one receiver per name, by the server's lock). Each reads its own
+// handset all the time and serves the requests addressed to it or to anyone;
+// one of them at a time, the one holding the server's lock "sorvela.capo",
+// runs the centre's ten-minute jobs (interrogations, polling, SIM expiry).
+// A receiver that is not the leader tries to become it every second, so the
+// jobs pass on within seconds of the leader's connection ending; a job is
+// recorded in LavoriCentro with its slot before it runs, and runs only if no
+// receiver has run it in that slot.
 //
 // Everything is made by avvia(), on the thread the receiver lives in, so the
 // serial port and the timers belong to that thread. Its waits run that
@@ -50,6 +60,7 @@ struct Configurazione {
     QString fileImpostazioni;     // Sorvela.ini; empty: the user's own
     Orologio* orologio = nullptr; // null: the real clock
     QString programma = QStringLiteral("sorvela"); // who runs it, as the desks are told
+    QString nome;                 // among the centre's receivers; empty: [Ricevitore] Nome
 };
 
 class Ricevitore : public QObject {
@@ -79,6 +90,12 @@ public:
 
     // Whether a cycle, a call, a probe or a request holds the receiver.
     bool occupato() const;
+    // This receiver runs the centre's ten-minute jobs.
+    bool capo() const { return m_capo; }
+    QString nome() const { return m_nome; }
+    // Looks whether this receiver leads (taking the lead when it is free):
+    // each step does it first.
+    void controllaCapo();
 
     modem::LineaTelefono& linea() { return *m_linea; }
     Contesto& contesto() { return m_ctx; }
@@ -105,6 +122,8 @@ private:
     void lettura();
     void registraRiepilogo(const modem::RiepilogoLettura& r);
     QString servi(const Richiesta& r);
+    bool prendiRichiesta(Richiesta& r);
+    bool prendiLavoro(const QString& lavoro, const QDateTime& turno);
     bool segna(qint64 id, const QString& stato, const QString& esito);
     void avvisa(const QString& tipo, int icona, const QString& testo, bool allarme = false,
                 const QString& codice = {}, const QString& mittente = {});
@@ -119,6 +138,8 @@ private:
     QDateTime m_avviato;
     int m_blocco = -1; // descriptor of the locked file
     bool m_databasePerso = false; // the database out of reach, already logged
+    bool m_capo = false;
+    bool m_seguace = false; // has run as a receiver that does not lead
 
     Contesto m_ctx;
     std::unique_ptr<Orologio> m_orologioProprio;

@@ -23,32 +23,94 @@ bool Stato::attivo(const QDateTime& adessoUtc) const
     return presente && battito.isValid() && battito.secsTo(adessoUtc) <= SilenzioMassimo.count();
 }
 
-Stato LeggiStato(store::Database& db)
+namespace {
+
+QList<Stato> leggiStati(store::Database& db, const QString& ordine)
 {
-    Stato s;
-    store::RecordSet rs = db.apriRecordSet(QStringLiteral(
-        "SELECT \"Processo\", \"Avviato\", \"Battito\", \"Porta\", \"Telefono\", \"Attività\" "
-        "FROM \"StatoRicevitore\" ORDER BY \"Battito\" DESC LIMIT 1"));
-    if (rs.eof())
-        return s;
-    s.presente = true;
-    s.processo = rs.campo(0).toString();
-    s.avviato = rs.campo(1).toDateTime();
-    s.battito = rs.campo(2).toDateTime();
-    s.avviato.setTimeSpec(Qt::UTC);
-    s.battito.setTimeSpec(Qt::UTC);
-    s.porta = rs.campo(3).toInt();
-    s.telefono = rs.campo(4).toString();
-    s.attivita = rs.campo(5).toString();
-    return s;
+    QList<Stato> r;
+    for (store::RecordSet rs = db.apriRecordSet(
+             QStringLiteral("SELECT \"Nome\", \"Capo\", \"Processo\", \"Avviato\", \"Battito\", \"Porta\", "
+                            "\"Telefono\", \"Attività\" FROM \"StatoRicevitore\" ORDER BY ")
+             + ordine); // sql: identificatore verificato
+         !rs.eof(); rs.moveNext()) {
+        Stato s;
+        s.presente = true;
+        s.nome = rs.campo(0).toString();
+        s.capo = rs.campo(1).toBool();
+        s.processo = rs.campo(2).toString();
+        s.avviato = rs.campo(3).toDateTime();
+        s.battito = rs.campo(4).toDateTime();
+        s.avviato.setTimeSpec(Qt::UTC);
+        s.battito.setTimeSpec(Qt::UTC);
+        s.porta = rs.campo(5).toInt();
+        s.telefono = rs.campo(6).toString();
+        s.attivita = rs.campo(7).toString();
+        r.append(s);
+    }
+    return r;
 }
 
-qint64 Richiedi(store::Database& db, const QString& richiesta, const QString& argomento, const QString& operatore)
+} // namespace
+
+Stato LeggiStato(store::Database& db)
+{
+    const QList<Stato> s = leggiStati(db, QStringLiteral("\"Battito\" DESC LIMIT 1"));
+    return s.isEmpty() ? Stato{} : s.first();
+}
+
+QList<Stato> LeggiStati(store::Database& db)
+{
+    return leggiStati(db, QStringLiteral("\"Nome\""));
+}
+
+Quadro DescriviRicevitori(const QList<Stato>& stati, const QDateTime& adessoUtc)
+{
+    Quadro q;
+    QStringList righe;
+    int vivi = 0;
+    QString capo;
+    for (const Stato& s : stati) {
+        const bool attivo = s.attivo(adessoUtc);
+        if (attivo) {
+            ++vivi;
+            if (s.capo)
+                capo = s.nome;
+            if (s.telefono != QLatin1String("connesso"))
+                q.guasto = true;
+        }
+        righe << QStringLiteral("%1%2: telefono COM%3 %4")
+                     .arg(s.nome, attivo && s.capo ? QStringLiteral(" (guida i controlli)") : QString())
+                     .arg(s.porta)
+                     .arg(attivo ? s.telefono : TestoNonAttivo.toLower());
+    }
+    if (capo.isEmpty())
+        q.guasto = true;
+    q.attivi = vivi;
+    q.conteggio = QStringLiteral("Ricevitori: %1 di %2").arg(vivi).arg(stati.size());
+    q.guida = vivi == 0 ? TestoNonAttivo
+                        : QStringLiteral("guida: %1").arg(capo.isEmpty() ? QStringLiteral("nessuno") : capo);
+    q.dettaglio = righe.join(u'\n');
+    return q;
+}
+
+Stato RicevitoreDellaPostazione(store::Database& db, const QString& preferito)
+{
+    const QDateTime adesso = QDateTime::currentDateTimeUtc();
+    for (const Stato& s : LeggiStati(db)) {
+        if (s.nome == preferito && s.attivo(adesso))
+            return s;
+    }
+    return LeggiStato(db);
+}
+
+qint64 Richiedi(store::Database& db, const QString& richiesta, const QString& argomento, const QString& operatore,
+                const QString& ricevitore)
 {
     return db
         .valore(QStringLiteral("INSERT INTO \"RichiesteRicevitore\" (\"Data e ora\", \"Richiesta\", \"Argomento\", "
-                               "\"Operatore\") VALUES (?, ?, ?, ?) RETURNING \"ID\""),
-                {QDateTime::currentDateTimeUtc(), richiesta, argomento, operatore})
+                               "\"Operatore\", \"Ricevitore\") VALUES (?, ?, ?, ?, ?) RETURNING \"ID\""),
+                {QDateTime::currentDateTimeUtc(), richiesta, argomento, operatore,
+                 ricevitore.isEmpty() ? QVariant() : QVariant(ricevitore)})
         .toLongLong();
 }
 

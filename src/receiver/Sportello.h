@@ -44,6 +44,8 @@ inline const QString TipoRapporto = QStringLiteral("stato");
 
 struct Stato {
     bool presente = false;   // some receiver has written its row
+    QString nome;            // among the centre's receivers
+    bool capo = false;       // runs the centre's ten-minute jobs
     QString processo;        // who runs it: program, process, machine
     QDateTime avviato;       // UTC
     QDateTime battito;       // UTC
@@ -70,12 +72,34 @@ struct Esito {
     QString testo;          // what the receiver answered; empty when all went well
 };
 
-// The receiver's row; `presente` false when none was ever written.
+// The receiver's row (of the centre's, the one heard from last); `presente`
+// false when none was ever written.
 Stato LeggiStato(store::Database& db);
+// Every receiver's row, by name.
+QList<Stato> LeggiStati(store::Database& db);
 
-// Files a request; its ID. Throws store::ErroreDatabase.
+// What a desk's strip says of a centre's receivers: one line for the panel,
+// the details for its tooltip, and whether something is wrong (no receiver
+// alive, none leading, a handset not connected).
+struct Quadro {
+    int attivi = 0;
+    QString conteggio;   // "Ricevitori: 2 di 2"
+    QString guida;       // "guida: principale"
+    QString dettaglio;   // one line per receiver
+    bool guasto = false;
+};
+Quadro DescriviRicevitori(const QList<Stato>& stati, const QDateTime& adessoUtc);
+
+// The receiver a desk's request about "its" handset goes to: the living one
+// named `preferito` (the desk's [Ricevitore] Nome), else the one heard from
+// last. `presente` false when there is none.
+Stato RicevitoreDellaPostazione(store::Database& db, const QString& preferito);
+
+// Files a request; its ID. `ricevitore` names the receiver that must serve
+// it (the one whose handset it is about); empty: any. Throws
+// store::ErroreDatabase.
 qint64 Richiedi(store::Database& db, const QString& richiesta, const QString& argomento = {},
-                const QString& operatore = {});
+                const QString& operatore = {}, const QString& ricevitore = {});
 Esito EsitoRichiesta(store::Database& db, qint64 id);
 
 // The notices after `ultimo`, oldest first; the last ID written so far.

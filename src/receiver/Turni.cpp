@@ -62,19 +62,38 @@ void Turni::lavoriDelTurno(bool letturaFatta)
                 esegui(m_k.LetturaMessaggi);
             break;
         case 1:
-            esegui(m_k.ControllaInterrogazioni);
+            lavoroDelCentro(QStringLiteral("ControllaInterrogazioni"), m_k.ControllaInterrogazioni);
             break;
         case 2:
-            esegui(m_k.InterrogaPeriferiche);
+            lavoroDelCentro(QStringLiteral("InterrogaPeriferiche"), m_k.InterrogaPeriferiche);
             break;
         default:
-            esegui(m_k.ControllaScadenzeSim);
+            lavoroDelCentro(QStringLiteral("ControllaScadenzeSim"), m_k.ControllaScadenzeSim);
             break;
         }
         adesso = m_ctx.orologio->adesso();
         if (inizioTurno(adesso) != m_turno)
             break; // the next slot starts at the next step, from its first job
     }
+}
+
+void Turni::lavoroDelCentro(const QString& nome, const std::function<void()>& lavoro)
+{
+    if (!lavoro)
+        return;
+    if (m_k.PrendiLavoro) {
+        bool mio = false;
+        esegui([&] { mio = m_k.PrendiLavoro(nome, m_turno); });
+        if (!mio)
+            return;
+    }
+    esegui(lavoro);
+}
+
+void Turni::riprendiTurno()
+{
+    if (m_turno.isValid() && m_prossimo > 1)
+        m_prossimo = 1;
 }
 
 bool Turni::sorvegliaLinea()

@@ -27,6 +27,10 @@ public:
         std::function<void()> ControllaInterrogazioni;
         std::function<void()> InterrogaPeriferiche;
         std::function<void()> ControllaScadenzeSim;
+        // Asked before each of the last three (the centre's jobs, by name)
+        // with the slot's start: false leaves it to another receiver. Empty:
+        // this receiver runs them all.
+        std::function<bool(const QString& lavoro, const QDateTime& turno)> PrendiLavoro;
     };
 
     Turni(Contesto& ctx, Lavori lavori = {});
@@ -40,9 +44,16 @@ public:
     // it ran one. The receiver calls it as soon as an indication arrives.
     bool sorvegliaLinea();
 
+    // This receiver has just taken the centre's jobs over: this slot's jobs
+    // that are past due are looked at again (PrendiLavoro decides, so those
+    // another receiver already ran in this slot are not run twice).
+    void riprendiTurno();
+
+    static QDateTime inizioTurno(const QDateTime& t);
+
 private:
     void lavoriDelTurno(bool letturaFatta);
-    static QDateTime inizioTurno(const QDateTime& t);
+    void lavoroDelCentro(const QString& nome, const std::function<void()>& lavoro);
     void esegui(const std::function<void()>& lavoro);
 
     Contesto& m_ctx;

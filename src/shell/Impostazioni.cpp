@@ -76,12 +76,15 @@ bool Impostazioni::chiedi(const QString& richiesta, const QString& argomento, co
                           std::function<void(bool, const QString&)> risposta)
 {
     try {
-        const ricevitore::Stato stato = ricevitore::LeggiStato(*m_ctx.db);
+        // The port is that of this machine's receiver, in a centre of several.
+        const ricevitore::Stato stato = ricevitore::RicevitoreDellaPostazione(
+            *m_ctx.db, m_ctx.preferenze ? m_ctx.preferenze->nomeRicevitore() : QString());
         if (!stato.attivo(QDateTime::currentDateTimeUtc())) {
             m_ctx.messaggi->avvisa(Icona::Avviso, ricevitore::TestoNonAttivo + QStringLiteral(": ") + cosa + u'.');
             return false;
         }
-        m_richiesta = ricevitore::Richiedi(*m_ctx.db, richiesta, argomento, m_ctx.operatore);
+        m_ricevitoreScelto = stato.nome;
+        m_richiesta = ricevitore::Richiedi(*m_ctx.db, richiesta, argomento, m_ctx.operatore, stato.nome);
     } catch (const store::ErroreDatabase& e) {
         m_ctx.messaggi->avvisa(Icona::Errore, QStringLiteral("Impossibile interrogare il ricevitore: %1\n%2.")
                                                   .arg(e.messaggio(), cosa));
@@ -184,7 +187,8 @@ bool Impostazioni::registraCambio(qint16 precedente)
     }
     m_ctx.NumeroPorta = precedente;
     try {
-        ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaPorta, QString::number(precedente), m_ctx.operatore);
+        ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaPorta, QString::number(precedente), m_ctx.operatore,
+                             m_ricevitoreScelto);
     } catch (const store::ErroreDatabase&) {
         // The same database refused twice: the receiver stays on the new
         // port, which the settings do not name, until its next start.

@@ -57,6 +57,7 @@ private:
     QPushButton* m_annulla;
     QTimer* m_sonda;
     qint64 m_richiesta = 0;
+    QString m_ricevitoreScelto; // the receiver the request went to
     QDeadlineTimer m_scadenza;
     std::function<void(bool, const QString&)> m_risposta;
     bool m_chiusa = false;

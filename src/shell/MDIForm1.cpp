@@ -16,6 +16,7 @@
 #include "shell/StrisciaStato.h"
 #include "shell/Tick.h"
 #include "shell/frmInfo.h"
+#include "store/Annunci.h"
 #include "store/Database.h"
 #include "windows/PrimoPiano.h"
 
@@ -88,7 +89,7 @@ MDIForm1::MDIForm1(Contesto& ctx, QWidget* genitore)
         // The wait in progress is the receiver's: it is asked to stop it.
         try {
             if (m_ctx.db)
-                ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaAnnulla, {}, m_ctx.operatore);
+                ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaAnnulla, {}, m_ctx.operatore, m_attivitaDi);
         } catch (const store::ErroreDatabase& e) {
             m_ctx.messaggi->notifica(kNotificaRicevitore, Icona::Errore,
                                      QStringLiteral("Impossibile annullare l'attesa: %1").arg(e.messaggio()));
@@ -212,6 +213,7 @@ void MDIForm1::avvia()
         // The first look takes the mark instead.
     }
     avviaRicevitore();
+    ascoltaServer();
     m_timer1->start();
     mostraOperatore();
     mostraSconosciuti();
@@ -344,6 +346,35 @@ void MDIForm1::closeEvent(QCloseEvent* e)
     emit terminata();
 }
 
+void MDIForm1::ascoltaServer()
+{
+    if (!m_ctx.suServer() || m_annunci)
+        return;
+    m_annunci = new store::Annunci(m_ctx.urlDatabase, this);
+    connect(m_annunci, &store::Annunci::annuncio, this, &MDIForm1::annunciato);
+    connect(m_annunci, &store::Annunci::ascolto, this, [this](bool inAscolto) {
+        m_striscia->mostraScollegato(inAscolto ? QString() : m_annunci->motivo());
+        if (!inAscolto)
+            return;
+        // Back (or listening for the first time): what was announced while
+        // nobody listened is read now, not at the next second.
+        m_tick->aggiornaCoda();
+        mostraSconosciuti();
+        aggiornaRicevitore();
+    });
+}
+
+void MDIForm1::annunciato(const QString& tabella)
+{
+    if (tabella == QLatin1String("ArchivioEventi")) {
+        m_tick->aggiornaCoda();
+    } else if (tabella == QLatin1String("MessaggiNonAttribuiti")) {
+        mostraSconosciuti();
+    } else if (tabella == QLatin1String("AvvisiRicevitore")) {
+        aggiornaRicevitore();
+    }
+}
+
 void MDIForm1::avviaRicevitore()
 {
     const QString modo = m_ctx.preferenze ? m_ctx.preferenze->leggi(QStringLiteral("Ricevitore"), QStringLiteral("Modo"))
@@ -400,11 +431,11 @@ void MDIForm1::aggiornaRicevitore()
 {
     if (!m_ctx.db || !m_ctx.db->aperto())
         return;
-    ricevitore::Stato stato;
+    QList<ricevitore::Stato> stati;
     QList<ricevitore::Avviso> avvisi;
     QList<std::pair<qint64, ricevitore::Esito>> esiti;
     try {
-        stato = ricevitore::LeggiStato(*m_ctx.db);
+        stati = ricevitore::LeggiStati(*m_ctx.db);
         // What was told before this desk started is not told again.
         if (m_ultimoAvviso < 0)
             m_ultimoAvviso = ricevitore::UltimoAvviso(*m_ctx.db);
@@ -415,12 +446,29 @@ void MDIForm1::aggiornaRicevitore()
         return; // the tick tells the database's failure; the next second tries again
     }
 
-    const bool attivo = stato.attivo(QDateTime::currentDateTimeUtc());
+    const QDateTime adesso = QDateTime::currentDateTimeUtc();
+    // The one heard from last speaks for a centre of one receiver; of
+    // several, the first busy one shows its activity.
+    ricevitore::Stato stato;
+    for (const ricevitore::Stato& s : std::as_const(stati)) {
+        if (!stato.presente || s.battito > stato.battito)
+            stato = s;
+    }
+    for (const ricevitore::Stato& s : std::as_const(stati)) {
+        if (s.attivo(adesso) && !s.attivita.isEmpty()) {
+            stato = s;
+            break;
+        }
+    }
+    const ricevitore::Quadro quadro = ricevitore::DescriviRicevitori(stati, adesso);
+    const bool attivo = quadro.attivi > 0;
     // A receiver that stopped beating is silent now; one never heard of may
     // still be starting (the thread of this desk), and is given the same time.
     const bool daDire = !attivo && (stato.presente || (m_dallAvvio.isValid() && m_dallAvvio.elapsed() > kSilenzioMs));
     const int porta = stato.porta > 0 ? stato.porta : m_ctx.NumeroPorta;
-    if (attivo)
+    if (stati.size() > 1)
+        m_striscia->mostraRicevitori(quadro.conteggio, quadro.guida, quadro.dettaglio, quadro.guasto);
+    else if (attivo)
         m_striscia->mostraTelefono(porta, stato.telefono, stato.telefono != QLatin1String("connesso"));
     else if (daDire)
         m_striscia->mostraTelefono(porta, ricevitore::TestoNonAttivo, true);
@@ -438,7 +486,8 @@ void MDIForm1::aggiornaRicevitore()
         m_ctx.messaggi->ritiraNotifica(kNotificaRicevitore);
     }
 
-    const QString attivita = attivo ? stato.attivita : QString();
+    const QString attivita = stato.attivo(adesso) ? stato.attivita : QString();
+    m_attivitaDi = attivita.isEmpty() ? QString() : stato.nome;
     if (attivita != m_attivitaMostrata) {
         m_attivitaMostrata = attivita;
         if (attivita.isEmpty())

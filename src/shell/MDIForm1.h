@@ -18,7 +18,7 @@ class QTimer;
 
 namespace sorvela {
 
-namespace store { class Database; }
+namespace store { class Annunci; class Database; }
 namespace ricevitore { class Ricevitore; }
 class Allarme;
 class AnagraficaUtenti;
@@ -119,6 +119,9 @@ private:
     // `nome` is already open it comes to the front and this returns true.
     bool portaDavanti(const QString& nome);
     void avviaRicevitore();
+    // On a server: listens for its announcements (see store/Annunci.h).
+    void ascoltaServer();
+    void annunciato(const QString& tabella);
     void ricevitoreRifiutato(const QString& motivo);
     void mostraEsitoLettura(const QString& esito);
 
@@ -131,6 +134,7 @@ private:
     InCorso* m_inCorso;
     Tick* m_tick = nullptr;
     std::unique_ptr<store::Database> m_db;
+    store::Annunci* m_annunci = nullptr;
     ricevitore::Ricevitore* m_ricevitore = nullptr;
     QThread* m_filo = nullptr;
     bool m_arrestoChiesto = false;   // "Esci" waits for the receiver to stop
@@ -139,6 +143,7 @@ private:
     qint64 m_ultimoAvviso = -1;      // the receiver's last notice shown; -1 before the first look
     QList<qint64> m_letture;         // "Carica messaggi" asked, answer still due
     QString m_attivitaMostrata;      // the progress window's label; empty when hidden
+    QString m_attivitaDi;            // the receiver whose activity that is
     bool m_ricevitoreMuto = false;   // "Ricevitore non attivo" told
     QElapsedTimer m_dallAvvio;
     bool m_apreDaSola = false;   // a window the console opens by itself is showing

@@ -21,12 +21,23 @@ void MDIForm1::mnuCaricaMessaggi()
     if (!m_ctx.db)
         return;
     try {
-        const ricevitore::Stato s = ricevitore::LeggiStato(*m_ctx.db);
-        if (!s.attivo(QDateTime::currentDateTimeUtc()) && m_ricevitoreFermo) {
+        // Every living receiver reads its own handset.
+        const QDateTime adesso = QDateTime::currentDateTimeUtc();
+        QStringList vivi;
+        for (const ricevitore::Stato& s : ricevitore::LeggiStati(*m_ctx.db)) {
+            if (s.attivo(adesso))
+                vivi << s.nome;
+        }
+        if (vivi.isEmpty() && m_ricevitoreFermo) {
             mostraEsitoLettura(ricevitore::TestoNonAttivo + QStringLiteral(": i messaggi non sono stati letti."));
             return;
         }
-        m_letture.append(ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaLettura, {}, m_ctx.operatore));
+        // This desk's own receiver, still starting, is asked by no name.
+        if (vivi.isEmpty())
+            vivi << QString();
+        for (const QString& nome : std::as_const(vivi))
+            m_letture.append(
+                ricevitore::Richiedi(*m_ctx.db, ricevitore::RichiestaLettura, {}, m_ctx.operatore, nome));
     } catch (const store::ErroreDatabase& e) {
         mostraEsitoLettura(QStringLiteral("Impossibile chiedere la lettura dei messaggi: %1").arg(e.messaggio()));
     }

@@ -98,16 +98,54 @@ void StrisciaStato::mostraOperatore(const QString& nome)
 
 void StrisciaStato::mostraSconosciuti(int quanti)
 {
-    if (quanti <= 0) {
+    m_sconosciuti = quanti;
+    aggiornaPannello6();
+}
+
+void StrisciaStato::mostraScollegato(const QString& motivo)
+{
+    m_scollegato = motivo;
+    aggiornaPannello6();
+}
+
+// Panel 6 says what waits for the operator outside the queue and whether
+// the desk still hears the server; red while either is so.
+void StrisciaStato::aggiornaPannello6()
+{
+    QStringList testi;
+    QStringList suggerimenti;
+    if (!m_scollegato.isEmpty()) {
+        testi << QStringLiteral("Server non raggiungibile: dati forse non aggiornati");
+        suggerimenti << QStringLiteral("Questa postazione non riceve gli annunci del server (%1): ritenta da sola "
+                                       "e si aggiorna appena il server risponde.")
+                            .arg(m_scollegato);
+    }
+    if (m_sconosciuti > 0) {
+        testi << QStringLiteral("Mittenti sconosciuti: %1").arg(m_sconosciuti);
+        suggerimenti << QStringLiteral("Messaggi di mittenti che nessun utente ha come Telefono GSM fonia: "
+                                       "Gestione Eventi, Messaggi non attribuiti");
+    }
+    if (testi.isEmpty()) {
         m_pannelli[6]->pulisci();
         m_pannelli[6]->setSfondo(QColor());
         m_pannelli[6]->setToolTip(QString());
         return;
     }
-    m_pannelli[6]->stampa(QStringLiteral("Mittenti sconosciuti: %1").arg(quanti), 60);
+    m_pannelli[6]->stampa(testi.join(QStringLiteral(" · ")), 60);
     m_pannelli[6]->setSfondo(QColor(0xC0, 0x00, 0x00));
-    m_pannelli[6]->setToolTip(QStringLiteral("Messaggi di mittenti che nessun utente ha come Telefono GSM fonia: "
-                                             "Gestione Eventi, Messaggi non attribuiti"));
+    m_pannelli[6]->setToolTip(suggerimenti.join(u'\n'));
+}
+
+void StrisciaStato::mostraRicevitori(const QString& conteggio, const QString& guida, const QString& dettaglio,
+                                     bool guasto)
+{
+    const QColor rosso(0xC0, 0x00, 0x00);
+    m_pannelli[2]->stampa(conteggio, 60);
+    m_pannelli[5]->stampa(guida, 60);
+    m_pannelli[2]->setSfondo(guasto ? rosso : QColor());
+    m_pannelli[5]->setSfondo(guasto ? rosso : QColor());
+    m_pannelli[2]->setToolTip(dettaglio);
+    m_pannelli[5]->setToolTip(dettaglio);
 }
 
 void StrisciaStato::Monitor(int larghezzaSchermo)

@@ -61,9 +61,19 @@ public:
     // red while messages of unknown senders wait, empty when there are none.
     void mostraOperatore(const QString& nome);
     void mostraSconosciuti(int quanti);
+    // Panel 6 as well: the desk does not hear the server's announcements
+    // (`motivo` why); empty when it hears them again.
+    void mostraScollegato(const QString& motivo);
+    // Panels 2 and 5 for a centre of several receivers: how many live, which
+    // leads, one line each in the tooltip; red when `guasto`.
+    void mostraRicevitori(const QString& conteggio, const QString& guida, const QString& dettaglio, bool guasto);
 
 private:
     void applica();
+    void aggiornaPannello6();
+
+    int m_sconosciuti = 0;
+    QString m_scollegato;
 
     std::array<QRect, 8> m_geo;
     std::array<PannelloTesto*, 7> m_pannelli{};

@@ -64,6 +64,18 @@ void Tick::passo()
     m_inCorso = false;
 }
 
+void Tick::aggiornaCoda()
+{
+    if (m_inCorso)
+        return;
+    m_inCorso = true;
+    {
+        const TickSospeso fermo(m_ctx);
+        controllaEventiNuovi();
+    }
+    m_inCorso = false;
+}
+
 void Tick::controllaEventiNuovi()
 {
     if (!m_ctx.db)

@@ -50,6 +50,9 @@ public:
 
     // One tick. Re-entry (from an event loop running inside a window) is refused.
     void passo();
+    // Only the new-events check, at once: a server announced a change to the
+    // events. Refused, as a tick is, while a tick runs.
+    void aggiornaCoda();
 
     bool inCorso() const { return m_inCorso; }
 

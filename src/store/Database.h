@@ -131,6 +131,13 @@ public:
     // statement here fails until that one lets it go. Server only: on a file
     // it throws, and the file's users lock a file beside it instead.
     bool prendiBloccoServer(const QString& nome);
+    // Whether this connection holds the lock `nome` now, taking it when it is
+    // free: true while it keeps it, false while another connection does.
+    // Unlike prendiBloccoServer() nothing hangs on it: a connection that was
+    // lost and opened again simply no longer holds it, and finds so here at
+    // the next call (which is also a look at whether the connection lives).
+    // Server only.
+    bool tieniBloccoServer(const QString& nome);
     // The raw handle, for the rare caller that needs SQLite directly; null
     // on a server.
     sqlite3* handle();

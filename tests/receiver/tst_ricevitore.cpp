@@ -13,6 +13,7 @@
 #include "shell/InCorso.h"
 #include "shell/MDIForm1.h"
 #include "shell/StrisciaStato.h"
+#include "store/Annunci.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -64,7 +65,9 @@ private slots:
         QCOMPARE(c.avviaRicevitore(), QString());
         ricevitore::Ricevitore secondo({c.cartella.path(), c.c.urlDatabase, c.preferenze.percorso(), &c.orologio, "secondo"});
         const QString rifiuto = secondo.avvia();
-        QVERIFY2(rifiuto.startsWith("Un altro ricevitore riceve già da questo database (prova, processo "),
+        QVERIFY2(rifiuto.startsWith(comune::motoreServer()
+                                        ? "Un altro ricevitore di nome \"principale\" riceve già da questo database (prova, processo "
+                                        : "Un altro ricevitore riceve già da questo database (prova, processo "),
                  qPrintable(rifiuto));
         QVERIFY(!secondo.inFunzione());
         QCOMPARE(ricevitore::LeggiStato(*c.db).processo.left(5), "prova");
@@ -76,6 +79,124 @@ private slots:
         QVERIFY(!ricevitore::LeggiStato(*c.db).presente); // a desk sees nobody at once
         QCOMPARE(secondo.avvia(), QString());
         QVERIFY(secondo.linea().aperta());
+    }
+
+    // On a server a centre runs two receivers, each on its own handset: both
+    // read their own messages, one only leads the ten-minute jobs, and when
+    // it goes the other takes them over within seconds without running
+    // again what the slot already ran. A request naming a receiver is served
+    // by that one; the others by either, each once.
+    void centreOfTwoReceivers()
+    {
+        if (!comune::motoreServer())
+            QSKIP("più ricevitori su un database solo su un server");
+        Centro c;
+        prova::Simulatore sim2;
+        Preferenze pref2(c.cartella.filePath("secondo.ini"));
+        pref2.setDispositivoPorta(1, sim2.percorso());
+        pref2.setNumPort(1);
+        pref2.scrivi("Ricevitore", "Nome", "secondo");
+        c.db->esegui("UPDATE DatiUtente SET [Scadenza carta] = ?", {QDate(2026, 3, 1)});
+        c.orologio.imposta(QDateTime(QDate(2026, 3, 2), QTime(10, 0, 1)));
+        QCOMPARE(c.avviaRicevitore(), QString());
+        auto secondo = std::make_unique<ricevitore::Ricevitore>(ricevitore::Configurazione{
+            .cartellaDati = c.cartella.path(), .urlDatabase = c.c.urlDatabase, .fileImpostazioni = pref2.percorso(),
+            .orologio = &c.orologio, .programma = QStringLiteral("prova")});
+        QCOMPARE(secondo->avvia(), QString());
+        QCOMPARE(secondo->nome(), "secondo");
+        QTRY_VERIFY_WITH_TIMEOUT(c.r->assestato() && secondo->assestato(), 5000);
+        QTRY_VERIFY(c.r->capo() != secondo->capo());
+        ricevitore::Ricevitore* capo = c.r->capo() ? c.r.get() : secondo.get();
+        ricevitore::Ricevitore* altro = capo == c.r.get() ? secondo.get() : c.r.get();
+        const QList<ricevitore::Stato> stati = ricevitore::LeggiStati(*c.db);
+        QCOMPARE(stati.size(), 2);
+        QCOMPARE(stati[0].capo + stati[1].capo, 1);
+
+        c.sim.comando("sms " + kUnitaSimulata + " ALLARME SU UNO");
+        sim2.comando("sms " + kUnitaSimulata + " ALLARME SU DUE");
+        QTRY_COMPARE_WITH_TIMEOUT(c.eventi("ALLARME SU UNO") + c.eventi("ALLARME SU DUE"), 2, 5000);
+
+        const qint64 mirata = ricevitore::Richiedi(*c.db, ricevitore::RichiestaLettura, {}, "Anna", "secondo");
+        QList<qint64> libere;
+        for (int i = 0; i < 6; ++i)
+            libere << ricevitore::Richiedi(*c.db, ricevitore::RichiestaLettura, {}, "Anna");
+        QCOMPARE(c.attendi(mirata).servita, true);
+        QCOMPARE(c.db->valore("SELECT \"Servita da\" FROM RichiesteRicevitore WHERE ID = ?", {mirata}).toString(),
+                 "secondo");
+        for (const qint64 id : std::as_const(libere))
+            QVERIFY(c.attendi(id).servita);
+        QCOMPARE(c.db->valore("SELECT count(*) FROM RichiesteRicevitore WHERE \"Servita da\" IS NOT NULL").toInt(), 7);
+
+        // The slot's jobs, 20 s in: run by the leader alone, once.
+        c.orologio.imposta(QDateTime(QDate(2026, 3, 2), QTime(10, 0, 25)));
+        QTRY_COMPARE_WITH_TIMEOUT(c.db->valore("SELECT count(*) FROM LavoriCentro WHERE Ricevitore = ?", {capo->nome()})
+                                      .toInt(),
+                                  3, 5000);
+        QTest::qWait(1500);
+        QCOMPARE(c.eventi("Scadenza carta SIM"), 1);
+
+        // The leader goes as a crash would take it: its connection ends.
+        QElapsedTimer passaggio;
+        passaggio.start();
+        const QString vecchio = capo->nome();
+        if (capo == c.r.get())
+            c.r.reset();
+        else
+            secondo.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(altro->capo(), 5000);
+        qInfo("passaggio della guida in %lld ms", passaggio.elapsed());
+        QTest::qWait(1500);
+        // Nothing of this slot again; the next slot's jobs are the new leader's.
+        QCOMPARE(c.db->valore("SELECT count(*) FROM LavoriCentro WHERE Ricevitore = ?", {vecchio}).toInt(), 3);
+        c.orologio.imposta(QDateTime(QDate(2026, 3, 2), QTime(10, 10, 25)));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            c.db->valore("SELECT count(*) FROM LavoriCentro WHERE Ricevitore = ?", {altro->nome()}).toInt(), 3, 5000);
+        QCOMPARE(c.eventi("Scadenza carta SIM"), 1);
+        QVERIFY(ricevitore::LeggiStati(*c.db).size() == 1);
+    }
+
+    // A desk on a server hears each change when it is committed, with its
+    // one-second look stopped: an event, another desk's archive, and after a
+    // lost listening connection (said on the strip) what came meanwhile.
+    void deskHearsTheServerAtOnce()
+    {
+        if (!comune::motoreServer())
+            QSKIP("gli annunci ci sono solo sul server");
+        comune::Banco b;
+        b.pref.scrivi("Ricevitore", "Modo", "esterno");
+        auto altro = store::Database::apri(b.ctx.urlDatabase);
+        MDIForm1 w(b.ctx);
+        w.adottaDatabase(std::move(b.db));
+        w.avvia();
+        w.Timer1()->stop();
+        auto* annunci = w.findChild<store::Annunci*>();
+        QVERIFY(annunci);
+        QTRY_VERIFY(annunci->inAscolto());
+        auto conteggio = [&] { return w.striscia()->pannello(1)->testo(); };
+        auto inserisci = [&] {
+            altro->esegui("INSERT INTO ArchivioEventi ([Codice periferica], [Data e ora], [Testo messaggio]) "
+                          "VALUES ('000001', ?, 'Dell''Acqua')",
+                          {QDateTime::currentDateTime()});
+        };
+        QElapsedTimer t;
+        t.start();
+        inserisci();
+        QTRY_COMPARE_WITH_TIMEOUT(conteggio(), "Numero eventi nuovi: 1", 300);
+        qInfo("evento mostrato in %lld ms", t.elapsed());
+        // Another desk archives: this one follows at once.
+        altro->esegui("UPDATE ArchivioEventi SET Archiviato = TRUE");
+        QTRY_COMPARE_WITH_TIMEOUT(conteggio(), "Numero eventi nuovi: 0", 300);
+
+        QCOMPARE(comune::comandoServer(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                      "WHERE query = 'LISTEN sorvela' AND datname = '%1'")
+                                           .arg(b.base->nomeServer)),
+                 QString());
+        QTRY_VERIFY(!annunci->inAscolto());
+        QVERIFY(w.striscia()->pannello(6)->testo().startsWith("Server non raggiungibile"));
+        inserisci();
+        QTRY_VERIFY_WITH_TIMEOUT(annunci->inAscolto(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(conteggio(), "Numero eventi nuovi: 1", 300);
+        QCOMPARE(w.striscia()->pannello(6)->testo(), QString());
     }
 
     // Each indication starts the cycle as its bytes arrive, not at the next

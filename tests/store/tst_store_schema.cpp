@@ -78,7 +78,7 @@ private slots:
             sqlite3_close(h);
             return rc;
         };
-        QCOMPARE(grezzo("DROP INDEX [ArchivioEventi Impronta];"
+        QCOMPARE(grezzo("DROP INDEX [ArchivioEventi Impronta unica];"
                         "ALTER TABLE ArchivioEventi DROP COLUMN Impronta;"
                         "ALTER TABLE ArchivioEventi DROP COLUMN \"Archiviato il\";"
                         "ALTER TABLE ArchivioEventi DROP COLUMN \"Archiviato da\";"

@@ -19,16 +19,20 @@ namespace {
 
 void aiuto()
 {
-    std::printf("Uso: sorvela-ricevitore [--data-dir CARTELLA] [--database URL]\n"
+    std::printf("Uso: sorvela-ricevitore [--data-dir CARTELLA] [--database URL] [--nome NOME]\n"
                 "Ricevitore degli allarmi Sorvela, senza finestre: legge i messaggi del telefono GSM,\n"
                 "li registra, chiama le periferiche e svolge i controlli periodici.\n"
                 "  --data-dir CARTELLA  cartella di Sorvela.db (predefinita: $XDG_DATA_HOME/Sorvela)\n"
                 "  --database URL       database su un server PostgreSQL (URI o parole chiave di libpq,\n"
                 "                       per esempio postgresql://server/sorvela o service=sorvela)\n"
                 "                       invece di Sorvela.db; senza, la chiave Url della sezione [Database]\n"
+                "  --nome NOME          nome di questo ricevitore tra quelli del centro (ognuno con il suo\n"
+                "                       telefono); senza, la chiave Nome della sezione [Ricevitore],\n"
+                "                       altrimenti \"principale\"\n"
                 "  --version            mostra la versione ed esce\n"
                 "  --help               mostra questo aiuto ed esce\n"
-                "Legge Sorvela/Sorvela.ini sotto $XDG_CONFIG_HOME (porta, sezioni [Porte] e [Database]).\n"
+                "Legge Sorvela/Sorvela.ini sotto $XDG_CONFIG_HOME (porta, sezioni [Porte], [Database] e\n"
+                "[Ricevitore]).\n"
                 "Scrive quello che fa sullo standard error (categoria sorvela.ricevitore).\n"
                 "SIGTERM e SIGINT lo fermano dopo lo scambio in corso.\n");
 }
@@ -41,6 +45,7 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);
     QString cartella = cartellaDatiPredefinita();
     QString url;
+    QString nome;
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
@@ -57,6 +62,14 @@ int main(int argc, char* argv[])
         }
         if (std::strncmp(a, "--data-dir=", 11) == 0) {
             cartella = QDir(QString::fromLocal8Bit(a + 11)).absolutePath();
+            continue;
+        }
+        if (std::strcmp(a, "--nome") == 0 && i + 1 < argc) {
+            nome = QString::fromLocal8Bit(argv[++i]).trimmed();
+            continue;
+        }
+        if (std::strncmp(a, "--nome=", 7) == 0) {
+            nome = QString::fromLocal8Bit(a + 7).trimmed();
             continue;
         }
         if (std::strcmp(a, "--database") == 0 && i + 1 < argc) {
@@ -89,6 +102,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     conf.programma = QStringLiteral("sorvela-ricevitore");
+    conf.nome = nome;
     ricevitore::Ricevitore r(conf);
     const QString errore = r.avvia();
     if (!errore.isEmpty()) {
