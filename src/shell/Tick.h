@@ -57,6 +57,8 @@ public:
     bool inCorso() const { return m_inCorso; }
 
     qint16 Secondi() const { return m_secondi; }
+    // The highest event ID any refresh of the queue has shown.
+    qint64 ultimoIdVisto() const { return m_ultimoIdVisto; }
     qint16 Minuto() const { return m_minuto; }
 
     static inline const QString EtichettaConteggio = QStringLiteral("Numero eventi nuovi: ");
