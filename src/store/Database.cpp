@@ -267,6 +267,9 @@ void aggiornaSchema(sqlite3* db, const QString& percorso)
 
 bool presenteSulServer(Connessione& c, const Aggiunta& a)
 {
+    // From the server's catalog, not information_schema: a login of a role
+    // with few rights sees there only what it may touch, and would take a
+    // table it may not read for one still to be made.
     if (a.oggetto) {
         const auto r = pg::esegui(
             c, QStringLiteral("SELECT (SELECT count(*) FROM pg_class WHERE relname = ? AND relnamespace = current_schema()::regnamespace) "
@@ -276,11 +279,14 @@ bool presenteSulServer(Connessione& c, const Aggiunta& a)
         return pg::leggi(r.get(), 0, 0).toLongLong() >= 1;
     }
     const auto r = a.colonna
-        ? pg::esegui(c, QStringLiteral("SELECT count(*) FROM information_schema.columns WHERE table_schema = current_schema() "
-                                       "AND table_name = ? AND column_name = ?"),
+        ? pg::esegui(c, QStringLiteral("SELECT count(*) FROM pg_catalog.pg_attribute a "
+                                       "JOIN pg_catalog.pg_class t ON t.oid = a.attrelid "
+                                       "WHERE t.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()) "
+                                       "AND t.relname = ? AND a.attname = ? AND a.attnum > 0 AND NOT a.attisdropped"),
                      {QString::fromUtf8(a.tabella), QString::fromUtf8(a.colonna)})
-        : pg::esegui(c, QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
-                                       "AND table_name = ?"),
+        : pg::esegui(c, QStringLiteral("SELECT count(*) FROM pg_catalog.pg_class t "
+                                       "WHERE t.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()) "
+                                       "AND t.relname = ? AND t.relkind IN ('r', 'p')"),
                      {QString::fromUtf8(a.tabella)});
     return pg::leggi(r.get(), 0, 0).toLongLong() == 1;
 }
@@ -322,9 +328,12 @@ std::shared_ptr<Connessione> apriServer(const QString& url)
     auto conn = std::make_shared<Connessione>();
     conn->percorso = url;
     conn->pg = pg::connetti(url);
+    // The catalog, not information_schema: a login without rights on them
+    // is told so by its first statement, not that the database is not ours.
     const auto r = pg::esegui(*conn, QStringLiteral(
-        "SELECT count(*) FROM information_schema.tables WHERE table_schema = current_schema() "
-        "AND table_name IN ('DatiUtente', 'ArchivioEventi')"));
+        "SELECT count(*) FROM pg_catalog.pg_class t "
+        "WHERE t.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()) "
+        "AND t.relkind IN ('r', 'p') AND t.relname IN ('DatiUtente', 'ArchivioEventi')"));
     if (pg::leggi(r.get(), 0, 0).toLongLong() != 2)
         throw ErroreDatabase(QStringLiteral("Il database %1 non è un database Sorvela").arg(pg::descrivi(url)), SQLITE_NOTADB);
     aggiornaSchemaSulServer(*conn);
@@ -496,6 +505,16 @@ void Database::allineaContatori()
                    .arg(colonna, tabella), // sql: identificatore verificato
                {tabella, colonne.campo(1).toString()});
     }
+}
+
+void Database::concediRuoli()
+{
+    if (!aperto() || !m_conn->pg)
+        lanciaUso(QStringLiteral("i ruoli esistono solo su un server"));
+    const QString sql = leggiRisorsa(QStringLiteral(":/sorvela/ruoli-postgresql.sql"));
+    Transazione t(*this);
+    pg::eseguiScript(m_conn->serverAperto(), sql, QStringLiteral("ruoli"));
+    t.conferma();
 }
 
 namespace {

@@ -123,6 +123,14 @@ public:
     // new row collide with them. Nothing to do on a file, where a new row is
     // numbered from the table itself.
     void allineaContatori();
+    // On a server: makes, where the server lacks them, the group roles
+    // sorvela_ricevitore, sorvela_banco and sorvela_responsabile (each a
+    // member of the one before), and grants them on this database what a
+    // receiver, a desk and the centre's manager need, replacing what they
+    // were granted before (db/ruoli-postgresql.sql), in one transaction. Run
+    // by the tables' owner, who must be allowed to create roles. On a file
+    // it throws.
+    void concediRuoli();
     // A lock named `nome` that this connection keeps until it is closed and
     // that no other connection to the same server database can take
     // meanwhile (a session advisory lock; the server lets it go however the

@@ -392,9 +392,16 @@ Risultato esegui(Connessione& c, const QString& sql, const QVariantList& paramet
 
 void caricaNomi(Connessione& c)
 {
+    // Every name of the schema, whether this login may touch it or not (as
+    // information_schema would have it): a table it may not read is then
+    // refused for what it is, not as one that does not exist.
     const Risultato r = esegui(c, QStringLiteral(
-        "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema() "
-        "UNION SELECT column_name FROM information_schema.columns WHERE table_schema = current_schema()"));
+        "SELECT t.relname FROM pg_catalog.pg_class t "
+        "WHERE t.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()) "
+        "AND t.relkind IN ('r', 'p', 'v', 'm', 'f') "
+        "UNION SELECT a.attname FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class t ON t.oid = a.attrelid "
+        "WHERE t.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()) "
+        "AND t.relkind IN ('r', 'p', 'v', 'm', 'f') AND a.attnum > 0 AND NOT a.attisdropped"));
     QSet<QString> nomi;
     for (int i = 0; i < PQntuples(r.get()); ++i)
         nomi.insert(QString::fromUtf8(PQgetvalue(r.get(), i, 0)));

@@ -2,11 +2,19 @@
 
 #include "comune/Programma.h"
 #include "comune/ServerDatabase.h"
+#include "core/Orologio.h"
+#include "events/Registrazione.h"
+#include "events/RiempiCoda.h"
+#include "interrogation/Interrogazione.h"
+#include "modem/pdu/Messaggio.h"
+#include "platform/RegistroOperazioni.h"
+#include "shell/Pulizia.h"
 #include "store/Database.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -97,6 +105,86 @@ private slots:
             QCOMPARE(server->valore("SELECT count(*) FROM ArchivioEventi").toLongLong(), massimo + 1);
         }
         QCOMPARE(db({"init", "--database", schema.url}, xdg.path()).codice, 1);
+    }
+
+    // A centre made with its roles, each program logged in as a member of
+    // its own: the receiver's and the desk's routines run as they do in
+    // service (opening the database, a column they write, fail here when a
+    // right is missing), and what a role must not do is refused by the
+    // server as a plain "permission denied", which the desk shows as it is.
+    void ruoliConcedonoSoloIlNecessario()
+    {
+        QTemporaryDir xdg;
+        comune::DatabaseDiProva centro(true, false);
+        QVERIFY2(centro.errore.isEmpty(), qPrintable(centro.errore));
+        centro.db->esegui("DROP SCHEMA public CASCADE");
+        centro.db->esegui("CREATE SCHEMA public");
+        centro.db.reset();
+        const EsitoProgramma init = db({"init", "--database", centro.url, "--demo", "--ruoli"}, xdg.path());
+        QVERIFY2(init.codice == 0, init.errori.constData());
+        // Given again, the same rights and no more.
+        QCOMPARE(db({"ruoli", "--database", centro.url}, xdg.path()).codice, 0);
+
+        // Roles belong to the whole server: names of this run only.
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        const QString ric = "prova_ric_" + pid, banco = "prova_banco_" + pid, resp = "prova_resp_" + pid;
+        auto togliLogin = qScopeGuard([&] {
+            for (const QString& r : {ric, banco, resp})
+                comune::comandoServer("DROP ROLE IF EXISTS " + r);
+        });
+        for (const auto& [login, gruppo] : {std::pair{ric, "sorvela_ricevitore"}, {banco, "sorvela_banco"},
+                                            {resp, "sorvela_responsabile"}})
+            QCOMPARE(comune::comandoServer(QString("CREATE ROLE %1 LOGIN IN ROLE %2").arg(login, gruppo)), QString());
+        auto negato = [](store::Database& d, const QString& sql) {
+            try {
+                d.esegui(sql);
+            } catch (const store::ErroreDatabase& e) {
+                return e.messaggio().contains("permission denied");
+            }
+            return false;
+        };
+
+        {
+            auto ricevitore = store::Database::apri(centro.url + " user=" + ric);
+            Orologio orologio;
+            Contesto c;
+            c.db = ricevitore.get();
+            c.orologio = &orologio;
+            QVERIFY(RegistraInterrogazione(c, "000101", interrogazione::ModoManuale));
+            pdu::MessaggioRicevuto m{.valido = true, .mittente = "+393351234567", .centroOra = "62101012000000",
+                                     .datiUtente = "41", .testo = "ALLARME INGRESSO 1"};
+            QCOMPARE(RegistraMessaggio(c, m).esito, EsitoRegistrazione::Registrato);
+            m.mittente = "+390000000000";
+            QCOMPARE(RegistraMessaggio(c, m).esito, EsitoRegistrazione::MittenteSconosciuto);
+            ricevitore->esegui("UPDATE DatiUtente SET [Scadenza segnalata] = TRUE WHERE [Codice periferica] = '000101'");
+            for (const char* sql : {"UPDATE DatiUtente SET Nome = 'x'", "DELETE FROM ArchivioEventi",
+                                    "UPDATE ArchivioEventi SET Archiviato = TRUE",
+                                    "UPDATE TipoPeriferica SET DesPeriferica = 'x'", "SELECT * FROM Operatori"})
+                QVERIFY2(negato(*ricevitore, sql), sql);
+        }
+        auto admin = store::Database::apri(centro.url);
+        QCOMPARE(admin->valore("SELECT count(*) FROM InterrogazioniPendenti").toInt(), 0); // answered
+        QCOMPARE(admin->valore("SELECT count(*) FROM MessaggiNonAttribuiti").toInt(), 1);
+        QCOMPARE(admin->valore("SELECT count(*) FROM RegistroOperazioni").toInt(), 1);
+
+        // The desk archives and edits subscribers, and may not delete events:
+        // its "Ripulisci" fails whole. The manager's deletes.
+        const qint64 eventi = admin->valore("SELECT count(*) FROM ArchivioEventi").toLongLong();
+        auto postazione = store::Database::apri(centro.url + " user=" + banco);
+        Contesto c;
+        c.db = postazione.get();
+        const pulizia::Conteggio n = pulizia::contaEventi(*postazione, {});
+        QCOMPARE(n.eventi, eventi);
+        QVERIFY(ArchiviaCoda(c, n.ultimoId) > 0);
+        postazione->esegui("UPDATE DatiUtente SET Nome = 'Rossi' WHERE [Codice periferica] = '000101'");
+        QVERIFY(negato(*postazione, "DELETE FROM ArchivioEventi"));
+        QVERIFY_THROWS_EXCEPTION(store::ErroreDatabase, pulizia::cancellaEventi(c, {}, n));
+        QCOMPARE(admin->valore("SELECT count(*) FROM ArchivioEventi").toLongLong(), eventi);
+        postazione = store::Database::apri(centro.url + " user=" + resp);
+        c.db = postazione.get();
+        QCOMPARE(pulizia::cancellaEventi(c, {}, n), eventi);
+        QCOMPARE(admin->valore("SELECT count(*) FROM ArchivioEventi").toInt(), 0);
+        QCOMPARE(admin->valore("SELECT count(*) FROM RegistroOperazioni WHERE Azione = ?", {azione::Ripulisci}).toInt(), 1);
     }
 
     void codificaPoiDecodificaRestituisceIlMessaggio()

@@ -21,11 +21,46 @@ int errore(const QString& messaggio)
     return 1;
 }
 
-int init(const QCommandLineParser& parser, const QString& url, bool demo)
+bool suServer(const QString& url)
 {
-    if (!url.isEmpty() && !sorvela::store::Database::eServer(url))
-        return errore(QStringLiteral("\"%1\" non è l'indirizzo di un server PostgreSQL: per un file usare --data-dir")
-                          .arg(url));
+    return sorvela::store::Database::eServer(url);
+}
+
+int nonUnServer(const QString& url)
+{
+    return errore(QStringLiteral("\"%1\" non è l'indirizzo di un server PostgreSQL: per un file usare --data-dir")
+                      .arg(url));
+}
+
+// The group roles and their rights on the database, given again from scratch.
+// Opening it first brings its tables up to this version's, so that a table
+// an update added is granted too.
+int ruoli(const QString& url)
+{
+    if (url.isEmpty())
+        return errore(QStringLiteral("uso: sorvela-db ruoli --database URL"));
+    if (!suServer(url))
+        return nonUnServer(url);
+    QString descrizione;
+    try {
+        auto db = sorvela::store::Database::apri(url);
+        db->concediRuoli();
+        descrizione = db->descrizione();
+    } catch (const sorvela::store::ErroreDatabase& e) {
+        return errore(QStringLiteral("diritti non concessi: %1").arg(e.messaggio()));
+    }
+    std::printf("Concessi i diritti dei ruoli sorvela_ricevitore, sorvela_banco e sorvela_responsabile "
+                "nel database %s\n",
+                qPrintable(descrizione));
+    return 0;
+}
+
+int init(const QCommandLineParser& parser, const QString& url, bool demo, bool conRuoli)
+{
+    if (!url.isEmpty() && !suServer(url))
+        return nonUnServer(url);
+    if (conRuoli && url.isEmpty())
+        return errore(QStringLiteral("--ruoli vale solo con --database: un file non ha ruoli"));
     if (!url.isEmpty()) {
         // The server's database is made by its administrator (createdb);
         // here it gains the tables.
@@ -36,7 +71,7 @@ int init(const QCommandLineParser& parser, const QString& url, bool demo)
         }
         std::printf("Creato lo schema di Sorvela nel database %s%s\n",
                     qPrintable(sorvela::store::Database::apri(url)->descrizione()), demo ? " con i dati dimostrativi" : "");
-        return 0;
+        return conRuoli ? ruoli(url) : 0;
     }
     const QString dir = parser.isSet(QStringLiteral("data-dir")) ? parser.value(QStringLiteral("data-dir"))
                                                                   : sorvela::cartellaDatiPredefinita();
@@ -96,10 +131,12 @@ int main(int argc, char* argv[])
         "  init    crea Sorvela.db nella cartella dei dati (non sovrascrive un file esistente),\n"
         "          oppure, con --database, le tabelle in un database vuoto di un server PostgreSQL\n"
         "  copia   copia un centro da un file SQLite (--da) in un database vuoto di un server\n"
-        "          PostgreSQL (--a), in una sola transazione, e confronta le righe tabella per tabella"));
+        "          PostgreSQL (--a), in una sola transazione, e confronta le righe tabella per tabella\n"
+        "  ruoli   crea sul server (--database) i ruoli sorvela_ricevitore, sorvela_banco e\n"
+        "          sorvela_responsabile, se mancano, e concede loro di nuovo i diritti sul database"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("init oppure copia"));
+    parser.addPositionalArgument(QStringLiteral("comando"), QStringLiteral("init, copia oppure ruoli"));
     const QCommandLineOption cartella(QStringLiteral("data-dir"),
                                       QStringLiteral("Cartella dei dati (predefinita: %1).").arg(sorvela::cartellaDatiPredefinita()),
                                       QStringLiteral("DIR"));
@@ -113,7 +150,10 @@ int main(int argc, char* argv[])
                                 QStringLiteral("FILE"));
     const QCommandLineOption a(QStringLiteral("a"), QStringLiteral("copia: il database PostgreSQL di destinazione."),
                                QStringLiteral("URL"));
-    parser.addOptions({cartella, database, demo, da, a});
+    const QCommandLineOption conRuoli(QStringLiteral("ruoli"),
+                                      QStringLiteral("init --database: crea anche i ruoli e ne concede i diritti "
+                                                     "(come il comando ruoli)."));
+    parser.addOptions({cartella, database, demo, da, a, conRuoli});
 
     if (!parser.parse(app.arguments()))
         return errore(parser.errorText());
@@ -127,10 +167,13 @@ int main(int argc, char* argv[])
     if (comando == QLatin1String("init")) {
         if (parser.isSet(cartella) && parser.isSet(database))
             return errore(QStringLiteral("--data-dir e --database non vanno insieme: il database è un file o un server"));
-        return init(parser, parser.value(database), parser.isSet(demo));
+        return init(parser, parser.value(database), parser.isSet(demo), parser.isSet(conRuoli));
     }
     if (comando == QLatin1String("copia"))
         return copia(parser.value(da), parser.value(a));
-    return errore(QStringLiteral("comando mancante o sconosciuto; uso: sorvela-db init [--data-dir DIR | --database URL] "
-                                 "[--demo], oppure sorvela-db copia --da FILE --a URL"));
+    if (comando == QLatin1String("ruoli"))
+        return ruoli(parser.value(database));
+    return errore(QStringLiteral("comando mancante o sconosciuto; uso: sorvela-db init [--data-dir DIR | --database URL "
+                                 "[--ruoli]] [--demo], sorvela-db copia --da FILE --a URL, oppure sorvela-db ruoli "
+                                 "--database URL"));
 }
