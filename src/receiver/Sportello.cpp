@@ -63,23 +63,31 @@ QList<Stato> LeggiStati(store::Database& db)
     return leggiStati(db, QStringLiteral("\"Nome\""));
 }
 
+QString Capo(const QList<Stato>& stati, const QDateTime& adessoUtc)
+{
+    const Stato* capo = nullptr;
+    for (const Stato& s : stati) {
+        if (s.capo && s.attivo(adessoUtc) && (!capo || s.battito > capo->battito))
+            capo = &s;
+    }
+    return capo ? capo->nome : QString();
+}
+
 Quadro DescriviRicevitori(const QList<Stato>& stati, const QDateTime& adessoUtc)
 {
     Quadro q;
     QStringList righe;
     int vivi = 0;
-    QString capo;
+    const QString capo = Capo(stati, adessoUtc);
     for (const Stato& s : stati) {
         const bool attivo = s.attivo(adessoUtc);
         if (attivo) {
             ++vivi;
-            if (s.capo)
-                capo = s.nome;
             if (s.telefono != QLatin1String("connesso"))
                 q.guasto = true;
         }
         righe << QStringLiteral("%1%2: telefono COM%3 %4")
-                     .arg(s.nome, attivo && s.capo ? QStringLiteral(" (guida i controlli)") : QString())
+                     .arg(s.nome, s.nome == capo ? QStringLiteral(" (guida i controlli)") : QString())
                      .arg(s.porta)
                      .arg(attivo ? s.telefono : TestoNonAttivo.toLower());
     }

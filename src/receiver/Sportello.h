@@ -78,6 +78,11 @@ Stato LeggiStato(store::Database& db);
 // Every receiver's row, by name.
 QList<Stato> LeggiStati(store::Database& db);
 
+// The receiver that leads the centre's jobs; empty when none does. A
+// receiver killed while leading still says so in its row until its
+// heartbeat is too old; the one that took over has written since.
+QString Capo(const QList<Stato>& stati, const QDateTime& adessoUtc);
+
 // What a desk's strip says of a centre's receivers: one line for the panel,
 // the details for its tooltip, and whether something is wrong (no receiver
 // alive, none leading, a handset not connected).

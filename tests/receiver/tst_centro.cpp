@@ -284,13 +284,10 @@ private slots:
             s = std::make_unique<Scrivania>(url, orologio);
         auto capo = [&]() -> QString {
             try {
-                for (const auto& s : ricevitore::LeggiStati(*db)) {
-                    if (s.capo && s.attivo(QDateTime::currentDateTimeUtc()))
-                        return s.nome;
-                }
+                return ricevitore::Capo(ricevitore::LeggiStati(*db), QDateTime::currentDateTimeUtc());
             } catch (const store::ErroreDatabase&) {
+                return {};
             }
-            return {};
         };
         QTRY_VERIFY_WITH_TIMEOUT(!capo().isEmpty(), 15000);
         for (auto& s : scrivanie)
