@@ -211,11 +211,11 @@ const Aggiunta kAggiunte[] = {
     {"ArchivioEventi", nullptr, nullptr,
      "CREATE OR REPLACE FUNCTION \"Sorvela annuncia\"() RETURNS trigger LANGUAGE plpgsql AS "
      "$$ BEGIN PERFORM pg_notify('sorvela', TG_TABLE_NAME); RETURN NULL; END $$;"
-     "CREATE TRIGGER \"ArchivioEventi annuncia\" AFTER INSERT OR UPDATE OR DELETE ON \"ArchivioEventi\" "
+     "CREATE OR REPLACE TRIGGER \"ArchivioEventi annuncia\" AFTER INSERT OR UPDATE OR DELETE ON \"ArchivioEventi\" "
      "FOR EACH STATEMENT EXECUTE FUNCTION \"Sorvela annuncia\"();"
-     "CREATE TRIGGER \"MessaggiNonAttribuiti annuncia\" AFTER INSERT OR UPDATE OR DELETE ON \"MessaggiNonAttribuiti\" "
+     "CREATE OR REPLACE TRIGGER \"MessaggiNonAttribuiti annuncia\" AFTER INSERT OR UPDATE OR DELETE ON \"MessaggiNonAttribuiti\" "
      "FOR EACH STATEMENT EXECUTE FUNCTION \"Sorvela annuncia\"();"
-     "CREATE TRIGGER \"AvvisiRicevitore annuncia\" AFTER INSERT ON \"AvvisiRicevitore\" "
+     "CREATE OR REPLACE TRIGGER \"AvvisiRicevitore annuncia\" AFTER INSERT ON \"AvvisiRicevitore\" "
      "FOR EACH STATEMENT EXECUTE FUNCTION \"Sorvela annuncia\"();",
      "ArchivioEventi annuncia"},
     // The server's stand-in for the rowid SQLite gives every row itself.

@@ -16,6 +16,9 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace sorvela;
 
 using comune::testiColonna;
@@ -166,6 +169,48 @@ private slots:
         QCOMPARE(archiviati(), 0);
         QCOMPARE(m_c->conta("SELECT count(*) FROM RegistroOperazioni"), 0); // a refused action leaves no record
         QVERIFY(!m_c->db->inTransazione());
+    }
+
+    // Two desks archive the same queue at the same moment, each on its own
+    // connection: every event is archived once, by one of them and recorded
+    // under that one's name, and neither is told of a failure.
+    void twoDesksArchivingTogetherArchiveEachEventOnce()
+    {
+        for (int i = 0; i < 20; ++i)
+            evento("000001", "Test");
+        std::atomic<int> pronte{0};
+        struct Esito {
+            int archiviati = 0;
+            QString errore;
+        };
+        auto scrivania = [&](const QString& operatore, Esito& e) {
+            try {
+                auto db = store::Database::apri(m_c->ctx.percorsoDatabase());
+                OrologioVirtuale orologio;
+                Contesto c;
+                c.db = db.get();
+                c.orologio = &orologio;
+                c.operatore = operatore;
+                ++pronte;
+                while (pronte.load() < 2)
+                    std::this_thread::yield();
+                e.archiviati = ArchiviaCoda(c, 1000000);
+            } catch (const store::ErroreDatabase& x) {
+                e.errore = x.messaggio();
+            }
+        };
+        Esito a, b;
+        std::thread ta(scrivania, QStringLiteral("A"), std::ref(a)), tb(scrivania, QStringLiteral("B"), std::ref(b));
+        ta.join();
+        tb.join();
+        QCOMPARE(a.errore, QString());
+        QCOMPARE(b.errore, QString());
+        // The one that came second found nothing left (-1: an empty queue).
+        QCOMPARE(std::max(a.archiviati, 0) + std::max(b.archiviati, 0), 20);
+        QCOMPARE(archiviati(), 20);
+        QCOMPARE(m_c->conta("SELECT count(*) FROM ArchivioEventi WHERE [Archiviato da] = 'A'"), std::max(a.archiviati, 0));
+        QCOMPARE(m_c->conta("SELECT count(*) FROM ArchivioEventi WHERE [Archiviato da] = 'B'"), std::max(b.archiviati, 0));
+        QCOMPARE(m_c->conta("SELECT count(*) FROM RegistroOperazioni"), 1);
     }
 };
 

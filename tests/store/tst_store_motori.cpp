@@ -303,14 +303,29 @@ private slots:
     {
         m_db->esegui("DROP TABLE AvvisiRicevitore");
         m_db->esegui("ALTER TABLE ArchivioEventi DROP COLUMN [Archiviato da]");
-        if (suServer())
+        if (suServer()) {
             m_db->esegui("ALTER TABLE Matricole DROP COLUMN rowid");
+            m_db->esegui("DROP TRIGGER \"ArchivioEventi annuncia\" ON \"ArchivioEventi\"");
+        }
+        // The identity was once only looked up before inserting: a message
+        // stored twice keeps it on its first event only.
+        m_db->esegui("DROP INDEX \"ArchivioEventi Impronta unica\"");
+        m_db->esegui("CREATE INDEX \"ArchivioEventi Impronta\" ON \"ArchivioEventi\" (\"Impronta\")");
+        for (int i = 0; i < 2; ++i)
+            m_db->esegui("INSERT INTO ArchivioEventi ([Codice periferica], [Impronta]) VALUES ('doppio', 'x')");
         m_p->db = Database::apri(m_p->url);
         m_db = m_p->db.get();
         m_db->esegui("INSERT INTO AvvisiRicevitore ([Data e ora], Tipo) VALUES (?, ?)", {QDateTime::currentDateTime(), "stato"});
         QCOMPARE(m_db->valore("SELECT Allarme FROM AvvisiRicevitore"), QVariant(false));
         QVERIFY(m_db->valore("SELECT max([Archiviato da]) FROM ArchivioEventi").isNull());
         QCOMPARE(m_db->valore("SELECT count(rowid) FROM Matricole"), m_db->valore("SELECT count(*) FROM Matricole"));
+        QCOMPARE(m_db->valore("SELECT min(ID) FROM ArchivioEventi WHERE Impronta = 'x'"),
+                 m_db->valore("SELECT min(ID) FROM ArchivioEventi WHERE [Codice periferica] = 'doppio'"));
+        QCOMPARE(m_db->valore("SELECT count(*) FROM ArchivioEventi WHERE [Codice periferica] = 'doppio' "
+                              "AND Impronta IS NULL").toInt(), 1);
+        QVERIFY_THROWS_EXCEPTION(ErroreDatabase, m_db->esegui("INSERT INTO ArchivioEventi ([Impronta]) VALUES ('x')"));
+        if (suServer())
+            QCOMPARE(m_db->valore("SELECT count(*) FROM pg_trigger WHERE tgname = 'ArchivioEventi annuncia'").toInt(), 1);
     }
 
     // Both engines hold the same tables, columns, views and indexes.
