@@ -91,7 +91,9 @@ Quadro DescriviRicevitori(const QList<Stato>& stati, const QDateTime& adessoUtc)
                      .arg(s.porta)
                      .arg(attivo ? s.telefono : TestoNonAttivo.toLower());
     }
-    if (capo.isEmpty())
+    // One silent (its row left by a receiver that died) is a handset the
+    // centre no longer hears: red too, though the others receive.
+    if (capo.isEmpty() || vivi < stati.size())
         q.guasto = true;
     q.attivi = vivi;
     q.conteggio = QStringLiteral("Ricevitori: %1 di %2").arg(vivi).arg(stati.size());
