@@ -14,6 +14,7 @@
 #include <libpq-fe.h>
 
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -155,5 +156,23 @@ inline std::unique_ptr<DatabaseDiProva> databaseDelBanco(const QString& cartella
     ctx.db = d->db.get();
     return d;
 }
+
+// A server of the test's own, which it may stop and start again
+// (scripts/pg-prova.sh); under /tmp, which the unprivileged user the server
+// runs as (for root) can reach. Removed with its data at the end.
+struct ServerProprio {
+    QString cartella;
+    explicit ServerProprio(const QString& nome = QStringLiteral("sorvela-pg"))
+        : cartella(QStringLiteral("/tmp/%1-%2").arg(nome).arg(QCoreApplication::applicationPid()))
+    {
+    }
+    bool comando(const char* azione) const
+    {
+        return QProcess::execute(QStringLiteral(SORVELA_SOURCE_DIR "/scripts/pg-prova.sh"),
+                                 {QString::fromLatin1(azione), cartella}) == 0;
+    }
+    QString connessione() const { return "host=" + cartella + " user=sorvela"; }
+    ~ServerProprio() { comando("ferma"); }
+};
 
 } // namespace sorvela::comune

@@ -91,15 +91,6 @@ int ricevitoreAccelerato(int argc, char* argv[])
     return app.exec();
 }
 
-struct ServerProprio {
-    QString cartella = QStringLiteral("/tmp/sorvela-pg-centro-%1").arg(QCoreApplication::applicationPid());
-    bool comando(const char* azione) const
-    {
-        return QProcess::execute(SORVELA_SOURCE_DIR "/scripts/pg-prova.sh", {azione, cartella}) == 0;
-    }
-    ~ServerProprio() { comando("ferma"); }
-};
-
 // One receiver: its handset, its settings, its process.
 struct Postazione {
     QString nome;
@@ -246,9 +237,9 @@ private slots:
         const int messaggi = qEnvironmentVariableIntValue("SORVELA_CARICO_MESSAGGI") > 0
                                  ? qEnvironmentVariableIntValue("SORVELA_CARICO_MESSAGGI")
                                  : 1000;
-        ServerProprio server;
+        comune::ServerProprio server(QStringLiteral("sorvela-pg-centro"));
         QVERIFY(server.comando("avvia"));
-        const QString base = "host=" + server.cartella + " user=sorvela";
+        const QString base = server.connessione();
         qputenv("SORVELA_TEST_PG", base.toUtf8());
         // Commit times, to measure from them; the setting needs a restart.
         QCOMPARE(comune::comandoServer("ALTER SYSTEM SET track_commit_timestamp = on"), QString());

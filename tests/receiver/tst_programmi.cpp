@@ -119,17 +119,6 @@ struct ScrivaniaEsterna {
     }
 };
 
-// A server of the test's own, which it may stop and start again; under /tmp,
-// which the unprivileged user the server runs as (for root) can reach.
-struct ServerProprio {
-    QString cartella = QStringLiteral("/tmp/sorvela-pg-%1").arg(QCoreApplication::applicationPid());
-    bool comando(const char* azione) const
-    {
-        return QProcess::execute(SORVELA_SOURCE_DIR "/scripts/pg-prova.sh", {azione, cartella}) == 0;
-    }
-    ~ServerProprio() { comando("ferma"); }
-};
-
 void uccidi(QProcess& p)
 {
     ::kill(pid_t(p.processId()), SIGKILL);
@@ -259,9 +248,9 @@ private slots:
     {
         if (!qEnvironmentVariableIsSet("SORVELA_MINUTO_REALE"))
             QSKIP("lungo: ctest -L lungo");
-        ServerProprio server;
+        comune::ServerProprio server;
         QVERIFY(server.comando("avvia"));
-        qputenv("SORVELA_TEST_PG", "host=" + server.cartella.toUtf8() + " user=sorvela");
+        qputenv("SORVELA_TEST_PG", server.connessione().toUtf8());
         comune::DatabaseDiProva database(true, false);
         QVERIFY2(database.errore.isEmpty(), qPrintable(database.errore));
         Centro c(QStringLiteral("esterno"), database.url);
