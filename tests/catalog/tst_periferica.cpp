@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(b.tipi()->currentText(), QString("Alfa"));
     }
 
-    void elenchiPerPosizioneEDanni()
+    void elenchiPerPosizioneIngressiEDanni()
     {
         BancoCatalogo b;
         Catalogo c(*b.db);
@@ -270,12 +270,8 @@ private slots:
         const auto danneggiati = c.protocolli("Nessuno");
         QCOMPARE(danneggiati.voci.size(), 4);
         QVERIFY(danneggiati.danni.join(' ').contains("fuori dall'intervallo"));
-    }
 
-    void ingressiDiTabelleEsistentiENumerazioneRovinata()
-    {
-        BancoCatalogo b;
-        Catalogo c(*b.db);
+        // A type's inputs come from its table, if there is one.
         const auto alfa = c.ingressiDelTipo("Alfa");
         QCOMPARE(alfa.righe.size(), 2);
         QCOMPARE(alfa.righe[1].desEvento, QString());
