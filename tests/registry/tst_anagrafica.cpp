@@ -129,7 +129,7 @@ private slots:
         QVERIFY(b.sub->close());
     }
 
-    void nuovoUtenteHaIValoriPredefinitiEChiedeDiSalvare()
+    void nuovoUtenteValoriPredefinitiDomandaETipoDigitato()
     {
         Banco b;
         b.mostraCodice("42");
@@ -153,6 +153,31 @@ private slots:
         QCOMPARE(b.msg.voci().last().icona, Icona::Errore);
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000042'"), 0);
         QVERIFY(b.w->modificato());
+
+        // A type typed in becomes a new type of its own.
+        auto* tipi = b.c<QComboBox>("Periferiche");
+        QCOMPARE(tipi->count(), 3);
+        // A type the catalog adds while the window is open takes position 3.
+        b.db->esegui("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo) VALUES (3, 'Gamma')");
+        QTest::mouseClick(tipi->lineEdit(), Qt::LeftButton);
+        tipi->lineEdit()->selectAll();
+        QTest::keyClicks(tipi->lineEdit(), "Centrale L'Aquila");
+        b.msg.svuota();
+        b.premi("Salva");
+        QVERIFY(b.msg.voci().isEmpty());
+        QCOMPARE(b.campo("000042", "Modello").toString(), "Centrale L'Aquila");
+        QCOMPARE(b.conta("SELECT IDPeriferica FROM TipoPeriferica WHERE PerifericaTipo = ? "
+                         "AND DesPeriferica = '*' AND Tabella = '*' AND Protocollo = 0", {"Centrale L'Aquila"}), 4);
+        // The list position names the same type as the table.
+        QCOMPARE(tipi->count(), 5);
+        QCOMPARE(tipi->itemText(3), "Gamma");
+        QCOMPARE(b.w->posizioneTipo(), 4);
+        QVERIFY(!b.w->modificato());
+
+        // Saved again: no second row for the same name.
+        b.digita("Note", "Bis");
+        b.premi("Salva");
+        QCOMPARE(b.conta("SELECT COUNT(*) FROM TipoPeriferica"), 4);
     }
 
     void campiLunghiQuantoLeColonne()
@@ -228,35 +253,6 @@ private slots:
         // The fields show what was stored, not the refused texts.
         QCOMPARE(b.testi({"Scadenza", "Installata"}), (QStringList{"", "04/05/2020"}));
         QVERIFY(!b.w->modificato());
-    }
-
-    void tipoDigitatoDiventaNuovaPeriferica()
-    {
-        Banco b;
-        b.mostraCodice("5");
-        auto* tipi = b.c<QComboBox>("Periferiche");
-        QCOMPARE(tipi->count(), 3);
-        // A type the catalog adds while the window is open takes position 3.
-        b.db->esegui("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo) VALUES (3, 'Gamma')");
-        QTest::mouseClick(tipi->lineEdit(), Qt::LeftButton);
-        tipi->lineEdit()->selectAll();
-        QTest::keyClicks(tipi->lineEdit(), "Centrale L'Aquila");
-        QVERIFY(b.w->modificato());
-        b.premi("Salva");
-        QVERIFY(b.msg.voci().isEmpty());
-        QCOMPARE(b.campo("000005", "Modello").toString(), "Centrale L'Aquila");
-        QCOMPARE(b.conta("SELECT IDPeriferica FROM TipoPeriferica WHERE PerifericaTipo = ? "
-                         "AND DesPeriferica = '*' AND Tabella = '*' AND Protocollo = 0", {"Centrale L'Aquila"}), 4);
-        // The list position names the same type as the table.
-        QCOMPARE(tipi->count(), 5);
-        QCOMPARE(tipi->itemText(3), "Gamma");
-        QCOMPARE(b.w->posizioneTipo(), 4);
-        QVERIFY(!b.w->modificato());
-
-        // Saved again: no second row for the same name.
-        b.digita("Note", "Bis");
-        b.premi("Salva");
-        QCOMPARE(b.conta("SELECT COUNT(*) FROM TipoPeriferica"), 4);
     }
 
     void cambioCodiceConModifiche_data()
