@@ -6,7 +6,6 @@
 #include "modem/pdu/Messaggio.h"
 #include "shell/Compatta.h"
 #include "shell/MDIForm1.h"
-#include "shell/Pulizia.h"
 #include "shell/Ripulisci.h"
 
 #include <QLabel>
@@ -155,9 +154,6 @@ private slots:
                          QDateTime(QDate(2025, 1, 1), QTime(0, 0)).addSecs(i * 60));
             t.conferma();
         }
-        const pulizia::Intervallo tutto2025{QDate(2025, 1, 1), QDate(2025, 12, 31)};
-        const pulizia::Conteggio c = pulizia::contaEventi(*b.ctx.db, tutto2025);
-        QCOMPARE(c.eventi, 40000);
         b.ripulisci("01/01/2025", "31/12/2025", Risposta::Si);
         QCOMPARE(b.msg.testi().first(), "Cancellazione degli eventi: dal 01/01/2025 al 31/12/2025\r\n"
                                         "Eventi che saranno cancellati: 40000\r\nProcedere con l'eliminazione?");
