@@ -69,7 +69,6 @@ struct Console : comune::Banco {
                 v << w;
         return v;
     }
-    QLineEdit* campo(AnagraficaUtenti* a, const char* nome) { return a->findChild<QLineEdit*>(nome); }
     // The record of actions as "operator|action|object|details", oldest first.
     QStringList registro()
     {
@@ -93,10 +92,10 @@ private slots:
         Console c;
         QVERIFY(QTest::qWaitForWindowActive(&c.finestra));
         AnagraficaUtenti* a = c.finestra.apriAnagrafica();
-        comune::tasti(c.campo(a, "Codice"), "1");
-        QTest::keyClick(c.campo(a, "Codice"), Qt::Key_Return);
-        QLineEdit* indirizzo = c.campo(a, "Indirizzo");
-        QLineEdit* nominativo = c.campo(a, "Nominativo");
+        comune::tasti(comune::controllo(a, "Codice"), "1");
+        QTest::keyClick(comune::controllo(a, "Codice"), Qt::Key_Return);
+        QLineEdit* indirizzo = comune::controllo(a, "Indirizzo");
+        QLineEdit* nominativo = comune::controllo(a, "Nominativo");
 
         // Into the address, the cursor after "Via ", nothing typed yet: the
         // record on screen is still the stored one.
@@ -145,7 +144,7 @@ private slots:
         QTRY_VERIFY(!c.coda());
         c.secondi(1);
         QVERIFY(c.coda());
-        QLineEdit* codice = c.campo(a, "Codice");
+        QLineEdit* codice = comune::controllo(a, "Codice");
         QTest::mouseClick(codice, Qt::LeftButton);
         codice->selectAll();
         comune::tasti(codice, "4");
