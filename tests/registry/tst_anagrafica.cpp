@@ -96,7 +96,10 @@ struct Banco : comune::Banco {
 class TestAnagrafica : public QObject {
     Q_OBJECT
 private slots:
-    void codiceDigitatoSoloCifreCompletatoASeiCifre()
+    // Only digits get into the code, padded to six on leaving the field;
+    // text typed before a code does not hold the code back, and an empty
+    // code from outside empties the record.
+    void codiceSoloCifreCompletatoEVuotoDaFuori()
     {
         Banco b;
         QVERIFY(b.ctx.aperte.AnagraficaUtenti);
@@ -106,14 +109,27 @@ private slots:
         QCOMPARE(b.testo("Codice"), "");
         QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
 
-        b.digita("Codice", "4a2");          // letters do not get in
-        QCOMPARE(b.testo("Codice"), "42");
+        b.msg.rispondi(Risposta::Si);
+        b.digita("Nominativo", "Ugo");
+        b.digita("Codice", "a1");           // letters do not get in
+        QCOMPARE(b.testo("Codice"), "1");
+        QVERIFY(b.msg.voci().isEmpty());
         b.esci("Codice");
-        QCOMPARE(b.testo("Codice"), "000042");
+        QCOMPARE(b.testi({"Codice", "Nominativo"}), (QStringList{"000001", "Mario Rossi"}));
         QVERIFY(b.c<QTabWidget>("SSTab1")->isEnabled());
+        QVERIFY(!b.w->modificato());
+
+        // A queue row without a code.
+        QVERIFY(b.w->setCodice(QString()));
+        b.w->Carica();
+        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"}), QStringList(5, ""));
+        QCOMPARE(b.w->codiceCaricato(), "");
+        QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
+        QVERIFY(!b.w->modificato());
+        QVERIFY(b.sub->close());
     }
 
-    void nuovoUtenteHaIValoriPredefinitiEChiedeDiSalvare()
+    void nuovoUtenteValoriPredefinitiDomandaETipoDigitato()
     {
         Banco b;
         b.mostraCodice("42");
@@ -137,36 +153,34 @@ private slots:
         QCOMPARE(b.msg.voci().last().icona, Icona::Errore);
         QCOMPARE(b.conta("SELECT COUNT(*) FROM DatiUtente WHERE [Codice periferica] = '000042'"), 0);
         QVERIFY(b.w->modificato());
-    }
 
-    void testoDigitatoPrimaDiUnCodiceNonBloccaIlCodice()
-    {
-        Banco b;
-        b.msg.rispondi(Risposta::Si);
-        b.digita("Nominativo", "Ugo");
-        b.digita("Codice", "1");
-        QCOMPARE(b.testo("Codice"), "1");
+        // A type typed in becomes a new type of its own.
+        auto* tipi = b.c<QComboBox>("Periferiche");
+        QCOMPARE(tipi->count(), 3);
+        // A type the catalog adds while the window is open takes position 3.
+        b.db->esegui("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo) VALUES (3, 'Gamma')");
+        QTest::mouseClick(tipi->lineEdit(), Qt::LeftButton);
+        tipi->lineEdit()->selectAll();
+        QTest::keyClicks(tipi->lineEdit(), "Centrale L'Aquila");
+        b.msg.svuota();
+        b.premi("Salva");
         QVERIFY(b.msg.voci().isEmpty());
-        b.esci("Codice");
-        QCOMPARE(b.testi({"Codice", "Nominativo"}), (QStringList{"000001", "Mario Rossi"}));
+        QCOMPARE(b.campo("000042", "Modello").toString(), "Centrale L'Aquila");
+        QCOMPARE(b.conta("SELECT IDPeriferica FROM TipoPeriferica WHERE PerifericaTipo = ? "
+                         "AND DesPeriferica = '*' AND Tabella = '*' AND Protocollo = 0", {"Centrale L'Aquila"}), 4);
+        // The list position names the same type as the table.
+        QCOMPARE(tipi->count(), 5);
+        QCOMPARE(tipi->itemText(3), "Gamma");
+        QCOMPARE(b.w->posizioneTipo(), 4);
         QVERIFY(!b.w->modificato());
+
+        // Saved again: no second row for the same name.
+        b.digita("Note", "Bis");
+        b.premi("Salva");
+        QCOMPARE(b.conta("SELECT COUNT(*) FROM TipoPeriferica"), 4);
     }
 
-    void codiceVuotoDaFuoriSvuotaLaScheda()
-    {
-        Banco b;
-        b.mostraCodice("1");
-        // A queue row without a code.
-        QVERIFY(b.w->setCodice(QString()));
-        b.w->Carica();
-        QCOMPARE(b.testi({"Codice", "Nominativo", "RagSociale", "GSMFonia", "Matricola"}), QStringList(5, ""));
-        QCOMPARE(b.w->codiceCaricato(), "");
-        QVERIFY(!b.c<QTabWidget>("SSTab1")->isEnabled());
-        QVERIFY(!b.w->modificato());
-        QVERIFY(b.sub->close());
-    }
-
-    void campiLunghiQuantoLeColonne()
+    void campiLunghiQuantoLeColonneEMatricoleGiaAssegnate()
     {
         Banco b;
         const QString notaLunga = QString(70, QLatin1Char('n'));
@@ -184,6 +198,18 @@ private slots:
         QCOMPARE(b.campo("000001", "Provincia").toString(), "RO");
         QCOMPARE(b.campo("000001", "Cap").toString(), "67100");
         QCOMPARE(b.campo("000001", "Telefono GSM fonia").toString(), "+39 333 1234567 8901");
+
+        // A serial number already given to another subscriber.
+        b.msg.svuota();
+        b.db->esegui("INSERT INTO Matricole VALUES ('000777', '000002'), ('000888', '000001'), "
+                     "('000888', '000003'), ('000999', '000001')");
+        for (const char* matricola : {"777", "888", "999"}) {
+            b.digita("Matricola", matricola, true);
+            b.esci("Matricola");
+        }
+        QCOMPARE(b.testo("Matricola"), "000999");
+        QCOMPARE(b.msg.testi(), (QStringList{"Matricola già inserita al codice 000002",
+                                             "Impossibile memorizzare, matricola già inserita al codice 000003"}));
     }
 
     void utenteNotoSiCaricaEIlPrivatoNonHaRagioneSociale()
@@ -239,35 +265,6 @@ private slots:
         // The fields show what was stored, not the refused texts.
         QCOMPARE(b.testi({"Scadenza", "Installata"}), (QStringList{"", "04/05/2020"}));
         QVERIFY(!b.w->modificato());
-    }
-
-    void tipoDigitatoDiventaNuovaPeriferica()
-    {
-        Banco b;
-        b.mostraCodice("5");
-        auto* tipi = b.c<QComboBox>("Periferiche");
-        QCOMPARE(tipi->count(), 3);
-        // A type the catalog adds while the window is open takes position 3.
-        b.db->esegui("INSERT INTO TipoPeriferica (IDPeriferica, PerifericaTipo) VALUES (3, 'Gamma')");
-        QTest::mouseClick(tipi->lineEdit(), Qt::LeftButton);
-        tipi->lineEdit()->selectAll();
-        QTest::keyClicks(tipi->lineEdit(), "Centrale L'Aquila");
-        QVERIFY(b.w->modificato());
-        b.premi("Salva");
-        QVERIFY(b.msg.voci().isEmpty());
-        QCOMPARE(b.campo("000005", "Modello").toString(), "Centrale L'Aquila");
-        QCOMPARE(b.conta("SELECT IDPeriferica FROM TipoPeriferica WHERE PerifericaTipo = ? "
-                         "AND DesPeriferica = '*' AND Tabella = '*' AND Protocollo = 0", {"Centrale L'Aquila"}), 4);
-        // The list position names the same type as the table.
-        QCOMPARE(tipi->count(), 5);
-        QCOMPARE(tipi->itemText(3), "Gamma");
-        QCOMPARE(b.w->posizioneTipo(), 4);
-        QVERIFY(!b.w->modificato());
-
-        // Saved again: no second row for the same name.
-        b.digita("Note", "Bis");
-        b.premi("Salva");
-        QCOMPARE(b.conta("SELECT COUNT(*) FROM TipoPeriferica"), 4);
     }
 
     void cambioCodiceConModifiche_data()
@@ -341,21 +338,6 @@ private slots:
         QCOMPARE(b.c<QComboBox>("Periferiche")->currentText(), "");
         QVERIFY(!b.w->modificato());
         QVERIFY(b.sub->close());                // nothing left to ask about
-    }
-
-    void matricolaGiaAssegnata()
-    {
-        Banco b;
-        b.db->esegui("INSERT INTO Matricole VALUES ('000777', '000002'), ('000888', '000001'), "
-                     "('000888', '000003'), ('000999', '000001')");
-        b.mostraCodice("1");
-        for (const char* matricola : {"777", "888", "999"}) {
-            b.digita("Matricola", matricola, true);
-            b.esci("Matricola");
-        }
-        QCOMPARE(b.testo("Matricola"), "000999");
-        QCOMPARE(b.msg.testi(), (QStringList{"Matricola già inserita al codice 000002",
-                                             "Impossibile memorizzare, matricola già inserita al codice 000003"}));
     }
 
     void testiConApostrofiEAccenti()
@@ -463,8 +445,8 @@ private slots:
     }
 
     // The contacts button opens the code shown, none without one; the
-    // period's arrows add and stop at zero.
-    void contattiDelCodiceMostratoEFrecceDelPeriodo()
+    // period's arrows add and stop at zero; closing keeps the geometry.
+    void contattiFrecceDelPeriodoEChiusura()
     {
         Banco b;
         QString contatti;
@@ -481,12 +463,8 @@ private slots:
         passo->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QCOMPARE(b.testo("Sopravvivenza"), "0");
         QCOMPARE(passo->value(), 0);
-    }
 
-    void chiusuraSalvaGeometriaEBandiera()
-    {
-        Banco b;
-        b.mostraCodice("2");
+        // "Esci" with changes not saved: the geometry kept, the flag down.
         b.digita("Note", "x");
         b.msg.rispondi(Risposta::No);
         b.sub->resize(700, 400);

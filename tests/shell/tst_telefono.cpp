@@ -34,6 +34,17 @@ namespace {
 
 const QString kUnita = QStringLiteral("+393351111111");
 
+// The texts of the events in `db`, sorted.
+QStringList testiEventi(store::Database& db)
+{
+    QStringList r;
+    for (auto rs = db.apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi")); !rs.eof();
+         rs.moveNext())
+        r << rs.campo(0).toString();
+    r.sort();
+    return r;
+}
+
 // The main window on a database with one unit, COM1 mapped to `collegamento`
 // (a link that the simulated handset makes and follows when plugged back);
 // its receiver runs on a thread of its own, as in the console.
@@ -59,15 +70,7 @@ struct Console : comune::Banco {
         });
         sonda.start(20);
     }
-    QStringList testi()
-    {
-        QStringList r;
-        for (auto rs = ctx.db->apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi ORDER BY ID"));
-             !rs.eof(); rs.moveNext())
-            r << rs.campo("Testo messaggio").toString();
-        r.sort();
-        return r;
-    }
+    QStringList testi() { return testiEventi(*ctx.db); }
     int notifiche(const QString& tipo) const
     {
         return int(std::count_if(msg.voci().cbegin(), msg.voci().cend(),
@@ -115,11 +118,7 @@ struct Programma {
         p.start(QStringLiteral(SORVELA_BINARY_DIR "/src/shell/sorvela"), {QStringLiteral("--data-dir"), dati});
         return p.waitForStarted(5000);
     }
-    int eventi()
-    {
-        auto db = store::Database::apri(database);
-        return db->valore(QStringLiteral("SELECT count(*) FROM ArchivioEventi")).toInt();
-    }
+    QStringList testi() { return testiEventi(*store::Database::apri(database)); }
 };
 
 // In the child before exec: a file the program may not write stays so even
@@ -257,11 +256,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(chiusa, 20000);
         QVERIFY(esci);
         QVERIFY2(c.msg.testi().isEmpty(), qPrintable(c.msg.testi().join(u'|')));
-        auto db = store::Database::apri(c.ctx.percorsoDatabase());
-        QStringList eventi;
-        for (auto rs = db->apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi")); !rs.eof();
-             rs.moveNext())
-            eventi << rs.campo(0).toString();
+        const QStringList eventi = testiEventi(*store::Database::apri(c.ctx.percorsoDatabase()));
         const QString restano = memoria(sim).join(u'\n');
         QVERIFY(!eventi.isEmpty());
         for (int i = 1; i <= 4; ++i) {
@@ -292,16 +287,14 @@ private slots:
         // Stored before start-up, with no indication.
         sim.comando(QStringLiteral("store %1 ALLARME INGRESSO 1").arg(kUnita));
         sim.comando(innesco);
-        auto avvia = [&](QProcess& p) { return prog.avvia(p); };
-        auto eventi = [&] { return prog.eventi(); };
 
         QProcess prima;
-        QVERIFY(avvia(prima));
+        QVERIFY(prog.avvia(prima));
         QStringList visti;
         QTRY_VERIFY_WITH_TIMEOUT((visti += sim.storia()).contains(comando), 15000);
         ::kill(pid_t(prima.processId()), SIGKILL);
         QVERIFY(prima.waitForFinished(5000));
-        QCOMPARE(eventi(), eventiPrima);
+        QCOMPARE(int(prog.testi().size()), eventiPrima);
         QCOMPARE(memoria(sim).size(), 1);
 
         sim.comando(QStringLiteral("fault none"));
@@ -309,10 +302,10 @@ private slots:
         QProcess dopo;
         QElapsedTimer t;
         t.start();
-        QVERIFY(avvia(dopo));
+        QVERIFY(prog.avvia(dopo));
         QTRY_VERIFY2_WITH_TIMEOUT(memoria(sim).isEmpty(), qPrintable(sim.storia().join(u' ') + QString::fromLocal8Bit(dopo.readAllStandardError())), 10000);
         QVERIFY2(t.elapsed() < 10000, qPrintable(sim.storia().join(u' ') + dopo.readAllStandardError()));
-        QCOMPARE(eventi(), 1);
+        QCOMPARE(int(prog.testi().size()), 1);
         dopo.terminate();
         QVERIFY(dopo.waitForFinished(10000));
     }
@@ -352,16 +345,6 @@ private slots:
                 ::setrlimit(RLIMIT_FSIZE, &r);
             };
         }
-        auto eventi = [&] {
-            QStringList r;
-            auto db = store::Database::apri(prog.database);
-            for (auto rs = db->apriRecordSet(QStringLiteral("SELECT [Testo messaggio] FROM ArchivioEventi")); !rs.eof();
-                 rs.moveNext())
-                r << rs.campo("Testo messaggio").toString();
-            r.sort();
-            return r;
-        };
-
         QProcess console;
         QVERIFY(prog.avvia(console, nelFiglio));
         QStringList visti;
@@ -369,7 +352,7 @@ private slots:
         QTest::qWait(3000);
         QCOMPARE(console.state(), QProcess::Running);
         // Each message an event or still in the handset; something refused.
-        const QStringList dentro = eventi();
+        const QStringList dentro = prog.testi();
         const QString restano = memoria(sim).join(u'\n');
         QVERIFY(!restano.isEmpty());
         for (const QString& t : attesi) {
@@ -386,7 +369,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(memoria(sim), QStringList(), 15000);
         dopo.terminate();
         QVERIFY(dopo.waitForFinished(10000));
-        QCOMPARE(eventi(), attesi);
+        QCOMPARE(prog.testi(), attesi);
     }
 };
 QTEST_MAIN(TestTelefono)
