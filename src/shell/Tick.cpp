@@ -44,7 +44,8 @@ Tick::Tick(Contesto& ctx, Collegamenti collegamenti, QObject* genitore)
     setObjectName(QStringLiteral("Tick"));
 }
 
-void Tick::passo()
+template <typename F>
+void Tick::senzaRientro(F&& lavoro)
 {
     if (m_inCorso)
         return;
@@ -53,27 +54,25 @@ void Tick::passo()
         // No tick may start while this one runs (a window filled from it may
         // run the event loop); the timer restarts however the step ends.
         const TickSospeso fermo(m_ctx);
-
-        controllaEventiNuovi();
-
-        const QDateTime adesso = m_ctx.orologio->adesso();
-        mostraOra(adesso.time());
-        m_secondi = static_cast<qint16>((m_secondi + 1) % 60);
-        m_minuto = static_cast<qint16>(adesso.time().minute());
+        lavoro();
     }
     m_inCorso = false;
 }
 
+void Tick::passo()
+{
+    senzaRientro([this] {
+        controllaEventiNuovi();
+        const QDateTime adesso = m_ctx.orologio->adesso();
+        mostraOra(adesso.time());
+        m_secondi = static_cast<qint16>((m_secondi + 1) % 60);
+        m_minuto = static_cast<qint16>(adesso.time().minute());
+    });
+}
+
 void Tick::aggiornaCoda()
 {
-    if (m_inCorso)
-        return;
-    m_inCorso = true;
-    {
-        const TickSospeso fermo(m_ctx);
-        controllaEventiNuovi();
-    }
-    m_inCorso = false;
+    senzaRientro([this] { controllaEventiNuovi(); });
 }
 
 void Tick::controllaEventiNuovi()

@@ -64,6 +64,9 @@ public:
     static inline const QString EtichettaConteggio = QStringLiteral("Numero eventi nuovi: ");
 
 private:
+    // Runs `lavoro` unless a step already runs (re-entry is refused).
+    template <typename F>
+    void senzaRientro(F&& lavoro);
     void controllaEventiNuovi();
     void mostraOra(const QTime& ora);
     void segnalaErrore(const store::ErroreDatabase& e);
