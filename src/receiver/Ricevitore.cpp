@@ -294,6 +294,11 @@ QString Ricevitore::avvia()
                                     "AND (\"Servita da\" = ? OR \"Servita da\" IS NULL)"),
                      {Servita, QStringLiteral("Richiesta interrotta: il ricevitore si è fermato."),
                       QDateTime::currentDateTimeUtc(), m_nome});
+        // A receiver silent for a day has been taken out of the centre (or
+        // would have been restarted by its service): its row would keep
+        // every desk's strip red for ever.
+        m_db->esegui(QStringLiteral("DELETE FROM \"StatoRicevitore\" WHERE \"Battito\" < ?"),
+                     {QDateTime::currentDateTimeUtc().addDays(-1)});
         // Notices a week old have been seen by every desk there was.
         m_db->esegui(QStringLiteral("DELETE FROM \"AvvisiRicevitore\" WHERE \"Data e ora\" < ?"),
                      {QDateTime::currentDateTimeUtc().addDays(-7)});
