@@ -23,15 +23,12 @@ bool Stato::attivo(const QDateTime& adessoUtc) const
     return presente && battito.isValid() && battito.secsTo(adessoUtc) <= SilenzioMassimo.count();
 }
 
-namespace {
-
-QList<Stato> leggiStati(store::Database& db, const QString& ordine)
+QList<Stato> LeggiStati(store::Database& db)
 {
     QList<Stato> r;
     for (store::RecordSet rs = db.apriRecordSet(
              QStringLiteral("SELECT \"Nome\", \"Capo\", \"Processo\", \"Avviato\", \"Battito\", \"Porta\", "
-                            "\"Telefono\", \"Attività\" FROM \"StatoRicevitore\" ORDER BY ")
-             + ordine); // sql: identificatore verificato
+                            "\"Telefono\", \"Attività\" FROM \"StatoRicevitore\" ORDER BY \"Nome\""));
          !rs.eof(); rs.moveNext()) {
         Stato s;
         s.presente = true;
@@ -50,17 +47,19 @@ QList<Stato> leggiStati(store::Database& db, const QString& ordine)
     return r;
 }
 
-} // namespace
+Stato PiuRecente(const QList<Stato>& stati)
+{
+    Stato r;
+    for (const Stato& s : stati) {
+        if (!r.presente || s.battito > r.battito)
+            r = s;
+    }
+    return r;
+}
 
 Stato LeggiStato(store::Database& db)
 {
-    const QList<Stato> s = leggiStati(db, QStringLiteral("\"Battito\" DESC LIMIT 1"));
-    return s.isEmpty() ? Stato{} : s.first();
-}
-
-QList<Stato> LeggiStati(store::Database& db)
-{
-    return leggiStati(db, QStringLiteral("\"Nome\""));
+    return PiuRecente(LeggiStati(db));
 }
 
 QString Capo(const QList<Stato>& stati, const QDateTime& adessoUtc)
@@ -106,11 +105,12 @@ Quadro DescriviRicevitori(const QList<Stato>& stati, const QDateTime& adessoUtc)
 Stato RicevitoreDellaPostazione(store::Database& db, const QString& preferito)
 {
     const QDateTime adesso = QDateTime::currentDateTimeUtc();
-    for (const Stato& s : LeggiStati(db)) {
+    const QList<Stato> stati = LeggiStati(db);
+    for (const Stato& s : stati) {
         if (s.nome == preferito && s.attivo(adesso))
             return s;
     }
-    return LeggiStato(db);
+    return PiuRecente(stati);
 }
 
 qint64 Richiedi(store::Database& db, const QString& richiesta, const QString& argomento, const QString& operatore,

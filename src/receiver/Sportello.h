@@ -77,6 +77,8 @@ struct Esito {
 Stato LeggiStato(store::Database& db);
 // Every receiver's row, by name.
 QList<Stato> LeggiStati(store::Database& db);
+// Of those, the one heard from last; `presente` false for none.
+Stato PiuRecente(const QList<Stato>& stati);
 
 // The receiver that leads the centre's jobs; empty when none does. A
 // receiver killed while leading still says so in its row until its

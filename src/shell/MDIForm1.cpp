@@ -449,11 +449,7 @@ void MDIForm1::aggiornaRicevitore()
     const QDateTime adesso = QDateTime::currentDateTimeUtc();
     // The one heard from last speaks for a centre of one receiver; of
     // several, the first busy one shows its activity.
-    ricevitore::Stato stato;
-    for (const ricevitore::Stato& s : std::as_const(stati)) {
-        if (!stato.presente || s.battito > stato.battito)
-            stato = s;
-    }
+    ricevitore::Stato stato = ricevitore::PiuRecente(stati);
     for (const ricevitore::Stato& s : std::as_const(stati)) {
         if (s.attivo(adesso) && !s.attivita.isEmpty()) {
             stato = s;
